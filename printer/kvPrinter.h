@@ -6,8 +6,7 @@
 #include <QString>
 #include <QVector>
 
-// One printer on a serial port. For now only the printer types table, which every
-// printer shares.
+// One printer on a serial port, and the printer types table all printers share.
 class kvPrinter : public QObject
 {
     Q_OBJECT
