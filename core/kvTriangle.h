@@ -46,3 +46,4 @@ private:
 };
 
 Q_DECLARE_TYPEINFO(kvTriangle, Q_MOVABLE_TYPE);
+Q_DECLARE_METATYPE(kvTriangle)

@@ -46,3 +46,4 @@ private:
 };
 
 Q_DECLARE_TYPEINFO(kvVertex, Q_MOVABLE_TYPE);
+Q_DECLARE_METATYPE(kvVertex)
