@@ -11,7 +11,6 @@ QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
 #include <QLinkedList>
 using kvVertexBucket = QLinkedList<kvVertex>;
-QT_WARNING_POP
 
 // The distinct vertices of a mesh, grouped into buckets by a key of their truncated
 // coordinates. A second index on the exact position makes the lookup independent of
@@ -82,3 +81,5 @@ private:
     QVector<Slot> m_index;
     int m_indexUsed = 0;
 };
+
+QT_WARNING_POP
