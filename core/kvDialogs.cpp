@@ -29,6 +29,17 @@ QMessageBox::Icon iconOf(kvDialogs::Kind pKind)
     }
 }
 
+kvDialogs::Request makeRequest(
+    kvDialogs::Kind pKind, const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    kvDialogs::Request tRequest;
+    tRequest.kind = pKind;
+    tRequest.title = pTitle;
+    tRequest.text = pText;
+    tRequest.parent = pParent;
+    return tRequest;
+}
+
 } // namespace
 
 void kvDialogs::setTestHandler(Handler pHandler)
@@ -52,12 +63,7 @@ void kvDialogs::showMessage(
     Kind pKind, const QString &pTitle, const QString &pText, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = pKind;
-        tRequest.title = pTitle;
-        tRequest.text = pText;
-        tRequest.parent = pParent;
-        ask(tRequest);
+        ask(makeRequest(pKind, pTitle, pText, pParent));
         return;
     }
     QMessageBox tBox(iconOf(pKind), pTitle, pText, QMessageBox::Ok, pParent);
@@ -88,12 +94,8 @@ bool kvDialogs::question(
     const QString &pTitle, const QString &pText, DefaultButton pDefault, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = Question;
-        tRequest.title = pTitle;
-        tRequest.text = pText;
+        Request tRequest = makeRequest(Question, pTitle, pText, pParent);
         tRequest.defaultButton = pDefault;
-        tRequest.parent = pParent;
         return ask(tRequest).toBool();
     }
     QMessageBox tBox(
@@ -109,12 +111,9 @@ QString kvDialogs::openFileName(
     const QString &pCaption, const QString &pDirectory, const QString &pFilter, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = OpenFile;
-        tRequest.title = pCaption;
+        Request tRequest = makeRequest(OpenFile, pCaption, QString(), pParent);
         tRequest.directory = pDirectory;
         tRequest.filter = pFilter;
-        tRequest.parent = pParent;
         return ask(tRequest).toString();
     }
     return QFileDialog::getOpenFileName(pParent, pCaption, pDirectory, pFilter);
@@ -124,12 +123,9 @@ QString kvDialogs::saveFileName(
     const QString &pCaption, const QString &pDirectory, const QString &pFilter, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = SaveFile;
-        tRequest.title = pCaption;
+        Request tRequest = makeRequest(SaveFile, pCaption, QString(), pParent);
         tRequest.directory = pDirectory;
         tRequest.filter = pFilter;
-        tRequest.parent = pParent;
         return ask(tRequest).toString();
     }
     return QFileDialog::getSaveFileName(pParent, pCaption, pDirectory, pFilter);
@@ -139,11 +135,8 @@ QString kvDialogs::existingDirectory(
     const QString &pCaption, const QString &pDirectory, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = Directory;
-        tRequest.title = pCaption;
+        Request tRequest = makeRequest(Directory, pCaption, QString(), pParent);
         tRequest.directory = pDirectory;
-        tRequest.parent = pParent;
         return ask(tRequest).toString();
     }
     return QFileDialog::getExistingDirectory(pParent, pCaption, pDirectory);
@@ -152,11 +145,8 @@ QString kvDialogs::existingDirectory(
 QColor kvDialogs::color(const QColor &pInitial, const QString &pTitle, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = Color;
-        tRequest.title = pTitle;
+        Request tRequest = makeRequest(Color, pTitle, QString(), pParent);
         tRequest.color = pInitial;
-        tRequest.parent = pParent;
         const QVariant tAnswer = ask(tRequest);
         return tAnswer.canConvert<QColor>() ? tAnswer.value<QColor>() : QColor();
     }
@@ -167,13 +157,9 @@ QString kvDialogs::textInput(const QString &pTitle, const QString &pLabel, const
     bool pPassword, bool *pOk, QWidget *pParent)
 {
     if (hasTestHandler()) {
-        Request tRequest;
-        tRequest.kind = Text;
-        tRequest.title = pTitle;
-        tRequest.text = pLabel;
+        Request tRequest = makeRequest(Text, pTitle, pLabel, pParent);
         tRequest.value = pInitial;
         tRequest.password = pPassword;
-        tRequest.parent = pParent;
         const QVariant tAnswer = ask(tRequest);
         if (pOk)
             *pOk = tAnswer.isValid();
