@@ -28,5 +28,9 @@ QString appDataLocation();
 // Operating system text for the about box.
 QString osDescription();
 
+// Why a serial device cannot be opened, for the user: lacking access names the group
+// that owns the device.
+QString serialPortOpenProblem(const QString &pDevicePath);
+
 } // namespace Platform
 } // namespace Kv

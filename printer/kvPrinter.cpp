@@ -245,8 +245,8 @@ kvPrinter::kvPrinter(QString pPortName, QObject *pParent)
     m_connectTimeOutTimer = tMakeTimer(10000);
     connect(m_connectTimeOutTimer, &QTimer::timeout, this, &kvPrinter::onConnectTimeOutTimerTick);
     m_waitingResponseTimer = tMakeTimer(5000);
-    connect(m_waitingResponseTimer, &QTimer::timeout, this,
-        &kvPrinter::onWaitingResponseTimerTimeout);
+    connect(
+        m_waitingResponseTimer, &QTimer::timeout, this, &kvPrinter::onWaitingResponseTimerTimeout);
     m_printingStatusTimer = tMakeTimer(1000);
     connect(m_printingStatusTimer, &QTimer::timeout, this, &kvPrinter::onUpdatePrintingStatus);
 
@@ -594,7 +594,8 @@ void kvPrinter::onSerialError(QSerialPort::SerialPortError pError)
     if ((pError == QSerialPort::ResourceError || pError == QSerialPort::ReadError)
         && m_serialPort.isOpen() && !m_deviceLost) {
         m_deviceLost = true;
-        QMetaObject::invokeMethod(this, [this] { handleDeviceLost(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { handleDeviceLost(); }, Qt::QueuedConnection);
     }
 }
 
@@ -648,7 +649,8 @@ bool kvPrinter::isTemperatureString(const QString &pResponse)
 {
     return pResponse.contains(QLatin1String("T:")) && !pResponse.contains(QLatin1String("COUNT"))
         && (pResponse.contains(QLatin1String("B@"))
-            || (pResponse.contains(QLatin1String("B:")) && pResponse.contains(QLatin1String("@:"))));
+            || (pResponse.contains(QLatin1String("B:"))
+                && pResponse.contains(QLatin1String("@:"))));
 }
 
 bool kvPrinter::isWatched(int pExtruder) const
@@ -779,8 +781,8 @@ int kvPrinter::getHeatTimerDelta() const
         return 0;
     }
     const qint64 tDelta = m_lastTempCheck.msecsTo(m_clock());
-    return int(qBound<qint64>(std::numeric_limits<int>::min(), tDelta,
-        std::numeric_limits<int>::max()));
+    return int(
+        qBound<qint64>(std::numeric_limits<int>::min(), tDelta, std::numeric_limits<int>::max()));
 }
 
 void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
@@ -797,8 +799,8 @@ void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
     } else {
         ++m_timeCheckCount;
     }
-    printerDebug(QStringLiteral("OnCheckHeatTimer: m_timeCheckCount: ")
-        + QString::number(m_timeCheckCount));
+    printerDebug(
+        QStringLiteral("OnCheckHeatTimer: m_timeCheckCount: ") + QString::number(m_timeCheckCount));
     if (m_isConnected && m_serialPort.isOpen()) {
         printerDebug(QStringLiteral("OnCheckHeatTimer: sending command to printer!"));
         sendCommandToPrinter(QStringLiteral("M105"));
@@ -819,12 +821,13 @@ void kvPrinter::startCheckHeatTimer()
 void kvPrinter::sendHeatExtruder(bool pValue, int pExtruder, float pTemp)
 {
     if (pValue) {
-        sendCommandToPrinter(
-            QStringLiteral("M104 S") + number(pTemp) + QStringLiteral(" T") + QString::number(pExtruder));
+        sendCommandToPrinter(QStringLiteral("M104 S") + number(pTemp) + QStringLiteral(" T")
+            + QString::number(pExtruder));
         setStatusString(QStringLiteral("Heating Extruder ") + QString::number(pExtruder));
     } else {
         sendCommandToPrinter(QStringLiteral("M104 S0 T") + QString::number(pExtruder));
-        setStatusString(QStringLiteral("Tuning OFF heat to extruder ") + QString::number(pExtruder));
+        setStatusString(
+            QStringLiteral("Tuning OFF heat to extruder ") + QString::number(pExtruder));
     }
 }
 
@@ -1169,8 +1172,7 @@ void kvPrinter::setPrintingProgress()
     }
     const int tTotal = m_printerFile->GCodeQueueCount();
     const int tLeft = m_printerFile->PrintQueueCount();
-    m_printingProgress
-        = tTotal > 0 ? int((1.0f - float(tLeft) / float(tTotal)) * 100.0f) : 100;
+    m_printingProgress = tTotal > 0 ? int((1.0f - float(tLeft) / float(tTotal)) * 100.0f) : 100;
     emit PrinterPrintingProgressChanged(m_printingProgress);
 }
 
@@ -1182,8 +1184,9 @@ void kvPrinter::onUpdatePrintingStatus()
     const qint64 tElapsed = m_printStart.isNull() ? 0 : m_printStart.msecsTo(m_clock());
     m_elapsedTime = Kv::millisecondsToTime(float(tElapsed));
     emit PrintingStatusChanged(this,
-        QStringLiteral("[") + QString::number(m_printerFile->PrintQueueCount()) + QStringLiteral("/")
-            + QString::number(m_printerFile->GCodeQueueCount()) + QStringLiteral("]"),
+        QStringLiteral("[") + QString::number(m_printerFile->PrintQueueCount())
+            + QStringLiteral("/") + QString::number(m_printerFile->GCodeQueueCount())
+            + QStringLiteral("]"),
         m_elapsedTime);
 }
 
@@ -1215,8 +1218,8 @@ void kvPrinter::finishPrint()
 
 void kvPrinter::killPrint()
 {
-    printerDebug(QStringLiteral("void kvPrinter::killPrint(): isPrinting: ") + flagText(m_isPrinting)
-        + QStringLiteral(" isPaused: ") + flagText(m_isPaused)
+    printerDebug(QStringLiteral("void kvPrinter::killPrint(): isPrinting: ")
+        + flagText(m_isPrinting) + QStringLiteral(" isPaused: ") + flagText(m_isPaused)
         + QStringLiteral(" isWaitingToPrint: ") + flagText(m_isWaitingToPrint));
     if (!m_isPrinting && !m_isPaused) {
         if (m_isWaitingToPrint) {
@@ -1336,8 +1339,8 @@ void kvPrinter::move(Kv::Defines::kvCoordinate pDirection, float pValue)
 void kvPrinter::moveHome(Kv::Defines::kvCoordinate pDirection)
 {
     const QString tAxis = axisLetter(pDirection);
-    sendCommandToPrinter(
-        tAxis.isEmpty() ? QStringLiteral("G28") : QStringLiteral("G28 ") + tAxis + QStringLiteral("0"));
+    sendCommandToPrinter(tAxis.isEmpty() ? QStringLiteral("G28")
+                                         : QStringLiteral("G28 ") + tAxis + QStringLiteral("0"));
 }
 
 void kvPrinter::onPrinterConfigMoveCenter()
@@ -1497,15 +1500,14 @@ void kvPrinter::showPrinterConfig()
     if (!m_printerConfig) {
         m_printerConfig = new kvPrinterConfig();
         kvPrinterConfig *tWindow = m_printerConfig;
-        connect(tWindow, &kvPrinterConfig::GCodeClicked, this,
-            &kvPrinter::onPrinterConfigGCodeClicked);
+        connect(
+            tWindow, &kvPrinterConfig::GCodeClicked, this, &kvPrinter::onPrinterConfigGCodeClicked);
         connect(tWindow, &kvPrinterConfig::HeatBed, this, &kvPrinter::onPrinterConfigHeatBed);
-        connect(tWindow, &kvPrinterConfig::HeatExtruder, this,
-            &kvPrinter::onPrinterConfigHeatExtruder);
+        connect(
+            tWindow, &kvPrinterConfig::HeatExtruder, this, &kvPrinter::onPrinterConfigHeatExtruder);
         connect(tWindow, &kvPrinterConfig::Move, this, &kvPrinter::onPrinterConfigMove);
         connect(tWindow, &kvPrinterConfig::MoveHome, this, &kvPrinter::onPrinterConfigMoveHome);
-        connect(tWindow, &kvPrinterConfig::ShowZCalibration, this,
-            &kvPrinter::onShowZCalibration);
+        connect(tWindow, &kvPrinterConfig::ShowZCalibration, this, &kvPrinter::onShowZCalibration);
         connect(tWindow, &kvPrinterConfig::ExtrudeFilament, this,
             &kvPrinter::onPrinterConfigExtrudeFilament);
         connect(tWindow, &kvPrinterConfig::RetractFilament, this,
@@ -1516,8 +1518,8 @@ void kvPrinter::showPrinterConfig()
             &kvPrinter::onBedTurnOffAfterPrint);
         connect(tWindow, &kvPrinterConfig::MoveCenter, this, &kvPrinter::onPrinterConfigMoveCenter);
     }
-    m_printerConfig->setTitle(name() + QStringLiteral(" (") + m_serialPort.portName()
-        + QStringLiteral(")"));
+    m_printerConfig->setTitle(
+        name() + QStringLiteral(" (") + m_serialPort.portName() + QStringLiteral(")"));
     updateWindows();
     m_printerConfig->hide();
     m_printerConfig->show();
