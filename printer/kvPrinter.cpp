@@ -698,6 +698,12 @@ void kvPrinter::parseHeatResponse(QString pResponse)
                 tCut = tPos;
             }
         }
+        // A value ends with its line too: "@:0\nok" reads 0.
+        static const QRegularExpression tLineBreak(QStringLiteral("[\r\n]"));
+        const int tLineEnd = tValue.indexOf(tLineBreak);
+        if (tLineEnd > 0 && (tCut < 0 || tLineEnd < tCut)) {
+            tCut = tLineEnd;
+        }
         if (tCut > 0) {
             tValue.truncate(tCut);
         }
@@ -1442,7 +1448,8 @@ void kvPrinter::handleZOffsetCalibration(QString pResponse)
         const int tAt = pResponse.indexOf(QLatin1String(": "));
         const QString tRest = (tAt >= 0 ? pResponse.mid(tAt + 2) : pResponse.mid(1)).trimmed();
         // The whole number: up to the first blank or line end.
-        const QString tValue = tRest.section(QRegularExpression(QStringLiteral("\\s")), 0, 0);
+        static const QRegularExpression tBlank(QStringLiteral("\\s"));
+        const QString tValue = tRest.section(tBlank, 0, 0);
         if (m_zOffsetCalibration) {
             m_zOffsetCalibration->setZOffset(tValue);
         }
