@@ -216,7 +216,7 @@ const char *const HeatingStatus
 kvPrinter::kvPrinter(QString pPortName, QObject *pParent)
     : QObject(pParent)
     , m_portPath(pPortName)
-    , m_clock([] { return QDateTime::currentDateTime(); })
+    , m_clock([] { return QDateTime::currentDateTimeUtc(); })
 {
     m_serialPort.setPortName(pPortName);
     m_serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
@@ -290,7 +290,7 @@ kvPrinter::~kvPrinter()
 
 void kvPrinter::setClock(std::function<QDateTime()> pClock)
 {
-    m_clock = pClock ? std::move(pClock) : [] { return QDateTime::currentDateTime(); };
+    m_clock = pClock ? std::move(pClock) : [] { return QDateTime::currentDateTimeUtc(); };
 }
 
 void kvPrinter::setConnectTimeOutInterval(int pMilliseconds)
