@@ -1,3 +1,5 @@
+#include "kvLogger.h"
+#include "kvPlatform.h"
 #include "kvPrinterFile.h"
 #include "kvSlic3rConfig.h"
 #include "kvTestSupport.h"
@@ -337,6 +339,26 @@ private slots:
                     .match(tTexts.at(3))
                     .hasMatch());
         QCOMPARE(tComplete.count(), 1);
+    }
+
+    void statusTextsGoToTheLog()
+    {
+        kvLogger tLogger;
+        tLogger.setLogLevel(LoggerLevelAll);
+        kvPrinterFile tFile(KvTest::dataPath("cube-binary.stl"));
+        tFile.setLogger(&tLogger);
+        // Not created yet: nothing is written, the signal still carries the text.
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.loadFile();
+        QCOMPARE(tStatus.count(), 4);
+
+        QVERIFY(QDir().mkpath(Kv::Platform::appDataLocation()));
+        tLogger.create();
+        QVERIFY(tLogger.isCreated());
+        tFile.loadFile();
+        const QString tLog = readFile(Kv::Platform::appDataLocation() + "/" + tLogger.fileName());
+        QCOMPARE(tLog.count("kvPrinterFile::"), 4);
+        QVERIFY(tLog.contains("] kvPrinterFile::parseSTLBinary: Begin parse STL Binary ["));
     }
 
     void fileNamesReachTheSlicingJob()
