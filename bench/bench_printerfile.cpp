@@ -64,9 +64,9 @@ bool writeBinary(const QString &pPath, const QVector<kvVector3D> &pCorners)
     QFile tFile(pPath);
     if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QByteArray tHeader(84, '\0');
-    qToLittleEndian(qint32(pCorners.size() / 3), tHeader.data() + 80);
-    tFile.write(tHeader);
+    char tHeader[84] = {};
+    qToLittleEndian(qint32(pCorners.size() / 3), tHeader + 80);
+    tFile.write(tHeader, sizeof(tHeader));
     QByteArray tFacet(50, '\0');
     for (int i = 0; i < pCorners.size(); i += 3) {
         float tValues[12] = {0, 0, 1};

@@ -40,8 +40,9 @@ QStringList statusTexts(const QSignalSpy &pSpy)
 
 QByteArray withCount(QByteArray pData, qint32 pCount)
 {
-    qToLittleEndian(pCount, pData.data() + 80);
-    return pData;
+    char tBytes[4];
+    qToLittleEndian(pCount, tBytes);
+    return pData.replace(80, 4, tBytes, 4);
 }
 
 const char *const tOneFacet = "  facet normal 0 0 1\n"
