@@ -53,6 +53,7 @@ public:
     kvSlic3rConfig *slic3rConfig() const { return m_slic3rConfig; }
     void setSlic3rPath(QString pPath);
     float slic3rProgress() const { return m_slic3rProgress; }
+    const Estimator &estimator() const { return m_estimator; }
     bool isSliced() const { return m_sliced; }
     bool isSlicing() const { return m_slicing; }
 

@@ -102,24 +102,32 @@ private slots:
     {
         QTest::addColumn<bool>("raw");
         QTest::addColumn<QStringList>("queued");
+        QTest::addColumn<float>("sumX");
         QTest::newRow("printing") << false
                                   << QStringList({"G21", "G90", "G28", "G1 Z0.35 F7800",
                                          "G1 X10 Y10 E1.5 F1200", "G0 X20 Y20", "G1 X30 Y30 E3",
-                                         "M106 S255", "M84", "G28 X159 Y150", "G91", "G90"});
+                                         "M106 S255", "M84", "G28 X159 Y150", "G91", "G90"})
+                                  << 40.0f;
         QTest::newRow("raw") << true
                              << QStringList({"G21", "G90", "M104 S210", "G28", "G1 Z0.35 F7800",
                                     "G1 X10 Y10 E1.5 F1200", "M109 S210", "G0 X20 Y20",
-                                    "G1 X30 Y10", "G1 X30 Y30 E3", "M106 S255", "M84"});
+                                    "G1 X30 Y10", "G1 X30 Y30 E3", "M106 S255", "M84"})
+                             << 70.0f;
     }
 
     void filters()
     {
         QFETCH(bool, raw);
         QFETCH(QStringList, queued);
+        QFETCH(float, sumX);
         kvPrinterFile tFile(KvTest::dataPath("few-lines.gcode"));
         tFile.setUseRawGCode(raw);
         tFile.loadFile();
         QCOMPARE(cleanedTexts(tFile.gcodeQueue()), queued);
+        // Only the queued G1 lines reach the estimator; G0 and G28 do not.
+        QCOMPARE(tFile.estimator().sumX(), sumX);
+        QCOMPARE(tFile.estimator().sumY(), 0.0f);
+        QCOMPARE(tFile.estimator().sumZ(), 0.35f);
     }
 
     void blankAndCommentLikeLines()
