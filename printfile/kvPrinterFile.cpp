@@ -16,8 +16,8 @@ using namespace Kv::Defines;
 
 namespace {
 
-const qint64 tHeaderSize = 84;
-const qint64 tFacetSize = 50;
+const qint64 kHeaderSize = 84;
+const qint64 kFacetSize = 50;
 
 QString timeStamp(const QDateTime &pTime)
 {
@@ -47,10 +47,11 @@ void trim(const char *&pBegin, const char *&pEnd)
 float parseNumber(const char *pBegin, const char *pEnd)
 {
     trim(pBegin, pEnd);
-    if (pBegin < pEnd && *pBegin == '+')
+    if (pBegin < pEnd && *pBegin == '+') {
         ++pBegin;
-    if (pBegin == pEnd || *pBegin == '+')
-        return 0.0f;
+        if (pBegin == pEnd || *pBegin == '-')
+            return 0.0f;
+    }
     float tValue = 0.0f;
     const auto tResult = std::from_chars(pBegin, pEnd, tValue, std::chars_format::general);
     if (tResult.ec != std::errc() || tResult.ptr != pEnd)
@@ -266,14 +267,14 @@ void kvPrinterFile::determineSTLType()
     if (!readFacetCount(&m_file, tCount))
         return;
     const qint64 tSize = m_file.size();
-    if (tCount >= 0 && tSize == tHeaderSize + tFacetSize * qint64(tCount)) {
+    if (tCount >= 0 && tSize == kHeaderSize + kFacetSize * qint64(tCount)) {
         m_stlFileType = STLFileTypeBinary;
         return;
     }
     // STL text never holds a NUL byte; binary data nearly always does. Such a file is
     // a binary STL whose count does not match its size (truncated, or a wrong header).
     m_file.seek(0);
-    const QByteArray tStart = m_file.read(tHeaderSize + 64 * tFacetSize);
+    const QByteArray tStart = m_file.read(kHeaderSize + 64 * kFacetSize);
     if (tStart.contains('\0'))
         m_stlFileType = STLFileTypeBinary;
 }
@@ -292,7 +293,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
 
     qint32 tCount = 0;
     const bool tHasCount = readFacetCount(pDevice, tCount);
-    const qint64 tAvailable = tHasCount ? (pDevice->size() - tHeaderSize) / tFacetSize : 0;
+    const qint64 tAvailable = tHasCount ? (pDevice->size() - kHeaderSize) / kFacetSize : 0;
     // Never trust the count further than the data goes.
     const qint64 tFacets = tCount < 0 ? tAvailable : std::min<qint64>(tCount, tAvailable);
     if (tHasCount && tCount < 0) {
@@ -303,7 +304,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
         statusUpdate(QStringLiteral("parseSTLBinary: File is truncated: %1 of %2 facets present.")
                          .arg(tAvailable)
                          .arg(tCount));
-    } else if (tHasCount && pDevice->size() != tHeaderSize + tFacetSize * qint64(tCount)) {
+    } else if (tHasCount && pDevice->size() != kHeaderSize + kFacetSize * qint64(tCount)) {
         statusUpdate(QStringLiteral(
             "parseSTLBinary: File is longer than its %1 facets; the rest is ignored.")
                          .arg(tCount));
@@ -314,11 +315,11 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     qint64 tRead = 0;
     while (tRead < tFacets) {
         const qint64 tWant = std::min(tBlockFacets, tFacets - tRead);
-        tBlock.resize(int(tWant * tFacetSize));
+        tBlock.resize(int(tWant * kFacetSize));
         const qint64 tGot = pDevice->read(tBlock.data(), tBlock.size());
-        const qint64 tComplete = tGot > 0 ? tGot / tFacetSize : 0;
+        const qint64 tComplete = tGot > 0 ? tGot / kFacetSize : 0;
         const char *tData = tBlock.constData();
-        for (qint64 i = 0; i < tComplete; ++i, tData += tFacetSize) {
+        for (qint64 i = 0; i < tComplete; ++i, tData += kFacetSize) {
             const kvVector3D tNormal = readVector(tData);
             tModel.addTriangle(kvVertex(readVector(tData + 12)), kvVertex(readVector(tData + 24)),
                 kvVertex(readVector(tData + 36)), tNormal);

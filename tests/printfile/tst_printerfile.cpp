@@ -217,6 +217,7 @@ private slots:
             << "  1.5E+01   -2.5e-1  3E0 \n " << QVector3D(15, -0.25f, 3);
         QTest::newRow("signed") << "+1 -0 +2" << QVector3D(1, 0, 2);
         QTest::newRow("not a number") << "abc 2 3x" << QVector3D(0, 2, 0);
+        QTest::newRow("two signs") << "+-1 --2 ++3" << QVector3D(0, 0, 0);
         QTest::newRow("tabs do not split") << "1\t2\t3" << QVector3D(0, 0, 0);
     }
 
