@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QMetaMethod>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -105,6 +106,17 @@ QByteArray axisValues(const QMap<char, double> &pValues, int pDecimals)
     return tText;
 }
 
+// Whether a serial port lock file (as QSerialPort makes them) names this device.
+bool isLocked(const QString &pPath)
+{
+    const QString tName
+        = QStringLiteral("/LCK..") + pPath.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *tFolder : {"/var/lock", "/run/lock", "/tmp", "/var/tmp"})
+        if (QFileInfo::exists(QLatin1String(tFolder) + tName))
+            return true;
+    return false;
+}
+
 } // namespace
 
 kvFakeFirmware::kvFakeFirmware(QObject *pParent)
@@ -145,7 +157,22 @@ bool kvFakeFirmware::open()
     int tMaster = -1;
     int tSlave = -1;
     char tName[128] = {};
-    if (::openpty(&tMaster, &tSlave, tName, nullptr, nullptr) != 0)
+    // A serial port that another process is closing keeps its lock file for a moment after
+    // its pty is free; a pty with such a lock is held aside so that the next one is taken.
+    QVector<int> tAside;
+    for (int tTry = 0; tTry < 16; ++tTry) {
+        if (::openpty(&tMaster, &tSlave, tName, nullptr, nullptr) != 0) {
+            tMaster = -1;
+            break;
+        }
+        if (!isLocked(QString::fromLocal8Bit(tName)))
+            break;
+        tAside << tMaster << tSlave;
+        tMaster = -1;
+    }
+    for (int tFd : tAside)
+        ::close(tFd);
+    if (tMaster < 0)
         return false;
     termios tTerm {};
     for (int tFd : {tSlave, tMaster}) {

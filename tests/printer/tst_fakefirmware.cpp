@@ -33,7 +33,10 @@ public:
         m_port.setParity(QSerialPort::NoParity);
         m_port.setStopBits(QSerialPort::OneStop);
         m_port.setFlowControl(QSerialPort::NoFlowControl);
-        return m_port.open(QIODevice::ReadWrite);
+        if (m_port.open(QIODevice::ReadWrite))
+            return true;
+        qWarning("cannot open %s: %s", qPrintable(pPath), qPrintable(m_port.errorString()));
+        return false;
     }
 
     void send(const QByteArray &pBytes)
