@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMetaMethod>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -106,13 +107,18 @@ QByteArray axisValues(const QMap<char, double> &pValues, int pDecimals)
     return tText;
 }
 
-// Whether a serial port lock file (as QSerialPort makes them) names this device.
+const char *const kLockFolders[] = {"/var/lock", "/run/lock", "/tmp", "/var/tmp"};
+
+// Name of the serial port lock file of a device, as QSerialPort makes it.
+QString lockName(const QString &pPath)
+{
+    return QStringLiteral("/LCK..") + pPath.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
 bool isLocked(const QString &pPath)
 {
-    const QString tName
-        = QStringLiteral("/LCK..") + pPath.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *tFolder : {"/var/lock", "/run/lock", "/tmp", "/var/tmp"})
-        if (QFileInfo::exists(QLatin1String(tFolder) + tName))
+    for (const char *tFolder : kLockFolders)
+        if (QFileInfo::exists(QLatin1String(tFolder) + lockName(pPath)))
             return true;
     return false;
 }
@@ -204,6 +210,26 @@ bool kvFakeFirmware::open()
     return true;
 }
 
+bool kvFakeFirmware::setPortLocked(bool pValue)
+{
+    m_portLock.reset();
+    if (!pValue)
+        return true;
+    if (m_masterFd < 0)
+        return false;
+    for (const char *tFolder : kLockFolders) {
+        const QFileInfo tInfo {QString::fromLatin1(tFolder)};
+        if (!tInfo.isDir() || !tInfo.isWritable())
+            continue;
+        m_portLock.reset(new QLockFile(QLatin1String(tFolder) + lockName(m_portPath)));
+        if (m_portLock->tryLock(0))
+            return true;
+        m_portLock.reset();
+        return false;
+    }
+    return false;
+}
+
 void kvFakeFirmware::hangUp()
 {
     closeFd();
@@ -211,6 +237,7 @@ void kvFakeFirmware::hangUp()
 
 void kvFakeFirmware::closeFd()
 {
+    m_portLock.reset();
     if (m_attachPoll)
         m_attachPoll->stop();
     if (m_pumpTimer)
@@ -572,7 +599,7 @@ void kvFakeFirmware::setHostAttached(bool pValue)
     }
 }
 
-bool kvFakeFirmware::readAvailable()
+bool kvFakeFirmware::readAvailable(bool pDrain)
 {
     // Returns false once the slave end is closed (EIO), true otherwise.
     char tBuffer[kReadChunk];
@@ -580,6 +607,8 @@ bool kvFakeFirmware::readAvailable()
         const ssize_t tCount = ::read(m_masterFd, tBuffer, sizeof tBuffer);
         if (tCount > 0) {
             takeBytes(QByteArray(tBuffer, static_cast<int>(tCount)));
+            if (!pDrain && tCount < static_cast<ssize_t>(sizeof tBuffer))
+                return true; // the notifier reports what comes next
             continue;
         }
         if (tCount < 0 && errno == EINTR)
@@ -593,7 +622,7 @@ bool kvFakeFirmware::readAvailable()
 
 void kvFakeFirmware::onReadable()
 {
-    if (!readAvailable() && m_masterFd >= 0)
+    if (!readAvailable(false) && m_masterFd >= 0)
         setHostAttached(false);
 }
 
@@ -604,7 +633,7 @@ void kvFakeFirmware::onAttachPoll()
         return;
     }
     // Data the host wrote just before closing is still read here.
-    if (readAvailable() && m_masterFd >= 0)
+    if (readAvailable(true) && m_masterFd >= 0)
         setHostAttached(true);
 }
 

@@ -114,6 +114,18 @@ private slots:
         QVERIFY(tFirmware.waitFor([&]() { return tFirmware.isHostAttached(); }));
     }
 
+    void lockedPortCannotBeOpened()
+    {
+        kvFakeFirmware tFirmware;
+        QVERIFY(tFirmware.open());
+        QVERIFY(tFirmware.setPortLocked(true));
+        kvHostPort tHost;
+        QVERIFY(!tHost.open(tFirmware.portPath()));
+        QCOMPARE(tHost.m_port.error(), QSerialPort::PermissionError);
+        QVERIFY(tFirmware.setPortLocked(false));
+        QVERIFY(tHost.open(tFirmware.portPath()));
+    }
+
     void identity_data()
     {
         QTest::addColumn<QString>("machineType");
