@@ -1,0 +1,170 @@
+#include "kvDialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+kvDialogs::Handler &testHandler()
+{
+    static kvDialogs::Handler tHandler;
+    return tHandler;
+}
+
+QMessageBox::Icon iconOf(kvDialogs::Kind pKind)
+{
+    switch (pKind) {
+    case kvDialogs::Information:
+        return QMessageBox::Information;
+    case kvDialogs::Warning:
+        return QMessageBox::Warning;
+    case kvDialogs::Critical:
+        return QMessageBox::Critical;
+    case kvDialogs::Question:
+        return QMessageBox::Question;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+kvDialogs::Request makeRequest(
+    kvDialogs::Kind pKind, const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    kvDialogs::Request tRequest;
+    tRequest.kind = pKind;
+    tRequest.title = pTitle;
+    tRequest.text = pText;
+    tRequest.parent = pParent;
+    return tRequest;
+}
+
+} // namespace
+
+void kvDialogs::setTestHandler(Handler pHandler)
+{
+    testHandler() = std::move(pHandler);
+}
+
+bool kvDialogs::hasTestHandler()
+{
+    return static_cast<bool>(testHandler());
+}
+
+QVariant kvDialogs::ask(const Request &pRequest)
+{
+    // Copy, so a handler may replace itself while answering.
+    const Handler tHandler = testHandler();
+    return tHandler(pRequest);
+}
+
+void kvDialogs::showMessage(
+    Kind pKind, const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        ask(makeRequest(pKind, pTitle, pText, pParent));
+        return;
+    }
+    QMessageBox tBox(iconOf(pKind), pTitle, pText, QMessageBox::Ok, pParent);
+    tBox.exec();
+}
+
+void kvDialogs::message(const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    showMessage(Message, pTitle, pText, pParent);
+}
+
+void kvDialogs::information(const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    showMessage(Information, pTitle, pText, pParent);
+}
+
+void kvDialogs::warning(const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    showMessage(Warning, pTitle, pText, pParent);
+}
+
+void kvDialogs::critical(const QString &pTitle, const QString &pText, QWidget *pParent)
+{
+    showMessage(Critical, pTitle, pText, pParent);
+}
+
+bool kvDialogs::question(
+    const QString &pTitle, const QString &pText, DefaultButton pDefault, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        Request tRequest = makeRequest(Question, pTitle, pText, pParent);
+        tRequest.defaultButton = pDefault;
+        return ask(tRequest).toBool();
+    }
+    QMessageBox tBox(
+        QMessageBox::Question, pTitle, pText, QMessageBox::Yes | QMessageBox::No, pParent);
+    if (pDefault == DefaultNo)
+        tBox.setDefaultButton(QMessageBox::No);
+    else if (pDefault == DefaultYes)
+        tBox.setDefaultButton(QMessageBox::Yes);
+    return tBox.exec() == QMessageBox::Yes;
+}
+
+QString kvDialogs::openFileName(
+    const QString &pCaption, const QString &pDirectory, const QString &pFilter, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        Request tRequest = makeRequest(OpenFile, pCaption, QString(), pParent);
+        tRequest.directory = pDirectory;
+        tRequest.filter = pFilter;
+        return ask(tRequest).toString();
+    }
+    return QFileDialog::getOpenFileName(pParent, pCaption, pDirectory, pFilter);
+}
+
+QString kvDialogs::saveFileName(
+    const QString &pCaption, const QString &pDirectory, const QString &pFilter, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        Request tRequest = makeRequest(SaveFile, pCaption, QString(), pParent);
+        tRequest.directory = pDirectory;
+        tRequest.filter = pFilter;
+        return ask(tRequest).toString();
+    }
+    return QFileDialog::getSaveFileName(pParent, pCaption, pDirectory, pFilter);
+}
+
+QString kvDialogs::existingDirectory(
+    const QString &pCaption, const QString &pDirectory, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        Request tRequest = makeRequest(Directory, pCaption, QString(), pParent);
+        tRequest.directory = pDirectory;
+        return ask(tRequest).toString();
+    }
+    return QFileDialog::getExistingDirectory(pParent, pCaption, pDirectory);
+}
+
+QColor kvDialogs::color(const QColor &pInitial, const QString &pTitle, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        Request tRequest = makeRequest(Color, pTitle, QString(), pParent);
+        tRequest.color = pInitial;
+        const QVariant tAnswer = ask(tRequest);
+        return tAnswer.canConvert<QColor>() ? tAnswer.value<QColor>() : QColor();
+    }
+    return QColorDialog::getColor(pInitial, pParent, pTitle);
+}
+
+QString kvDialogs::textInput(const QString &pTitle, const QString &pLabel, const QString &pInitial,
+    bool pPassword, bool *pOk, QWidget *pParent)
+{
+    if (hasTestHandler()) {
+        Request tRequest = makeRequest(Text, pTitle, pLabel, pParent);
+        tRequest.value = pInitial;
+        tRequest.password = pPassword;
+        const QVariant tAnswer = ask(tRequest);
+        if (pOk)
+            *pOk = tAnswer.isValid();
+        return tAnswer.isValid() ? tAnswer.toString() : QString();
+    }
+    return QInputDialog::getText(pParent, pTitle, pLabel,
+        pPassword ? QLineEdit::Password : QLineEdit::Normal, pInitial, pOk);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+class QWidget;
+
+// Every modal message box, question and standard dialog of the program goes
+// through here, so that tests can answer them without a window.
+class kvDialogs
+{
+public:
+    enum Kind
+    {
+        Message,
+        Information,
+        Warning,
+        Critical,
+        Question,
+        OpenFile,
+        SaveFile,
+        Directory,
+        Color,
+        Text
+    };
+    enum DefaultButton
+    {
+        DefaultNo,
+        DefaultYes,
+        NoDefault
+    };
+
+    struct Request
+    {
+        Kind kind = Message;
+        QString title; // window title, or a file dialog's caption
+        QString text; // message, question, or the input dialog's label
+        QString directory; // file and directory dialogs
+        QString filter; // file dialogs
+        QString value; // initial text of the input dialog
+        QColor color; // initial colour of the colour dialog
+        DefaultButton defaultButton = DefaultNo; // questions
+        bool password = false; // input dialog: typed text not shown
+        QWidget *parent = nullptr;
+    };
+
+    // A test handler answers instead of a real dialog: bool for a question,
+    // QString for file, directory and text dialogs, QColor for a colour. An
+    // invalid QVariant means No or Cancel. An empty handler restores the real dialogs.
+    using Handler = std::function<QVariant(const Request &)>;
+    static void setTestHandler(Handler pHandler);
+    static bool hasTestHandler();
+
+    // OK only; Message has no icon.
+    static void message(const QString &pTitle, const QString &pText, QWidget *pParent = nullptr);
+    static void information(
+        const QString &pTitle, const QString &pText, QWidget *pParent = nullptr);
+    static void warning(const QString &pTitle, const QString &pText, QWidget *pParent = nullptr);
+    static void critical(const QString &pTitle, const QString &pText, QWidget *pParent = nullptr);
+
+    // Yes and No; true on Yes.
+    static bool question(const QString &pTitle, const QString &pText,
+        DefaultButton pDefault = DefaultNo, QWidget *pParent = nullptr);
+
+    // Empty when cancelled.
+    static QString openFileName(const QString &pCaption, const QString &pDirectory,
+        const QString &pFilter, QWidget *pParent = nullptr);
+    static QString saveFileName(const QString &pCaption, const QString &pDirectory,
+        const QString &pFilter, QWidget *pParent = nullptr);
+    static QString existingDirectory(
+        const QString &pCaption, const QString &pDirectory, QWidget *pParent = nullptr);
+
+    // Invalid colour when cancelled.
+    static QColor color(
+        const QColor &pInitial, const QString &pTitle = QString(), QWidget *pParent = nullptr);
+
+    // The typed text; *pOk tells whether it was accepted.
+    static QString textInput(const QString &pTitle, const QString &pLabel,
+        const QString &pInitial = QString(), bool pPassword = false, bool *pOk = nullptr,
+        QWidget *pParent = nullptr);
+
+private:
+    static QVariant ask(const Request &pRequest);
+    static void showMessage(
+        Kind pKind, const QString &pTitle, const QString &pText, QWidget *pParent);
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "kvDefines.h"
+
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTextStream>
+
+// The optional print log: a time-stamped text file in the application's data
+// folder. Nothing is written before create(); every line is on disk when log() returns.
+class kvLogger : public QObject
+{
+    Q_OBJECT
+public:
+    explicit kvLogger(QObject *pParent = nullptr);
+
+    void setLogLevel(Kv::Defines::kvLoggerLevel pLevel);
+    Kv::Defines::kvLoggerLevel logLevel() const;
+
+    // Opens a new log file and writes its header; on failure shows "Could not open: ".
+    void create();
+    bool isCreated() const;
+
+    // Appends one time-stamped line; dropped silently when the file cannot be opened.
+    void log(const QString &pMessage);
+
+    // The bare file name; the file's path is not changed.
+    void setFileName(const QString &pFileName);
+    QString fileName() const;
+
+    bool open();
+    void close();
+
+private:
+    bool m_created = false;
+    QString m_fileName;
+    QFile m_file;
+    QTextStream m_stream;
+    Kv::Defines::kvLoggerLevel m_logLevel = Kv::Defines::LoggerLevelOff;
+};

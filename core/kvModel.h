@@ -1,0 +1,64 @@
+#pragma once
+
+#include "kvBoundingBox.h"
+#include "kvTriangle.h"
+#include "kvVector3D.h"
+#include "kvVertex.h"
+#include "kvVertexList.h"
+
+#include <QMatrix4x4>
+#include <QString>
+#include <QVector>
+
+// The mesh of one part: its facets, its distinct corners and the flat arrays the view draws.
+class kvModel
+{
+public:
+    kvModel() = default;
+    explicit kvModel(const QString &pName);
+
+    QString name() const { return m_name; }
+    void setName(const QString &pName) { m_name = pName; }
+    QString filename() const { return m_filename; }
+    void setFilename(const QString &pFilename) { m_filename = pFilename; }
+
+    void addVertex(const kvVertex &pVertex);
+    void addVertex(const kvVector3D &pPoint);
+    void addVertex(const QVector3D &pPoint);
+    // Builds the facet from its corners; the normal is recomputed from the corner order.
+    void addTriangle(
+        const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal);
+    void addTriangle(const kvTriangle &pTriangle);
+
+    QVector<kvVector3D> vertexVector() const { return m_vertexStream; }
+    QVector<kvVector3D> normals() const { return m_normals; }
+    void setNormals(const QVector<kvVector3D> &pNormals);
+    QVector<kvTriangle> triangles() const { return m_triangles; }
+    void setTriangles(const QVector<kvTriangle> &pTriangles);
+    kvVertexList vertices() const { return m_vertices; }
+    void setVertices(const kvVertexList &pVertices);
+
+    kvBoundingBox boundingBox() const { return m_boundingBox; }
+    kvBoundingBox boudningBoxFromMatrix(const QMatrix4x4 &pMatrix) const;
+
+    double surface();
+    double volume();
+    int shells();
+    void updateVertexNumbers();
+    void clear();
+    QString toString();
+
+private:
+    QString m_name;
+    QString m_filename;
+    QVector<kvVector3D> m_vertexStream;
+    kvVertexList m_vertices;
+    QVector<kvVector3D> m_normals;
+    QVector<kvTriangle> m_triangles;
+    kvBoundingBox m_boundingBox;
+    double m_surface = 0.0;
+    double m_volume = 0.0;
+    int m_shells = 0;
+};
+
+Q_DECLARE_METATYPE(kvModel)

@@ -1,0 +1,31 @@
+#include "kvPaths.h"
+
+#include "kvPlatform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace Kv {
+namespace Paths {
+
+QString Slic3rExe;
+QString Slic3rAppData;
+QString KestrovaExe;
+QString KestrovaAppData;
+
+void Initalize()
+{
+    const QString tSeparator = QDir::separator();
+    const QString tAppFolder = QCoreApplication::applicationDirPath();
+    const QString tData = Kv::Platform::genericDataLocation();
+
+    Slic3rExe = QDir::toNativeSeparators(tAppFolder + tSeparator + QStringLiteral("Slic3r.app"));
+    Slic3rAppData
+        = QDir::toNativeSeparators(tData + tSeparator + QStringLiteral("Slic3r") + tSeparator);
+    KestrovaExe = QDir::toNativeSeparators(tAppFolder);
+    KestrovaAppData
+        = QDir::toNativeSeparators(tData + tSeparator + QStringLiteral("Kestrova") + tSeparator);
+}
+
+} // namespace Paths
+} // namespace Kv

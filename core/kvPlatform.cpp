@@ -1,0 +1,63 @@
+#include "kvPlatform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QStandardPaths>
+#include <QSysInfo>
+
+namespace Kv {
+namespace Platform {
+
+QString executablePath(const char *pArgv0)
+{
+    // argv[0] may be a bare name found through PATH; the kernel knows the real file.
+    const QString tSelf = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    if (!tSelf.isEmpty())
+        return tSelf;
+    return pArgv0 ? QFile::decodeName(pArgv0) : QString();
+}
+
+QString pluginFolder(const QString &pExecutablePath)
+{
+    // Each step into a missing folder keeps the path where it was.
+    QDir tDir(pExecutablePath);
+    tDir.cdUp();
+    tDir.cdUp();
+    tDir.cd(QStringLiteral("Plugins"));
+    return tDir.absolutePath();
+}
+
+QStringList pluginPaths(const QString &pExecutablePath)
+{
+    QStringList tPaths {pluginFolder(pExecutablePath)};
+    const QString tInstalled = QLibraryInfo::location(QLibraryInfo::PluginsPath);
+    if (!tInstalled.isEmpty() && QDir(tInstalled).exists()
+        && QDir(tInstalled).absolutePath() != tPaths.first())
+        tPaths.append(QDir(tInstalled).absolutePath());
+    return tPaths;
+}
+
+void setPluginPaths(const char *pArgv0)
+{
+    QCoreApplication::setLibraryPaths(pluginPaths(executablePath(pArgv0)));
+}
+
+QString genericDataLocation()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+QString appDataLocation()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+}
+
+QString osDescription()
+{
+    return QSysInfo::prettyProductName();
+}
+
+} // namespace Platform
+} // namespace Kv

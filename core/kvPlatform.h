@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Everything that differs between platforms.
+namespace Kv {
+namespace Platform {
+
+// The running executable's file path; argv[0] when the system cannot tell.
+QString executablePath(const char *pArgv0);
+
+// "Plugins" in the parent of the executable's folder, or that parent when it
+// has no such folder; absolute.
+QString pluginFolder(const QString &pExecutablePath);
+
+// The application's plug-in folder first, then the toolkit's installed plug-ins
+// (the platform plug-ins live there on Linux).
+QStringList pluginPaths(const QString &pExecutablePath);
+
+// Replaces the toolkit's plug-in search path; call before the application object exists.
+void setPluginPaths(const char *pArgv0);
+
+// Writable data folders, without a trailing separator.
+QString genericDataLocation();
+QString appDataLocation();
+
+// Operating system text for the about box.
+QString osDescription();
+
+} // namespace Platform
+} // namespace Kv

@@ -1,0 +1,272 @@
+#include "kvVertexList.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace {
+
+// Truncates toward zero into pOut when the result fits a 32-bit int.
+bool truncateToInt(double pValue, std::uint32_t &pOut)
+{
+    if (!(pValue > -2147483649.0 && pValue < 2147483648.0))
+        return false; // NaN, infinite or out of range
+    pOut = static_cast<std::uint32_t>(static_cast<std::int32_t>(pValue));
+    return true;
+}
+
+std::uint32_t floatBits(float pValue)
+{
+    if (pValue == 0.0f)
+        pValue = 0.0f; // -0 and 0 are one position
+    std::uint32_t tBits;
+    std::memcpy(&tBits, &pValue, sizeof tBits);
+    return tBits;
+}
+
+} // namespace
+
+int kvVertexList::hashVertex(const kvVertex &pVertex)
+{
+    const kvVector3D tPosition = pVertex.position();
+    std::uint32_t tKx, tKy, tKz;
+    if (!truncateToInt(double(tPosition.x()) * 4.0, tKx) || !truncateToInt(tPosition.y(), tKy)
+        || !truncateToInt(tPosition.z(), tKz))
+        return InvalidKey;
+    const std::uint32_t tKey = tKx ^ (tKy << 16) ^ (tKy << 8) ^ tKz ^ (tKz << 8);
+    return static_cast<std::int32_t>(tKey);
+}
+
+void kvVertexList::add(const kvVertex &pVertex)
+{
+    ++m_count;
+    m_buckets[hashVertex(pVertex)].append(pVertex);
+    const kvVector3D tPosition = pVertex.position();
+    if (!indexable(tPosition))
+        return;
+    growIndex();
+    const uint tHash = positionHash(tPosition);
+    const int tSlot = findSlot(tPosition, tHash);
+    if (!m_index.at(tSlot).used)
+        indexInsert(tSlot, pVertex);
+}
+
+void kvVertexList::add(const kvVector3D &pPoint)
+{
+    add(kvVertex(pPoint));
+}
+
+void kvVertexList::add(const QVector3D &pPoint)
+{
+    add(kvVertex(pPoint));
+}
+
+bool kvVertexList::contains(const kvVertex &pVertex, kvVertex &pFound) const
+{
+    const kvVector3D tPosition = pVertex.position();
+    if (!indexable(tPosition) || m_index.isEmpty())
+        return false;
+    const int tSlot = findSlot(tPosition, positionHash(tPosition));
+    const Slot &tEntry = m_index.at(tSlot);
+    if (!tEntry.used)
+        return false;
+    pFound = tEntry.vertex;
+    return true;
+}
+
+bool kvVertexList::contains(const kvVector3D &pPoint, kvVertex &pFound) const
+{
+    return contains(kvVertex(pPoint), pFound);
+}
+
+bool kvVertexList::contains(const QVector3D &pPoint, kvVertex &pFound) const
+{
+    return contains(kvVertex(pPoint), pFound);
+}
+
+void kvVertexList::remove(const kvVertex &pVertex)
+{
+    const auto tBucket = m_buckets.find(hashVertex(pVertex));
+    if (tBucket == m_buckets.end())
+        return;
+    int tRemoved = 0;
+    for (auto tIt = tBucket->begin(); tIt != tBucket->end();) {
+        if (*tIt == pVertex) {
+            tIt = tBucket->erase(tIt);
+            ++tRemoved;
+        } else {
+            ++tIt;
+        }
+    }
+    m_count -= tRemoved;
+
+    const kvVector3D tPosition = pVertex.position();
+    if (tRemoved == 0 || !indexable(tPosition) || m_index.isEmpty())
+        return;
+    // The indexed vertex may be gone: index the first one of that position still stored.
+    const uint tHash = positionHash(tPosition);
+    int tSlot = findSlot(tPosition, tHash);
+    if (m_index.at(tSlot).used)
+        indexErase(tSlot);
+    for (const kvVertex &tVertex : qAsConst(*tBucket)) {
+        if (samePosition(tVertex.position(), tPosition)) {
+            tSlot = findSlot(tPosition, tHash);
+            indexInsert(tSlot, tVertex);
+            break;
+        }
+    }
+}
+
+void kvVertexList::remove(const kvVector3D &pPoint)
+{
+    remove(kvVertex(pPoint));
+}
+
+void kvVertexList::remove(const QVector3D &pPoint)
+{
+    remove(kvVertex(pPoint));
+}
+
+void kvVertexList::clear()
+{
+    m_buckets.clear();
+    m_count = 0;
+    m_index.clear();
+    m_indexUsed = 0;
+}
+
+QVector<kvVector3D> kvVertexList::vertexVector()
+{
+    QVector<kvVertex> tVertices;
+    tVertices.reserve(m_count);
+    for (const kvVertexBucket &tBucket : qAsConst(m_buckets)) {
+        for (const kvVertex &tVertex : tBucket)
+            tVertices.append(tVertex);
+    }
+    std::stable_sort(tVertices.begin(), tVertices.end(),
+        [](const kvVertex &pA, const kvVertex &pB) { return pA.id() < pB.id(); });
+    m_positions.clear();
+    m_positions.reserve(tVertices.size());
+    for (const kvVertex &tVertex : qAsConst(tVertices))
+        m_positions.append(tVertex.position());
+    return m_positions;
+}
+
+bool kvVertexList::addUnique(kvVertex pVertex)
+{
+    const kvVector3D tPosition = pVertex.position();
+    if (!indexable(tPosition)) {
+        // Never equal to anything, so always a new vertex.
+        pVertex.setId(m_count + 1);
+        ++m_count;
+        m_buckets[hashVertex(pVertex)].append(pVertex);
+        return true;
+    }
+    growIndex();
+    const uint tHash = positionHash(tPosition);
+    const int tSlot = findSlot(tPosition, tHash);
+    if (m_index.at(tSlot).used)
+        return false;
+    pVertex.setId(m_count + 1);
+    ++m_count;
+    m_buckets[hashVertex(pVertex)].append(pVertex);
+    indexInsert(tSlot, pVertex);
+    return true;
+}
+
+void kvVertexList::renumber()
+{
+    int tId = 0;
+    for (kvVertexBucket &tBucket : m_buckets) {
+        for (kvVertex &tVertex : tBucket)
+            tVertex.setId(++tId);
+    }
+    rebuildIndex();
+}
+
+uint kvVertexList::positionHash(const kvVector3D &pPoint)
+{
+    std::uint64_t tHash = floatBits(pPoint.x());
+    tHash = (tHash * 0x9E3779B97F4A7C15ull) ^ floatBits(pPoint.y());
+    tHash = (tHash * 0xC2B2AE3D27D4EB4Full) ^ floatBits(pPoint.z());
+    tHash *= 0x165667B19E3779F9ull;
+    return static_cast<uint>(tHash ^ (tHash >> 32));
+}
+
+int kvVertexList::findSlot(const kvVector3D &pPoint, uint pHash) const
+{
+    const int tMask = m_index.size() - 1;
+    const Slot *tSlots = m_index.constData();
+    for (int i = int(pHash & uint(tMask));; i = (i + 1) & tMask) {
+        const Slot &tSlot = tSlots[i];
+        if (!tSlot.used)
+            return i;
+        if (samePosition(tSlot.vertex.position(), pPoint))
+            return i;
+    }
+}
+
+void kvVertexList::indexInsert(int pSlot, const kvVertex &pVertex)
+{
+    Slot &tSlot = m_index[pSlot];
+    tSlot.vertex = pVertex;
+    tSlot.used = true;
+    ++m_indexUsed;
+}
+
+void kvVertexList::indexErase(int pSlot)
+{
+    // Backward-shift deletion keeps every probe chain unbroken.
+    const int tMask = m_index.size() - 1;
+    int tHole = pSlot;
+    for (int j = (tHole + 1) & tMask; m_index.at(j).used; j = (j + 1) & tMask) {
+        const int tHome = int(positionHash(m_index.at(j).vertex.position()) & uint(tMask));
+        const bool tStays
+            = tHole <= j ? (tHole < tHome && tHome <= j) : (tHole < tHome || tHome <= j);
+        if (tStays)
+            continue;
+        m_index[tHole] = m_index.at(j);
+        tHole = j;
+    }
+    m_index[tHole] = Slot();
+    --m_indexUsed;
+}
+
+void kvVertexList::growIndex()
+{
+    // At most half full, so probe chains stay short.
+    if (2 * (m_indexUsed + 1) <= m_index.size())
+        return;
+    QVector<Slot> tOld = m_index;
+    m_index = QVector<Slot>(qMax(64, m_index.size() * 2));
+    const int tMask = m_index.size() - 1;
+    Slot *tSlots = m_index.data();
+    for (const Slot &tEntry : qAsConst(tOld)) {
+        if (!tEntry.used)
+            continue;
+        int i = int(positionHash(tEntry.vertex.position()) & uint(tMask));
+        while (tSlots[i].used)
+            i = (i + 1) & tMask;
+        tSlots[i] = tEntry;
+    }
+}
+
+void kvVertexList::rebuildIndex()
+{
+    m_index.clear();
+    m_indexUsed = 0;
+    for (const kvVertexBucket &tBucket : qAsConst(m_buckets)) {
+        for (const kvVertex &tVertex : tBucket) {
+            const kvVector3D tPosition = tVertex.position();
+            if (!indexable(tPosition))
+                continue;
+            growIndex();
+            const int tSlot = findSlot(tPosition, positionHash(tPosition));
+            if (!m_index.at(tSlot).used)
+                indexInsert(tSlot, tVertex);
+        }
+    }
+}

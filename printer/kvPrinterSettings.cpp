@@ -1,0 +1,5 @@
+#include "kvPrinterSettings.h"
+
+kvPrinterSettings::kvPrinterSettings(QObject *pParent)
+    : QObject(pParent)
+{ }

@@ -1,0 +1,262 @@
+#include "kvDialogRecorder.h"
+#include "kvLogger.h"
+#include "kvTestSupport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using namespace Kv::Defines;
+
+namespace {
+
+const char *kRule = "######################################";
+
+QStringList readLines(const QString &pPath)
+{
+    QFile tFile(pPath);
+    if (!tFile.open(QIODevice::ReadOnly))
+        return {};
+    const QString tText = QString::fromUtf8(tFile.readAll());
+    // Every line ends with "\n": the last split element is empty.
+    QStringList tLines = tText.split('\n');
+    if (!tLines.isEmpty() && tLines.last().isEmpty())
+        tLines.removeLast();
+    return tLines;
+}
+
+} // namespace
+
+class tst_logger : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void constructedState();
+    void levelOffWritesNothing();
+    void logBeforeCreateWritesNothing();
+    void createWritesHeader();
+    void logAppendsOneLine_data();
+    void logAppendsOneLine();
+    void missingFolderShowsMessage();
+    void vanishedFolderDropsLines();
+    void failedWriteDoesNotSilenceLaterLines();
+
+private:
+    QString dataFolder() const { return m_data->filePath("Kestrova"); }
+    QString logPath(const kvLogger &pLogger) const
+    {
+        return QDir(dataFolder()).filePath(pLogger.fileName());
+    }
+    QStringList logFiles() const
+    {
+        return QDir(dataFolder()).entryList({"Kestrova_log*"}, QDir::Files);
+    }
+
+    QTemporaryDir *m_data = nullptr;
+};
+
+void tst_logger::init()
+{
+    // Each test gets its own data folder, wherever the test is run from.
+    m_data = new QTemporaryDir;
+    QVERIFY(m_data->isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_data->path()));
+    QVERIFY(QDir().mkpath(dataFolder()));
+    QCOMPARE(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), dataFolder());
+}
+
+void tst_logger::cleanup()
+{
+    delete m_data;
+    m_data = nullptr;
+}
+
+void tst_logger::constructedState()
+{
+    QObject tParent;
+    auto *tLogger = new kvLogger(&tParent);
+    QCOMPARE(tLogger->parent(), &tParent);
+    QVERIFY(!tLogger->isCreated());
+    QVERIFY(tLogger->fileName().isEmpty());
+    QCOMPARE(tLogger->logLevel(), LoggerLevelOff);
+    tLogger->setLogLevel(LoggerLevelAll);
+    QCOMPARE(tLogger->logLevel(), LoggerLevelAll);
+}
+
+void tst_logger::levelOffWritesNothing()
+{
+    KvTest::DialogRecorder tDialogs;
+    kvLogger tLogger;
+    tLogger.create();
+    tLogger.log("dropped");
+    QVERIFY(!tLogger.isCreated());
+    QVERIFY(tLogger.fileName().isEmpty());
+    QVERIFY(logFiles().isEmpty());
+    QVERIFY(tDialogs.requests.isEmpty());
+
+    // Switching the level off after creation stops the writing too.
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    QVERIFY(tLogger.isCreated());
+    tLogger.setLogLevel(LoggerLevelOff);
+    tLogger.log("dropped");
+    QCOMPARE(readLines(logPath(tLogger)).size(), 4);
+}
+
+void tst_logger::logBeforeCreateWritesNothing()
+{
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.log("too early");
+    QVERIFY(logFiles().isEmpty());
+    // A stored name alone does not make a log.
+    tLogger.setFileName("Kestrova_log[manual].txt");
+    QCOMPARE(tLogger.fileName(), QString("Kestrova_log[manual].txt"));
+    tLogger.log("too early");
+    QVERIFY(logFiles().isEmpty());
+}
+
+void tst_logger::createWritesHeader()
+{
+    KvTest::DialogRecorder tDialogs;
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    const QDateTime tBefore = QDateTime::currentDateTime();
+    tLogger.create();
+    const QDateTime tAfter = QDateTime::currentDateTime();
+    QVERIFY(tLogger.isCreated());
+    QVERIFY(tDialogs.requests.isEmpty());
+    QCOMPARE(logFiles(), QStringList {tLogger.fileName()});
+
+    const QRegularExpression tNamePattern(
+        R"(^Kestrova_log\[(\d\d\.\d\d\.\d{4}_\d\d\.\d\d\.\d\d\.\d{3})\]\.txt$)");
+    const QRegularExpressionMatch tName = tNamePattern.match(tLogger.fileName());
+    QVERIFY2(tName.hasMatch(), qPrintable(tLogger.fileName()));
+    const QDateTime tCreated = QDateTime::fromString(tName.captured(1), "MM.dd.yyyy_hh.mm.ss.zzz");
+    QVERIFY(tCreated.isValid());
+    QVERIFY(tCreated >= tBefore.addMSecs(-1) && tCreated <= tAfter);
+
+    const QStringList tLines = readLines(logPath(tLogger));
+    QCOMPARE(tLines.size(), 4);
+    QCOMPARE(tLines[0], QString(kRule));
+    QCOMPARE(tLines[1], QString("# Kestrova (1.2.3) Print Log File   #"));
+    // The same instant as the file name, in the other format.
+    QCOMPARE(tLines[2], "# Created: " + tCreated.toString("MM-dd-yyyy hh:mm:ss.zzz") + "   #");
+    QCOMPARE(tLines[3], QString(kRule));
+}
+
+void tst_logger::logAppendsOneLine_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("plain") << "kvPrinter::Tovra (ttyACM0): M105"
+                           << QStringList {"kvPrinter::Tovra (ttyACM0): M105"};
+    QTest::newRow("empty") << "" << QStringList {""};
+    QTest::newRow("line break kept") << "ok T:20\nok" << QStringList {"ok T:20", "ok"};
+    QTest::newRow("non-ASCII") << QString::fromUtf8("21.5 °C")
+                               << QStringList {QString::fromUtf8("21.5 °C")};
+}
+
+void tst_logger::logAppendsOneLine()
+{
+    QFETCH(QString, message);
+    QFETCH(QStringList, lines);
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    tLogger.log("first");
+
+    const QDateTime tBefore = QDateTime::currentDateTime();
+    tLogger.log(message);
+    const QDateTime tAfter = QDateTime::currentDateTime();
+
+    // The line is in the file as soon as log returns, after the earlier ones.
+    const QStringList tLines = readLines(logPath(tLogger));
+    QCOMPARE(tLines.size(), 5 + lines.size());
+    QVERIFY(tLines[4].endsWith("] first"));
+
+    const QRegularExpression tStamp(R"(^\[(\d\d\.\d\d\.\d{4} \d\d\.\d\d\.\d\d\.\d{3})\] )");
+    const QRegularExpressionMatch tMatch = tStamp.match(tLines[5]);
+    QVERIFY2(tMatch.hasMatch(), qPrintable(tLines[5]));
+    const QDateTime tWritten = QDateTime::fromString(tMatch.captured(1), "MM.dd.yyyy hh.mm.ss.zzz");
+    QVERIFY(tWritten >= tBefore.addMSecs(-1) && tWritten <= tAfter);
+
+    QStringList tMessage = tLines.mid(5);
+    tMessage[0] = tMessage[0].mid(tMatch.capturedLength());
+    QCOMPARE(tMessage, lines);
+}
+
+void tst_logger::missingFolderShowsMessage()
+{
+    QVERIFY(QDir(dataFolder()).removeRecursively());
+    KvTest::DialogRecorder tDialogs;
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+
+    QVERIFY(!tLogger.isCreated());
+    QVERIFY(tLogger.fileName().startsWith("Kestrova_log["));
+    QCOMPARE(tDialogs.requests.size(), 1);
+    const kvDialogs::Request tBox = tDialogs.requests.first();
+    QCOMPARE(tBox.title, QString("Logger"));
+    QCOMPARE(tBox.text, "Could not open: " + QDir(logPath(tLogger)).absolutePath());
+    QVERIFY(tBox.parent == nullptr);
+
+    // The logger creates no folder, and later lines go nowhere.
+    tLogger.log("dropped");
+    QVERIFY(!QDir(dataFolder()).exists());
+    QCOMPARE(tDialogs.requests.size(), 1);
+
+    // Trying again once the folder exists gives a working log.
+    QVERIFY(QDir().mkpath(dataFolder()));
+    tLogger.create();
+    QVERIFY(tLogger.isCreated());
+    tLogger.log("now");
+    QCOMPARE(readLines(logPath(tLogger)).size(), 5);
+}
+
+void tst_logger::vanishedFolderDropsLines()
+{
+    KvTest::DialogRecorder tDialogs;
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    QVERIFY(tLogger.isCreated());
+    QVERIFY(QDir(dataFolder()).removeRecursively());
+
+    tLogger.log("dropped");
+    QVERIFY(!QDir(dataFolder()).exists());
+    QVERIFY(tDialogs.requests.isEmpty());
+    QVERIFY(tLogger.isCreated());
+}
+
+void tst_logger::failedWriteDoesNotSilenceLaterLines()
+{
+    if (!QFileInfo::exists("/dev/full"))
+        QSKIP("needs /dev/full");
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    const QString tPath = logPath(tLogger);
+    const QString tKept = tPath + ".kept";
+
+    // A full disk for one line...
+    QVERIFY(QFile::rename(tPath, tKept));
+    QVERIFY(QFile::link("/dev/full", tPath));
+    tLogger.log("lost");
+    // ...then space again.
+    QVERIFY(QFile::remove(tPath));
+    QVERIFY(QFile::rename(tKept, tPath));
+    tLogger.log("after");
+
+    const QStringList tLines = readLines(tPath);
+    QCOMPARE(tLines.size(), 5);
+    QVERIFY(tLines[4].endsWith("] after"));
+}
+
+KV_TEST_MAIN(tst_logger)
+#include "tst_logger.moc"
