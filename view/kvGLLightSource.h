@@ -10,6 +10,7 @@ public:
     explicit kvGLLightSource(QObject *pParent = nullptr);
 
     void initializeGL() override;
+    using kvGLObject::paintGL;
     void paintGL(QMatrix4x4 pMatrix);
 
     kvVector3D angle() const { return m_angle; }

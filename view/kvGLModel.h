@@ -47,6 +47,7 @@ public:
     void setModel(kvModel pModel);
 
     void initializeGL() override;
+    using kvGLObject::paintGL;
     void paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView, kvVector3D pLight);
     // Puts the lowest point of the turned and scaled mesh at height pFloor.
     void land(float pFloor);

@@ -13,6 +13,7 @@ public:
     explicit kvGLModelCenter(QObject *pParent = nullptr);
 
     void initializeGL() override;
+    using kvGLObject::paintGL;
     void paintGL(QMatrix4x4 pMatrix, kvPrinterFile *pFile);
     void paintGL(QMatrix4x4 pMatrix, kvModel pModel);
     void updateBuffer(kvPrinterFile *pFile);

@@ -11,6 +11,7 @@ public:
     explicit kvGLModelMBR(QObject *pParent = nullptr);
 
     void initializeGL() override;
+    using kvGLObject::paintGL;
     void paintGL(QMatrix4x4 pMatrix, kvBoundingBox pBox);
 
     float lineWidth() const { return m_lineWidth; }

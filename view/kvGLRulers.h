@@ -11,6 +11,7 @@ public:
     explicit kvGLRulers(QObject *pParent = nullptr);
 
     void paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView) override;
+    using kvGLObject::initializeGL;
     void initializeGL(Kv::Defines::kvCoordinate pCoordinate, kvVector3D pBedSize);
 
     float lineWidth() const { return m_lineWidth; }

@@ -13,6 +13,7 @@ public:
     explicit kvGLRulersShade(QObject *pParent = nullptr);
 
     void paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView) override;
+    using kvGLObject::initializeGL;
     void setColor(QColor pValue) override;
     void initializeGL(Kv::Defines::kvCoordinate pCoordinate, QColor pColor);
 

@@ -126,7 +126,7 @@ void kvGLWindow::makeContextCurrent()
 
 void kvGLWindow::repaintScene()
 {
-    if (m_paiting || m_modelLoading || m_initializing)
+    if (m_paiting || m_modelLoading || m_initializing || m_shadesUpdating)
         return;
     updateGL();
 }
@@ -394,8 +394,12 @@ void kvGLWindow::updateRulerShades()
     makeContextCurrent();
     // The extent of the part as it is placed now.
     const kvBoundingBox tBox = m_glModels.first()->placedBox();
+    // The callers repaint once all three strips are rebuilt; a frame in between would
+    // show the fixed strips.
+    m_shadesUpdating = true;
     for (kvGLRulersShade *tShade : {m_rulerXShade, m_rulerYShade, m_rulerZShade})
         tShade->updateVertices(m_bedSize, tBox.minPoint(), tBox.maxPoint());
+    m_shadesUpdating = false;
 }
 
 void kvGLWindow::checkBounds()

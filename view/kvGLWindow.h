@@ -127,6 +127,7 @@ private:
     QColor m_backgroundColor = Qt::white;
     bool m_paiting = false;
     bool m_initializing = false;
+    bool m_shadesUpdating = false;
     bool m_glReady = false;
     QString m_glVersion;
     QString m_glRenderer;

@@ -3,6 +3,7 @@
 #include "kvGLWindow.h"
 
 #include <QTest>
+#include <functional>
 
 namespace KvViewTest {
 
@@ -15,6 +16,8 @@ public:
     int paints = 0;
     int depth = 0;
     int maxDepth = 0;
+    // Called at the start of every paint.
+    std::function<void()> onPaint;
 
     void resetCount()
     {
@@ -28,6 +31,8 @@ protected:
         ++paints;
         ++depth;
         maxDepth = qMax(maxDepth, depth);
+        if (onPaint)
+            onPaint();
         kvGLWindow::paintGL();
         --depth;
     }

@@ -50,7 +50,7 @@ private slots:
             "ThetaChanged", "PhiChanged", "ThetaChanged", "PhiChanged", "ProjectionTypeChanged"};
         QTest::newRow("orthographic") << int(GLProjectionTypeOrthographic) << tPreset;
         QTest::newRow("perspective") << int(GLProjectionTypePerspective) << tPreset;
-        QTest::newRow("unknown") << 7
+        QTest::newRow("unknown") << 3
                                  << QStringList {
                                         "ThetaChanged", "PhiChanged", "ProjectionTypeChanged"};
     }

@@ -94,7 +94,7 @@ private slots:
         const QVector3D tCorner = tProjection.map(QVector3D(400, 300, -1));
         QVERIFY(qFuzzyCompare(tCorner.x(), 1.0f));
         QVERIFY(qFuzzyCompare(tCorner.y(), -1.0f));
-        QCOMPARE(kvGLViewMath::projectionMatrix(kvGLProjectionType(5), 90, 1, 0.1f, 10, QRect()),
+        QCOMPARE(kvGLViewMath::projectionMatrix(kvGLProjectionType(0), 90, 1, 0.1f, 10, QRect()),
             QMatrix4x4());
     }
 

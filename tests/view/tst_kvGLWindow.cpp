@@ -386,9 +386,15 @@ private slots:
         tView->setRotationType(GLRotationTypeModel);
         sendPress(tView, QPoint(100, 100), Qt::LeftButton);
         tView->resetCount();
+        QVector<float> tShadeEdges;
+        tView->onPaint = [&] { tShadeEdges << tView->rulerXShade()->vertices().at(0).x(); };
         sendMove(tView, QPoint(110, 100), Qt::LeftButton);
+        tView->onPaint = nullptr;
         QVERIFY(tView->paints > 0);
         QCOMPARE(tView->maxDepth, 1);
+        // No frame shows the fixed strip (x 50..100) while the strips are rebuilt.
+        QVERIFY2(!tShadeEdges.contains(100.0f), qPrintable(QString::number(tShadeEdges.size())));
+        QCOMPARE(tShadeEdges.last(), 20.0f);
         // The extent strip follows the drag.
         QCOMPARE(tView->rulerXShade()->vertices().at(0).x(), 20.0f);
     }
