@@ -1,6 +1,7 @@
 // Paint cost of the 3D view with a 1,000,000-triangle part (run under an X display,
 // Release build): one paint of the bare plate, the part's draw call alone, one paint
-// of the part with unchanged placement, and one drag step (all the paints a mouse
+// of the part with unchanged placement, one with the part hidden (bounds check only),
+// and one drag step (all the paints a mouse
 // move in model mode causes).
 
 #include "benchSupport.h"
@@ -129,6 +130,12 @@ int main(int argc, char **argv)
     });
     const double tDraw = tDrawAndClear - tClear / kRuns;
     KvBench::report("draw call of the part alone", tDraw, tTriangles, "triangles");
+
+    // Hidden, the part is still bounds-checked on every paint but not drawn.
+    tModel->setVisible(false);
+    const double tHidden = timed(tView, kRuns, [&] { tView.updateGL(); });
+    KvBench::report("paint, part hidden (bounds check only)", tHidden, tTriangles, "triangles");
+    tModel->setVisible(true);
 
     const double tCold = timed(tView, 5, [&] {
         tModel->setScale(tModel->scale() == 1.0f ? 1.001f : 1.0f); // one repaint, new shape
