@@ -1,8 +1,7 @@
 // Paint cost of the 3D view with a 1,000,000-triangle part (run under an X display,
 // Release build): one paint of the bare plate, the part's draw call alone, one paint
 // of the part with unchanged placement, one with the part hidden (bounds check only),
-// and one drag step (all the paints a mouse
-// move in model mode causes).
+// and one drag step (all the paints a mouse move in model mode causes).
 
 #include "benchSupport.h"
 #include "kvGLCamera.h"
