@@ -10,11 +10,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMatrix4x4>
-#include <QTextStream>
 #include <QtEndian>
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 using namespace Kv::Defines;
@@ -602,10 +602,23 @@ const ProgressWord kProgressWords[] = {
     {"Filament required:", -1.0f},
 };
 
-// Adding +0 turns a negative zero into 0, so no "-0" is written.
-float unsigned0(float pValue)
+const int kWriteBlock = 1 << 20;
+
+// The default text stream form of a float: six significant digits, the shorter of
+// fixed and exponent notation. Adding +0 turns a negative zero into 0.
+void appendNumber(QByteArray &pOut, float pValue)
 {
-    return pValue + 0.0f;
+    const double tValue = double(pValue + 0.0f);
+    if (std::isnan(tValue)) {
+        pOut.append("nan");
+    } else if (std::isinf(tValue)) {
+        pOut.append(tValue < 0 ? "-inf" : "inf");
+    } else {
+        char tText[32];
+        const auto tResult
+            = std::to_chars(tText, tText + sizeof(tText), tValue, std::chars_format::general, 6);
+        pOut.append(tText, int(tResult.ptr - tText));
+    }
 }
 
 } // namespace
@@ -685,32 +698,46 @@ bool kvPrinterFile::saveFile(
     tMatrix.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
     tMatrix.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
 
-    QTextStream tOut(&tFile);
-    tOut << "solid\n";
+    // Lines are gathered into blocks; numbers are written as a text stream writes them.
+    QByteArray tOut;
+    tOut.reserve(kWriteBlock + 1024);
+    bool tWritten = true;
+    const auto tFlush = [&] {
+        if (tWritten && tFile.write(tOut) != tOut.size())
+            tWritten = false;
+        tOut.clear();
+    };
+    const auto tVector = [&](const char *pLead, const QVector3D &pValue) {
+        tOut.append(pLead);
+        appendNumber(tOut, pValue.x());
+        tOut.append(' ');
+        appendNumber(tOut, pValue.y());
+        tOut.append(' ');
+        appendNumber(tOut, pValue.z());
+        tOut.append('\n');
+    };
+
+    tOut.append("solid\n");
     const QVector<kvTriangle> tTriangles = pModel.triangles();
     const float tTotal = float(tTriangles.size());
     int tIndex = 0;
     for (const kvTriangle &tTriangle : tTriangles) {
         const kvVector3D tN = tTriangle.normal();
-        const QVector3D tNormal = tRotation.mapVector(QVector3D(tN.x(), tN.y(), tN.z()));
-        tOut << " facet normal " << unsigned0(tNormal.x()) << ' ' << unsigned0(tNormal.y()) << ' '
-             << unsigned0(tNormal.z()) << '\n';
-        tOut << "  outer loop\n";
+        tVector(" facet normal ", tRotation.mapVector(QVector3D(tN.x(), tN.y(), tN.z())));
+        tOut.append("  outer loop\n");
         const QVector<kvVertex> tCorners = tTriangle.vertices();
         for (const kvVertex &tVertex : tCorners) {
             const kvVector3D tP = tVertex.position();
-            const QVector3D tCorner = tMatrix.map(QVector3D(tP.x(), tP.y(), tP.z()));
-            tOut << "   vertex " << unsigned0(tCorner.x()) << ' ' << unsigned0(tCorner.y()) << ' '
-                 << unsigned0(tCorner.z()) << '\n';
+            tVector("   vertex ", tMatrix.map(QVector3D(tP.x(), tP.y(), tP.z())));
         }
-        tOut << "  endloop\n";
-        tOut << " endfacet\n";
+        tOut.append("  endloop\n endfacet\n");
+        if (tOut.size() >= kWriteBlock)
+            tFlush();
         ++tIndex;
         emit SaveFileProgress(int(float(tIndex) / tTotal * 100.0f));
     }
-    tOut << "endsolid\n";
-    tOut.flush();
-    const bool tWritten = tOut.status() == QTextStream::Ok && tFile.error() == QFile::NoError;
+    tOut.append("endsolid\n");
+    tFlush();
     tFile.close();
     if (!tWritten || tFile.error() != QFile::NoError) {
         statusUpdate(QStringLiteral("saveFile: Failed to write file! ") + tFile.errorString());

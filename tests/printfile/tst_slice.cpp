@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QVector3D>
 
 using namespace KvTest;
@@ -160,6 +161,33 @@ private slots:
         QVERIFY(tFile.saveFile(tPath, kvVector3D(rotation), oneTriangle(a, b, c), scale));
         QCOMPARE(fileBytes(tPath),
             QByteArray("solid\n") + facet + QByteArray("  endloop\n endfacet\nendsolid\n"));
+    }
+
+    // Coordinates are written the way a default text stream writes a float.
+    void saveFileNumbers()
+    {
+        const QVector<float> tValues = {0.1f, 1.0f / 3.0f, -12.25f, 1e-5f, -0.000123456f, 123456.7f,
+            999999.5f, 1234567.0f, 3.14159265f, 1e10f, -2.5e-12f, 65.4321f};
+        kvModel tModel;
+        QByteArray tExpected;
+        QTextStream tStream(&tExpected);
+        for (int i = 0; i + 2 < tValues.size(); i += 3) {
+            const kvVector3D tA(tValues[i], tValues[i + 1], tValues[i + 2]);
+            tModel.addTriangle(kvVertex(tA), kvVertex(tA + kvVector3D(1, 0, 0)),
+                kvVertex(tA + kvVector3D(0, 1, 0)), kvVector3D());
+            tStream << "   vertex " << tA.x() << ' ' << tA.y() << ' ' << tA.z() << '\n';
+        }
+        tStream.flush();
+        kvPrinterFile tFile;
+        const QString tPath = m_dir->filePath(QStringLiteral("numbers.stl"));
+        QVERIFY(tFile.saveFile(tPath, kvVector3D(), tModel));
+        QByteArray tFirstCorners;
+        const QList<QByteArray> tLines = fileBytes(tPath).split('\n');
+        for (int i = 0; i < tLines.size(); ++i) {
+            if (tLines.at(i) == "  outer loop")
+                tFirstCorners += tLines.at(i + 1) + '\n';
+        }
+        QCOMPARE(tFirstCorners, tExpected);
     }
 
     void saveFileProgress_data()
