@@ -635,6 +635,7 @@ void kvPrinterFile::sliceFile(
         // The file on disk is an earlier part, or half of this one.
         m_printQueue.clear();
         m_parsedQueue.clear();
+        m_errorReported = false;
         failSlice(QProcess::WriteError, QStringLiteral("sliceFile: No STL file to slice."));
         return;
     }
@@ -763,6 +764,11 @@ void kvPrinterFile::sliceSTL()
     if (m_slic3rProcess->state() != QProcess::NotRunning)
         killSlice();
 
+    if (m_tempSTLFileName.isEmpty()) {
+        m_errorReported = false;
+        failSlice(QProcess::FailedToStart, QStringLiteral("sliceSTL: No STL file to slice."));
+        return;
+    }
     setTempGCodeFileName(m_tempSTLFileName.left(m_tempSTLFileName.size() - 3) + "gcode");
     m_slic3rConfig->setInput(m_tempSTLFileName);
     m_slic3rConfig->setOutput(m_tempGCodeFileName);
@@ -792,6 +798,11 @@ void kvPrinterFile::sliceSTL()
         return;
     }
 
+    if (m_slic3rProcess->state() != QProcess::NotRunning) {
+        failSlice(
+            QProcess::Timedout, QStringLiteral("sliceSTL: The previous Slic3r does not end."));
+        return;
+    }
     m_slic3rProcess->setProgram(tProgram);
     m_slic3rProcess->setArguments(m_slic3rConfig->toSlic3rArguments());
     m_slic3rProcess->setProcessChannelMode(QProcess::SeparateChannels);

@@ -498,13 +498,30 @@ private slots:
             qputenv("XDG_DATA_HOME", tBlocked + "/data");
         QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        // Each attempt reports its own error.
+        slice(tFile);
         slice(tFile);
         QTest::qWait(50);
-        QCOMPARE(tError.count(), 1);
+        QCOMPARE(tError.count(), 2);
         QVERIFY(!tFile.isSlicing());
         QVERIFY(!tFile.isSliced());
-        QCOMPARE(textValues(tStatus).filter(status).size(), 1);
+        QCOMPARE(textValues(tStatus).filter(status).size(), 2);
         QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+    }
+
+    void sliceWithoutSTLFile()
+    {
+        writeFile(QDir::current().filePath(QStringLiteral("gcode")), "G28\n");
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(
+            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.sliceFile();
+        QCOMPARE(tError.count(), 1);
+        QVERIFY(!tFile.isSlicing());
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+        QVERIFY(QFile::remove(QDir::current().filePath(QStringLiteral("gcode"))));
     }
 
     void slicerLocator_data()
