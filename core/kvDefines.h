@@ -22,7 +22,7 @@ enum kvPrinterProbe : int {};
 
 enum kvSTLFileTypes { STLFileTypeASCII = 0, STLFileTypeBinary = 1 };
 
-enum kvSlic3rSettingType {
+enum kvSlic3rSettingType : int {
     Slic3rSettingTypeNone = 0,
     Slic3rSettingTypePrint = 1,
     Slic3rSettingTypePrinter = 2,

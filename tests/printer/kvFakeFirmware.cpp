@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QMetaMethod>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -105,6 +107,22 @@ QByteArray axisValues(const QMap<char, double> &pValues, int pDecimals)
     return tText;
 }
 
+const char *const kLockFolders[] = {"/var/lock", "/run/lock", "/tmp", "/var/tmp"};
+
+// Name of the serial port lock file of a device, as QSerialPort makes it.
+QString lockName(const QString &pPath)
+{
+    return QStringLiteral("/LCK..") + pPath.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+bool isLocked(const QString &pPath)
+{
+    for (const char *tFolder : kLockFolders)
+        if (QFileInfo::exists(QLatin1String(tFolder) + lockName(pPath)))
+            return true;
+    return false;
+}
+
 } // namespace
 
 kvFakeFirmware::kvFakeFirmware(QObject *pParent)
@@ -145,7 +163,22 @@ bool kvFakeFirmware::open()
     int tMaster = -1;
     int tSlave = -1;
     char tName[128] = {};
-    if (::openpty(&tMaster, &tSlave, tName, nullptr, nullptr) != 0)
+    // A serial port that another process is closing keeps its lock file for a moment after
+    // its pty is free; a pty with such a lock is held aside so that the next one is taken.
+    QVector<int> tAside;
+    for (int tTry = 0; tTry < 16; ++tTry) {
+        if (::openpty(&tMaster, &tSlave, tName, nullptr, nullptr) != 0) {
+            tMaster = -1;
+            break;
+        }
+        if (!isLocked(QString::fromLocal8Bit(tName)))
+            break;
+        tAside << tMaster << tSlave;
+        tMaster = -1;
+    }
+    for (int tFd : tAside)
+        ::close(tFd);
+    if (tMaster < 0)
         return false;
     termios tTerm {};
     for (int tFd : {tSlave, tMaster}) {
@@ -177,6 +210,26 @@ bool kvFakeFirmware::open()
     return true;
 }
 
+bool kvFakeFirmware::setPortLocked(bool pValue)
+{
+    m_portLock.reset();
+    if (!pValue)
+        return true;
+    if (m_masterFd < 0)
+        return false;
+    for (const char *tFolder : kLockFolders) {
+        const QFileInfo tInfo {QString::fromLatin1(tFolder)};
+        if (!tInfo.isDir() || !tInfo.isWritable())
+            continue;
+        m_portLock.reset(new QLockFile(QLatin1String(tFolder) + lockName(m_portPath)));
+        if (m_portLock->tryLock(0))
+            return true;
+        m_portLock.reset();
+        return false;
+    }
+    return false;
+}
+
 void kvFakeFirmware::hangUp()
 {
     closeFd();
@@ -184,6 +237,7 @@ void kvFakeFirmware::hangUp()
 
 void kvFakeFirmware::closeFd()
 {
+    m_portLock.reset();
     if (m_attachPoll)
         m_attachPoll->stop();
     if (m_pumpTimer)
@@ -545,7 +599,7 @@ void kvFakeFirmware::setHostAttached(bool pValue)
     }
 }
 
-bool kvFakeFirmware::readAvailable()
+bool kvFakeFirmware::readAvailable(bool pDrain)
 {
     // Returns false once the slave end is closed (EIO), true otherwise.
     char tBuffer[kReadChunk];
@@ -553,6 +607,8 @@ bool kvFakeFirmware::readAvailable()
         const ssize_t tCount = ::read(m_masterFd, tBuffer, sizeof tBuffer);
         if (tCount > 0) {
             takeBytes(QByteArray(tBuffer, static_cast<int>(tCount)));
+            if (!pDrain && tCount < static_cast<ssize_t>(sizeof tBuffer))
+                return true; // the notifier reports what comes next
             continue;
         }
         if (tCount < 0 && errno == EINTR)
@@ -566,7 +622,7 @@ bool kvFakeFirmware::readAvailable()
 
 void kvFakeFirmware::onReadable()
 {
-    if (!readAvailable() && m_masterFd >= 0)
+    if (!readAvailable(false) && m_masterFd >= 0)
         setHostAttached(false);
 }
 
@@ -577,7 +633,7 @@ void kvFakeFirmware::onAttachPoll()
         return;
     }
     // Data the host wrote just before closing is still read here.
-    if (readAvailable() && m_masterFd >= 0)
+    if (readAvailable(true) && m_masterFd >= 0)
         setHostAttached(true);
 }
 

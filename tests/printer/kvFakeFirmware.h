@@ -13,7 +13,9 @@
 #include <QVector4D>
 #include <QVector>
 #include <functional>
+#include <memory>
 
+class QLockFile;
 class QSocketNotifier;
 class QTimer;
 
@@ -55,13 +57,18 @@ public:
     explicit kvFakeFirmware(QObject *pParent = nullptr);
     ~kvFakeFirmware() override;
 
-    // Line end of the pty pair. open() after hangUp() makes a new pair with a new path.
+    // Makes a new pty pair, raw on both ends; the host opens portPath(). After hangUp() a new
+    // open() gives a new path. Replies written while no host holds the slave stay queued in
+    // the pty and reach the next host that opens it.
     bool open();
     void hangUp();
     bool isOpen() const { return m_masterFd >= 0; }
     // True while some process holds the slave end open.
     bool isHostAttached() const { return m_hostAttached; }
     QString portPath() const { return m_portPath; }
+    // Takes the serial port lock file of the device, so that QSerialPort::open() fails with
+    // PermissionError as for a device the user may not open (root opens any device file).
+    bool setPortLocked(bool pValue);
 
     // What the host sent. Lines are without their "\n" (and a "\r" before it).
     QByteArray rawReceived() const { return m_rawReceived; }
@@ -128,8 +135,9 @@ public:
     // takes effect. An empty reply answers nothing.
     void setReply(const QString &pCommand, const QByteArray &pReply);
     void clearReplies() { m_replies.clear(); }
-    // Each reply goes out in two writes; the second one waits pDelayMs (0: the next pass of
-    // the event loop, after the host has read the first part).
+    // Each reply goes out in two writes, cut after pAt bytes (SplitAt) or at a seeded random
+    // point (SplitRandom); the second part waits the split delay (0: the next pass of the
+    // event loop, after the host has read the first part).
     void setSplitMode(SplitMode pMode, int pAt = 1);
     void setSplitDelayMs(int pValue) { m_splitDelayMs = pValue; }
     void setRandomSeed(quint32 pSeed) { m_random.seed(pSeed); }
@@ -144,7 +152,7 @@ public:
     // A line of random bytes before every n-th reply; 0 turns it off.
     void setGarbageEvery(int pValue) { m_garbageEvery = pValue; }
 
-    // On demand.
+    // On demand, written at once (ahead of replies that are still delayed).
     void sendRaw(const QByteArray &pBytes);
     void sendLine(const QString &pLine) { sendRaw(pLine.toUtf8() + '\n'); }
     // pLength random bytes (never "\n"), then "\n".
@@ -178,7 +186,7 @@ private:
     void onWaitTick();
     void onProbeTick();
     void setHostAttached(bool pValue);
-    bool readAvailable();
+    bool readAvailable(bool pDrain);
     void takeBytes(const QByteArray &pBytes);
     void handleLine(const QByteArray &pLine);
     void handleCommand(const QByteArray &pLine);
@@ -197,6 +205,7 @@ private:
     void closeFd();
 
     int m_masterFd = -1;
+    std::unique_ptr<QLockFile> m_portLock;
     QString m_portPath;
     bool m_hostAttached = false;
     QSocketNotifier *m_readNotifier = nullptr;

@@ -33,7 +33,10 @@ public:
         m_port.setParity(QSerialPort::NoParity);
         m_port.setStopBits(QSerialPort::OneStop);
         m_port.setFlowControl(QSerialPort::NoFlowControl);
-        return m_port.open(QIODevice::ReadWrite);
+        if (m_port.open(QIODevice::ReadWrite))
+            return true;
+        qWarning("cannot open %s: %s", qPrintable(pPath), qPrintable(m_port.errorString()));
+        return false;
     }
 
     void send(const QByteArray &pBytes)
@@ -109,6 +112,18 @@ private slots:
         // The port keeps only the last part of the path.
         QCOMPARE(tHost.m_port.portName(), tFirmware.portPath().mid(5));
         QVERIFY(tFirmware.waitFor([&]() { return tFirmware.isHostAttached(); }));
+    }
+
+    void lockedPortCannotBeOpened()
+    {
+        kvFakeFirmware tFirmware;
+        QVERIFY(tFirmware.open());
+        QVERIFY(tFirmware.setPortLocked(true));
+        kvHostPort tHost;
+        QVERIFY(!tHost.open(tFirmware.portPath()));
+        QCOMPARE(tHost.m_port.error(), QSerialPort::PermissionError);
+        QVERIFY(tFirmware.setPortLocked(false));
+        QVERIFY(tHost.open(tFirmware.portPath()));
     }
 
     void identity_data()

@@ -1,0 +1,153 @@
+#pragma once
+
+#include "Estimator.h"
+#include "kvDefines.h"
+#include "kvGCode.h"
+#include "kvModel.h"
+
+#include <QFile>
+#include <QObject>
+#include <QProcess>
+#include <QQueue>
+#include <QString>
+#include <QVector2D>
+
+class QIODevice;
+class kvLogger;
+class kvPrinterSettings;
+class kvSlic3rConfig;
+
+// The file being printed: STL or G-code loading, the print queue and the slicer run.
+class kvPrinterFile : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit kvPrinterFile(QObject *pParent = nullptr);
+    explicit kvPrinterFile(QString pFileName, QObject *pParent = nullptr);
+    ~kvPrinterFile() override;
+
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString &pFileName);
+    Kv::Defines::kvFileTypes fileType() const { return m_fileType; }
+    void setFileType(const Kv::Defines::kvFileTypes &pFileType) { m_fileType = pFileType; }
+    Kv::Defines::kvSTLFileTypes stlFileType() const { return m_stlFileType; }
+    void setStlFileType(const Kv::Defines::kvSTLFileTypes &pType) { m_stlFileType = pType; }
+    QString tempSTLFileName() const { return m_tempSTLFileName; }
+    void setTempSTLFileName(const QString &pFileName) { m_tempSTLFileName = pFileName; }
+    QString tempGCodeFileName() const { return m_tempGCodeFileName; }
+    void setTempGCodeFileName(const QString &pFileName);
+    QString slicerProgress() const { return m_slicerProgressText; }
+    void setSlicerProgress(const QString &pProgress) { m_slicerProgressText = pProgress; }
+    QString machineType() const { return m_machineType; }
+    void setMachineType(const QString &pMachineType) { m_machineType = pMachineType; }
+    QVector2D bedCenter() const { return m_bedCenter; }
+    void setBedCenter(const QVector2D &pBedCenter) { m_bedCenter = pBedCenter; }
+    bool useRawGCode() const { return m_useRawGCode; }
+    void setUseRawGCode(bool pRaw) { m_useRawGCode = pRaw; }
+    float scale() const { return m_scale; }
+    void setScale(float pScale) { m_scale = pScale; }
+    void setLogger(kvLogger *pLogger) { m_logger = pLogger; }
+    kvPrinterSettings *printerSettings() const { return m_printerSettings; }
+    void setPrinterSettings(kvPrinterSettings *pSettings) { m_printerSettings = pSettings; }
+    kvSlic3rConfig *slic3rConfig() const { return m_slic3rConfig; }
+    void setSlic3rPath(QString pPath);
+    float slic3rProgress() const { return m_slic3rProgress; }
+    const Estimator &estimator() const { return m_estimator; }
+    bool isSliced() const { return m_sliced; }
+    bool isSlicing() const { return m_slicing; }
+
+    kvModel loadFile();
+    kvModel loadFile(QString pFileName);
+
+    // Print queue.
+    void parseGCode();
+    void enqueueGCode(kvGCode pGCode);
+    void analyzeGCode(kvGCode pPrevious, kvGCode pGCode);
+    kvGCode dequeueGCode();
+    bool isGCodeQueueEmpty() const { return m_printQueue.isEmpty(); }
+    int GCodeQueueCount() const { return m_parsedQueue.size(); }
+    int PrintQueueCount() const { return m_printQueue.size(); }
+    void resetQueue();
+    void clearGCodeQueue();
+    QQueue<kvGCode> gcodeQueue() const { return m_printQueue; }
+    void setGcodeQueue(const QQueue<kvGCode> &pQueue);
+    void loadZOffsetCalibrationFile();
+    void loadZOffsetCalibrationFile(QString pFileName);
+
+    // Slicer run. The writers return false when the STL file could not be written.
+    void sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D pOffset, float pScale);
+    void sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D pOffset);
+    void sliceFile();
+    bool saveSTL(kvVector3D pRotation, kvModel pModel, float pScale);
+    bool saveSTL(kvVector3D pRotation, kvModel pModel);
+    bool saveSTL(
+        Kv::Defines::kvSTLFileTypes pType, kvVector3D pRotation, kvModel pModel, float pScale);
+    bool saveFile(Kv::Defines::kvSTLFileTypes pType, QString pFileName, kvVector3D pRotation,
+        kvModel pModel, float pScale);
+    bool saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale);
+    bool saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel);
+    void sliceSTL();
+    void killSlice();
+    void resetSliced();
+    int slicerError() const { return m_slicerError; }
+
+    // Text readers, also used on in-memory data.
+    static kvVector3D parseVector(QString pText);
+    kvModel parseSTLAscii(QIODevice *pDevice);
+    kvModel parseSTLBinary(QIODevice *pDevice);
+
+signals:
+    void StatusUpdate(QString pStatusMessage);
+    void GCodeQueueIsEmpty();
+    void STLParseComplete(float pTimeElapsed);
+    void GCodeParseComplete(float pTimeElapsed);
+    void LoadFileProgress(int pProgress);
+    void SaveFileProgress(int pProgress);
+    void Slic3rProcessingProgress(int pProgress);
+    void Slic3rError();
+
+private slots:
+    void onSlic3rProcessFinished();
+    void onSlic3rProcessError(QProcess::ProcessError pError);
+    void onSlic3rProcessRead();
+    void onSlic3rProcessStarted();
+    void onConfigChanged();
+
+private:
+    void Initialize(QString pFileName);
+    kvModel determineFileType();
+    kvModel parseSTL();
+    void determineSTLType();
+    kvModel parseSTLAscii();
+    kvModel parseSTLBinary();
+    kvVector3D parseVector(QFile *pFile);
+    void statusUpdate(QString pMessage);
+    void failSlice(int pError, const QString &pMessage);
+
+    QProcess *m_slic3rProcess = nullptr;
+    kvSlic3rConfig *m_slic3rConfig = nullptr;
+    kvLogger *m_logger = nullptr;
+    kvPrinterSettings *m_printerSettings = nullptr;
+    QString m_fileName;
+    QString m_slicerProgressText;
+    QString m_tempSTLFileName;
+    QString m_tempGCodeFileName;
+    QFile m_file;
+    Kv::Defines::kvFileTypes m_fileType = Kv::Defines::FileTypeSTL;
+    Kv::Defines::kvSTLFileTypes m_stlFileType = Kv::Defines::STLFileTypeASCII;
+    QQueue<kvGCode> m_printQueue;
+    QQueue<kvGCode> m_parsedQueue;
+    QVector2D m_bedCenter;
+    QString m_machineType;
+    bool m_useRawGCode = false;
+    float m_scale = 1.0f;
+    Estimator m_estimator;
+    bool m_sliced = false;
+    bool m_slicing = false;
+    bool m_sliceKilled = false;
+    float m_slic3rProgress = 0.0f;
+    int m_slicerError = -1;
+    // Slic3rError was emitted for the current run.
+    bool m_errorReported = false;
+};

@@ -1,0 +1,13 @@
+#version 120
+
+attribute vec4 pPosition;
+attribute vec4 pColor;
+uniform mat4 pMatrix;
+
+varying vec4 vColor;
+
+void main()
+{
+    vColor = pColor;
+    gl_Position = pMatrix * pPosition;
+}

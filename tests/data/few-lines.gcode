@@ -1,0 +1,15 @@
+; generated for the tests
+G21 ; millimetres
+G90
+
+M104 S210
+G28
+;LAYER:1
+G1 Z0.35 F7800
+G1 X10 Y10 E1.5 F1200
+M109 S210 ; wait
+G0 X20 Y20
+G1 X30 Y10 ; M109 in a comment
+G1 X30 Y30 E3
+M106 S255
+M84

@@ -1,0 +1,226 @@
+#include "kvPrinterFile.h"
+#include "kvTestSupport.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+
+QList<int> progressValues(const QSignalSpy &pSpy)
+{
+    QList<int> tValues;
+    for (const QList<QVariant> &tArgs : pSpy)
+        tValues << tArgs.at(0).toInt();
+    return tValues;
+}
+
+QStringList cleanedTexts(QQueue<kvGCode> pQueue)
+{
+    QStringList tTexts;
+    for (const kvGCode &tLine : pQueue)
+        tTexts << tLine.Cleaned();
+    return tTexts;
+}
+
+} // namespace
+
+class tst_PrinterFileQueue : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString writeTemp(const QString &pName, const QByteArray &pData)
+    {
+        const QString tPath = m_dir.filePath(pName);
+        QFile tFile(tPath);
+        if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        tFile.write(pData);
+        return tPath;
+    }
+
+    static QByteArray nineLines(const char *pBreak)
+    {
+        QByteArray tText;
+        for (int i = 1; i <= 9; ++i)
+            tText += "G1 X" + QByteArray::number(i) + " Y" + QByteArray::number(i) + pBreak;
+        return tText;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void nineLines_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("machineType");
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<QStringList>("closing");
+
+        const QStringList tClosing = {"G28 X159 Y150", "G91", "G90"};
+        QTest::newRow("plain printer") << nineLines("\n") << "Halvarn 6x6" << false << tClosing;
+        QTest::newRow("Tovra printer")
+            << nineLines("\n") << "Halvarn Tovra" << false << tClosing + QStringList("M101");
+        QTest::newRow("tovra in small letters")
+            << nineLines("\n") << "halvarn tovra" << false << tClosing;
+        QTest::newRow("raw mode") << nineLines("\n") << "Halvarn Tovra" << true << QStringList();
+        QTest::newRow("CRLF line ends") << nineLines("\r\n") << "" << false << tClosing;
+    }
+
+    void nineLines()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, machineType);
+        QFETCH(bool, raw);
+        QFETCH(QStringList, closing);
+
+        kvPrinterFile tFile(writeTemp("nine.gcode", text));
+        tFile.setMachineType(machineType);
+        tFile.setUseRawGCode(raw);
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::LoadFileProgress);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::GCodeParseComplete);
+        const kvModel tModel = tFile.loadFile();
+
+        QCOMPARE(tModel.triangles().size(), 0);
+        QCOMPARE(tModel.name(), QString("nine.gcode"));
+        QCOMPARE(tFile.fileType(), Kv::Defines::FileTypeGCode);
+        QCOMPARE(progressValues(tProgress), QList<int>({10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+        QCOMPARE(tComplete.count(), 1);
+        QCOMPARE(tFile.GCodeQueueCount(), 9 + closing.size());
+        QCOMPARE(tFile.PrintQueueCount(), 9 + closing.size());
+        const QStringList tTexts = cleanedTexts(tFile.gcodeQueue());
+        QCOMPARE(tTexts.first(), QString("G1 X1 Y1"));
+        QCOMPARE(tTexts.at(8), QString("G1 X9 Y9"));
+        QCOMPARE(tTexts.mid(9), closing);
+        QCOMPARE(tFile.gcodeQueue().first().Raw(), QString("G1 X1 Y1"));
+    }
+
+    void filters_data()
+    {
+        QTest::addColumn<bool>("raw");
+        QTest::addColumn<QStringList>("queued");
+        QTest::addColumn<float>("sumX");
+        QTest::newRow("printing") << false
+                                  << QStringList({"G21", "G90", "G28", "G1 Z0.35 F7800",
+                                         "G1 X10 Y10 E1.5 F1200", "G0 X20 Y20", "G1 X30 Y30 E3",
+                                         "M106 S255", "M84", "G28 X159 Y150", "G91", "G90"})
+                                  << 40.0f;
+        QTest::newRow("raw") << true
+                             << QStringList({"G21", "G90", "M104 S210", "G28", "G1 Z0.35 F7800",
+                                    "G1 X10 Y10 E1.5 F1200", "M109 S210", "G0 X20 Y20",
+                                    "G1 X30 Y10", "G1 X30 Y30 E3", "M106 S255", "M84"})
+                             << 70.0f;
+    }
+
+    void filters()
+    {
+        QFETCH(bool, raw);
+        QFETCH(QStringList, queued);
+        QFETCH(float, sumX);
+        kvPrinterFile tFile(KvTest::dataPath("few-lines.gcode"));
+        tFile.setUseRawGCode(raw);
+        tFile.loadFile();
+        QCOMPARE(cleanedTexts(tFile.gcodeQueue()), queued);
+        // Only the queued G1 lines reach the estimator; G0 and G28 do not.
+        QCOMPARE(tFile.estimator().sumX(), sumX);
+        QCOMPARE(tFile.estimator().sumY(), 0.0f);
+        QCOMPARE(tFile.estimator().sumZ(), 0.35f);
+    }
+
+    void blankAndCommentLikeLines()
+    {
+        kvPrinterFile tFile(writeTemp("odd.gcode", "   \n ; note\n;only\n\nG28\n"));
+        tFile.setUseRawGCode(true);
+        tFile.loadFile();
+        const QQueue<kvGCode> tQueue = tFile.gcodeQueue();
+        QCOMPARE(tQueue.size(), 3);
+        QCOMPARE(tQueue.at(0).Raw(), QString("   "));
+        QCOMPARE(tQueue.at(1).Cleaned(), QString());
+        QCOMPARE(tQueue.at(2).Cleaned(), QString("G28"));
+    }
+
+    void dequeueAndReset()
+    {
+        kvPrinterFile tFile(writeTemp("five.gcode", "G28\nG1 X1\nG1 X2\nG1 X3\nM84"));
+        tFile.setUseRawGCode(true);
+        tFile.loadFile();
+        QCOMPARE(tFile.GCodeQueueCount(), 5);
+
+        QSignalSpy tEmpty(&tFile, &kvPrinterFile::GCodeQueueIsEmpty);
+        QCOMPARE(tFile.dequeueGCode().Cleaned(), QString("G28"));
+        QCOMPARE(tFile.dequeueGCode().Cleaned(), QString("G1 X1"));
+        QCOMPARE(tFile.dequeueGCode().Cleaned(), QString("G1 X2"));
+        QCOMPARE(tFile.PrintQueueCount(), 2);
+        QCOMPARE(tFile.GCodeQueueCount(), 5);
+        tFile.resetQueue();
+        QCOMPARE(tFile.PrintQueueCount(), 5);
+        QCOMPARE(tFile.GCodeQueueCount(), 5);
+
+        int tLeftAtSignal = -1;
+        connect(&tFile, &kvPrinterFile::GCodeQueueIsEmpty,
+            [&] { tLeftAtSignal = tFile.PrintQueueCount(); });
+        for (int i = 0; i < 4; ++i)
+            tFile.dequeueGCode();
+        QCOMPARE(tEmpty.count(), 0);
+        QVERIFY(!tFile.isGCodeQueueEmpty());
+        QCOMPARE(tFile.dequeueGCode().Cleaned(), QString("M84"));
+        QCOMPARE(tEmpty.count(), 1);
+        QCOMPARE(tLeftAtSignal, 0);
+        QVERIFY(tFile.isGCodeQueueEmpty());
+
+        // Nothing left: no line to send and no second signal.
+        QCOMPARE(tFile.dequeueGCode().Raw(), QString("UNK"));
+        QCOMPARE(tEmpty.count(), 1);
+
+        tFile.resetQueue();
+        tFile.clearGCodeQueue();
+        QCOMPARE(tFile.PrintQueueCount(), 0);
+        QCOMPARE(tFile.GCodeQueueCount(), 5);
+
+        QQueue<kvGCode> tOwn;
+        tOwn << kvGCode("G90") << kvGCode("G91");
+        tFile.setGcodeQueue(tOwn);
+        QCOMPARE(tFile.GCodeQueueCount(), 2);
+        QCOMPARE(tFile.PrintQueueCount(), 2);
+    }
+
+    void missingGCodeFileSignalsNothing()
+    {
+        kvPrinterFile tFile(m_dir.filePath("gone.gcode"));
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::LoadFileProgress);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.loadFile();
+        QCOMPARE(tProgress.count(), 0);
+        QCOMPARE(tComplete.count(), 0);
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+        // Start, failed open and end of the load only.
+        QCOMPARE(tStatus.count(), 3);
+    }
+
+    void parsingAppendsToTheParsedQueue()
+    {
+        kvPrinterFile tFile(writeTemp("two.gcode", "G28\nM84\n"));
+        tFile.setUseRawGCode(true);
+        tFile.loadFile();
+        tFile.parseGCode();
+        QCOMPARE(tFile.GCodeQueueCount(), 4);
+        QCOMPARE(tFile.PrintQueueCount(), 4);
+    }
+
+    void calibrationLoad()
+    {
+        kvPrinterFile tFile;
+        tFile.setUseRawGCode(true);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::GCodeParseComplete);
+        tFile.loadZOffsetCalibrationFile(writeTemp("calib.gcode", "G28\nG1 Z0.2\n"));
+        QCOMPARE(tComplete.count(), 1);
+        QCOMPARE(tFile.GCodeQueueCount(), 2);
+    }
+};
+
+KV_TEST_MAIN(tst_PrinterFileQueue)
+#include "tst_printerfile_queue.moc"

@@ -1,0 +1,118 @@
+#include "kvGLObject.h"
+
+#include <QGLShaderProgram>
+#include <QOpenGLContext>
+
+kvGLObject::kvGLObject(QObject *pParent)
+    : QObject(pParent)
+{
+    m_buffer.setUsagePattern(QOpenGLBuffer::StaticDraw);
+    m_silent = true;
+    kvGLObject::setVisible(true);
+    kvGLObject::setColor(Qt::black);
+    kvGLObject::setTranslation(kvVector3D(0, 0, 0));
+    m_silent = false;
+}
+
+kvGLObject::~kvGLObject() = default;
+
+void kvGLObject::initializeGL() { }
+
+void kvGLObject::paintGL(QMatrix4x4, QMatrix4x4) { }
+
+void kvGLObject::setVisible(bool pValue)
+{
+    m_visible = pValue;
+    if (!m_silent)
+        emit VisibleChanged(this);
+}
+
+void kvGLObject::setColor(QColor pValue)
+{
+    m_color = pValue;
+    if (!m_silent)
+        emit ColorChanged(this);
+}
+
+void kvGLObject::setVertices(QVector<kvVector3D> pValue)
+{
+    m_vertices.clear();
+    m_vertices = pValue;
+    if (!m_silent)
+        emit VerticesChanged(this);
+}
+
+void kvGLObject::setTranslation(kvVector3D pValue)
+{
+    m_translation = pValue;
+    if (!m_silent)
+        emit TranslationChanged(this);
+}
+
+void kvGLObject::setMatrix(QMatrix4x4 pValue)
+{
+    m_matrix = pValue;
+    if (!m_silent)
+        emit MatrixChanged(this);
+}
+
+void kvGLObject::buildProgram(const QString &pVertexFile, const QString &pFragmentFile)
+{
+    if (!QOpenGLContext::currentContext())
+        return;
+    // A program is bound to the context it was built in; build a fresh one each time.
+    m_program = std::make_unique<QGLShaderProgram>();
+    m_program->addShaderFromSourceFile(
+        QGLShader::Vertex, QStringLiteral(":shaders/") + pVertexFile);
+    m_program->addShaderFromSourceFile(
+        QGLShader::Fragment, QStringLiteral(":shaders/") + pFragmentFile);
+    m_program->link();
+}
+
+bool kvGLObject::uploadBuffer(
+    Reserve pPolicy, const void *pSecond, int pSecondBytes, int pReserveBytes)
+{
+    if (!QOpenGLContext::currentContext())
+        return false;
+    if (!m_buffer.isCreated() && !m_buffer.create())
+        return false;
+    if (!m_buffer.bind())
+        return false;
+    const int tPositionBytes = m_vertices.size() * int(sizeof(kvVector3D));
+    const int tBytes = tPositionBytes + pSecondBytes;
+    const int tReserve = qMax(tBytes, pReserveBytes);
+    // Storage reserved once is overwritten in place, and grown only if the data outgrows it.
+    if (pPolicy == Reserve::EveryTime || m_buffer.size() <= 0 || m_buffer.size() < tBytes)
+        m_buffer.allocate(pPolicy == Reserve::EveryTime ? tBytes : tReserve);
+    if (tPositionBytes > 0)
+        m_buffer.write(0, m_vertices.constData(), tPositionBytes);
+    if (pSecond && pSecondBytes > 0)
+        m_buffer.write(tPositionBytes, pSecond, pSecondBytes);
+    m_buffer.release();
+    return true;
+}
+
+bool kvGLObject::canDraw() const
+{
+    return m_program && m_program->isLinked() && m_buffer.isCreated() && !m_vertices.isEmpty()
+        && QOpenGLContext::currentContext();
+}
+
+void kvGLObject::paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigned int pMode)
+{
+    if (!canDraw())
+        return;
+    QGLShaderProgram *tProgram = m_program.get();
+    tProgram->bind();
+    m_buffer.bind();
+    tProgram->enableAttributeArray("pPosition");
+    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
+    tProgram->setUniformValue("pColor", m_color);
+    tProgram->setUniformValue("pMatrix", pMatrix);
+    m_buffer.release();
+    if (pLineWidth > 0)
+        glLineWidth(pLineWidth);
+    glDrawArrays(pMode, 0, m_vertices.size());
+    tProgram->disableAttributeArray("pPosition");
+    tProgram->release();
+}
