@@ -116,3 +116,34 @@ void kvGLObject::paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigne
     tProgram->disableAttributeArray("pPosition");
     tProgram->release();
 }
+
+void kvGLObject::paintTranslated(
+    const QMatrix4x4 &pProjection, const QMatrix4x4 &pView, float pLineWidth, unsigned int pMode)
+{
+    if (!m_visible)
+        return;
+    m_matrix = QMatrix4x4();
+    m_matrix.translate(m_translation);
+    paintLines(pProjection * pView * m_matrix, pLineWidth, pMode);
+}
+
+void kvGLObject::paintColored(
+    const char *pMatrixName, const QMatrix4x4 &pMatrix, int pColorComponents, unsigned int pMode)
+{
+    if (!canDraw())
+        return;
+    QGLShaderProgram *tProgram = m_program.get();
+    tProgram->bind();
+    m_buffer.bind();
+    tProgram->enableAttributeArray("pPosition");
+    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
+    tProgram->enableAttributeArray("pColor");
+    tProgram->setAttributeBuffer(
+        "pColor", GL_FLOAT, m_vertices.size() * int(sizeof(kvVector3D)), pColorComponents, 0);
+    tProgram->setUniformValue(pMatrixName, pMatrix);
+    m_buffer.release();
+    glDrawArrays(pMode, 0, m_vertices.size());
+    tProgram->disableAttributeArray("pPosition");
+    tProgram->disableAttributeArray("pColor");
+    tProgram->release();
+}

@@ -60,6 +60,14 @@ protected:
         int pReserveBytes = 0);
     // The shared line paint: "pPosition", "pColor" and "pMatrix" of the line program.
     void paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigned int pMode);
+    // The overlays' paint: nothing when invisible; otherwise the matrix becomes the
+    // translation and the lines are drawn with projection x view x matrix.
+    void paintTranslated(const QMatrix4x4 &pProjection, const QMatrix4x4 &pView, float pLineWidth,
+        unsigned int pMode);
+    // Draws positions with a per-vertex colour of pColorComponents floats stored behind them
+    // ("pPosition", "pColor"), pMatrix going to the uniform pMatrixName.
+    void paintColored(const char *pMatrixName, const QMatrix4x4 &pMatrix, int pColorComponents,
+        unsigned int pMode);
     bool canDraw() const;
     QOpenGLBuffer &vertexBuffer() { return m_buffer; }
 
