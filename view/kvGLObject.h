@@ -55,7 +55,8 @@ protected:
     // Builds the program from two files under ":shaders/"; needs a current context.
     void buildProgram(const QString &pVertexFile, const QString &pFragmentFile);
     // Uploads the positions, then pSecondBytes of pSecond right behind them.
-    // Returns false (and changes nothing) without a current GL context.
+    // Returns false (and changes nothing) without a current GL context; returns false and
+    // leaves nothing to draw when the data exceeds what one GL buffer can take here.
     bool uploadBuffer(Reserve pPolicy, const void *pSecond = nullptr, int pSecondBytes = 0,
         int pReserveBytes = 0);
     // The shared line paint: "pPosition", "pColor" and "pMatrix" of the line program.
@@ -69,6 +70,10 @@ protected:
     void paintColored(const char *pMatrixName, const QMatrix4x4 &pMatrix, int pColorComponents,
         unsigned int pMode);
     bool canDraw() const;
+    // Vertices a draw may use: those listed that the buffer also holds.
+    int drawCount() const { return qMin(m_vertices.size(), m_bufferVertices); }
+    // Positions in the buffer; a second array starts right behind them.
+    int bufferVertices() const { return m_bufferVertices; }
     QOpenGLBuffer &vertexBuffer() { return m_buffer; }
 
     bool m_silent = false;
@@ -81,4 +86,5 @@ protected:
 private:
     std::unique_ptr<QGLShaderProgram> m_program;
     QOpenGLBuffer m_buffer {QOpenGLBuffer::VertexBuffer};
+    int m_bufferVertices = 0; // positions written by the last upload
 };
