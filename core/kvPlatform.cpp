@@ -54,6 +54,38 @@ QString appDataLocation()
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
+namespace {
+
+bool isProgram(const QString &pPath)
+{
+    const QFileInfo tInfo(pPath);
+    return tInfo.isFile() && tInfo.isExecutable();
+}
+
+} // namespace
+
+QString slicerProgram(const QString &pConfiguredPath)
+{
+    if (!pConfiguredPath.isEmpty()) {
+        const QFileInfo tInfo(pConfiguredPath);
+        if (isProgram(pConfiguredPath))
+            return tInfo.absoluteFilePath();
+        if (tInfo.isDir()
+            && tInfo.suffix().compare(QLatin1String("app"), Qt::CaseInsensitive) == 0) {
+            const QString tInner
+                = tInfo.absoluteFilePath() + QStringLiteral("/Contents/MacOS/Slic3r");
+            if (isProgram(tInner))
+                return tInner;
+        }
+        const QDir tBeside = tInfo.absoluteDir();
+        for (const QString &tName : {QStringLiteral("slic3r"), QStringLiteral("Slic3r")}) {
+            if (isProgram(tBeside.filePath(tName)))
+                return tBeside.filePath(tName);
+        }
+    }
+    return QStandardPaths::findExecutable(QStringLiteral("slic3r"));
+}
+
 QString osDescription()
 {
     return QSysInfo::prettyProductName();

@@ -25,6 +25,11 @@ void setPluginPaths(const char *pArgv0);
 QString genericDataLocation();
 QString appDataLocation();
 
+// The slicer program to start for the configured slicer path: the path itself when it
+// is a program; the executable inside a ".app" bundle; a "slic3r" beside it; else
+// "slic3r" on the PATH. Empty when none is found.
+QString slicerProgram(const QString &pConfiguredPath);
+
 // Operating system text for the about box.
 QString osDescription();
 

@@ -1,15 +1,20 @@
 #include "kvPrinterFile.h"
 
+#include "kvDialogs.h"
 #include "kvLogger.h"
 #include "kvPaths.h"
+#include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
+#include <QMatrix4x4>
 #include <QtEndian>
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 using namespace Kv::Defines;
@@ -554,13 +559,91 @@ void kvPrinterFile::loadZOffsetCalibrationFile(QString pFileName)
 
 // Slicer run: writing the temporary STL and running the slicer.
 
+namespace {
+
+// Time the killed slicer gets to end before Stop returns.
+const int kKillWaitMs = 3000;
+const int kStartWaitMs = 30000;
+
+QString processErrorName(int pError)
+{
+    switch (pError) {
+    case QProcess::FailedToStart:
+        return QStringLiteral("Failed To Start");
+    case QProcess::Crashed:
+        return QStringLiteral("Crashed");
+    case QProcess::Timedout:
+        return QStringLiteral("Timedout");
+    case QProcess::ReadError:
+        return QStringLiteral("Read Error");
+    case QProcess::WriteError:
+        return QStringLiteral("Write Error");
+    case QProcess::UnknownError:
+        return QStringLiteral("Unknown Error");
+    default:
+        return QStringLiteral("None");
+    }
+}
+
+struct ProgressWord
+{
+    const char *word;
+    float progress; // negative: keep the previous value
+};
+
+const ProgressWord kProgressWords[] = {
+    {"triangulated", 100.0f / 7.0f},
+    {"perimeters", 200.0f / 7.0f},
+    {"Preparing", 300.0f / 7.0f},
+    {"Infilling", 400.0f / 7.0f},
+    {"Generating", 500.0f / 7.0f},
+    {"Exporting", 600.0f / 7.0f},
+    {"Done", 100.0f},
+    {"Filament required:", -1.0f},
+};
+
+const int kWriteBlock = 1 << 20;
+
+// The default text stream form of a float: six significant digits, the shorter of
+// fixed and exponent notation. Adding +0 turns a negative zero into 0.
+void appendNumber(QByteArray &pOut, float pValue)
+{
+    const double tValue = double(pValue + 0.0f);
+    if (std::isnan(tValue)) {
+        pOut.append("nan");
+    } else if (std::isinf(tValue)) {
+        pOut.append(tValue < 0 ? "-inf" : "inf");
+    } else {
+        char tText[32];
+        const auto tResult
+            = std::to_chars(tText, tText + sizeof(tText), tValue, std::chars_format::general, 6);
+        pOut.append(tText, int(tResult.ptr - tText));
+    }
+}
+
+} // namespace
+
 void kvPrinterFile::sliceFile(
     kvVector3D pRotation, kvModel pModel, kvVector3D pOffset, float pScale)
 {
-    Q_UNUSED(pRotation)
-    Q_UNUSED(pModel)
-    Q_UNUSED(pOffset)
-    Q_UNUSED(pScale)
+    const bool tSaved = saveSTL(pRotation, pModel, pScale);
+    if (m_sliced) {
+        m_printQueue = m_parsedQueue;
+        return;
+    }
+    if (!tSaved) {
+        // The file on disk is an earlier part, or half of this one.
+        m_printQueue.clear();
+        m_parsedQueue.clear();
+        m_errorReported = false;
+        failSlice(QProcess::WriteError, QStringLiteral("sliceFile: No STL file to slice."));
+        return;
+    }
+    m_slic3rConfig->setPrintCenter(
+        kvVector3D(m_bedCenter.x() + pOffset.x(), m_bedCenter.y() - pOffset.z(), 0.0f));
+    m_printQueue.clear();
+    m_parsedQueue.clear();
+    sliceSTL();
 }
 
 void kvPrinterFile::sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D pOffset)
@@ -568,48 +651,176 @@ void kvPrinterFile::sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D p
     sliceFile(pRotation, pModel, pOffset, 1.0f);
 }
 
-void kvPrinterFile::sliceFile() { }
-
-void kvPrinterFile::saveSTL(kvVector3D pRotation, kvModel pModel, float pScale)
+void kvPrinterFile::sliceFile()
 {
-    saveSTL(STLFileTypeBinary, pRotation, pModel, pScale);
+    m_printQueue.clear();
+    m_parsedQueue.clear();
+    sliceSTL();
 }
 
-void kvPrinterFile::saveSTL(kvVector3D pRotation, kvModel pModel)
+bool kvPrinterFile::saveSTL(kvVector3D pRotation, kvModel pModel, float pScale)
 {
-    saveSTL(pRotation, pModel, 1.0f);
+    return saveSTL(STLFileTypeBinary, pRotation, pModel, pScale);
 }
 
-void kvPrinterFile::saveSTL(
+bool kvPrinterFile::saveSTL(kvVector3D pRotation, kvModel pModel)
+{
+    return saveSTL(pRotation, pModel, 1.0f);
+}
+
+bool kvPrinterFile::saveSTL(
     kvSTLFileTypes pType, kvVector3D pRotation, kvModel pModel, float pScale)
 {
-    Q_UNUSED(pType)
-    Q_UNUSED(pRotation)
-    Q_UNUSED(pModel)
-    Q_UNUSED(pScale)
+    const QString tFolder = QDir(Kv::Platform::appDataLocation()).absolutePath();
+    // The main window makes the folder at start; a file used on its own may come first.
+    QDir().mkpath(tFolder);
+    setTempSTLFileName(tFolder + QDir::separator() + QStringLiteral("Kestrova.stl"));
+    return saveFile(pType, m_tempSTLFileName, pRotation, pModel, pScale);
 }
 
-void kvPrinterFile::saveFile(
+bool kvPrinterFile::saveFile(
     kvSTLFileTypes pType, QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale)
 {
     Q_UNUSED(pType)
-    Q_UNUSED(pFileName)
-    Q_UNUSED(pRotation)
-    Q_UNUSED(pModel)
-    Q_UNUSED(pScale)
+    QFile tFile(pFileName);
+    if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        statusUpdate(QStringLiteral("saveFile: Failed to open file!"));
+        return false;
+    }
+    statusUpdate(QStringLiteral("saveFile: Saving temporary STL file."));
+
+    QMatrix4x4 tRotation;
+    tRotation.rotate(pRotation.x(), 1.0f, 0.0f, 0.0f);
+    tRotation.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
+    tRotation.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
+    QMatrix4x4 tMatrix;
+    tMatrix.scale(pScale);
+    tMatrix.rotate(pRotation.x(), 1.0f, 0.0f, 0.0f);
+    tMatrix.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
+    tMatrix.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
+
+    // Lines are gathered into blocks; numbers are written as a text stream writes them.
+    QByteArray tOut;
+    tOut.reserve(kWriteBlock + 1024);
+    bool tWritten = true;
+    const auto tFlush = [&] {
+        if (tWritten && tFile.write(tOut) != tOut.size())
+            tWritten = false;
+        tOut.clear();
+    };
+    const auto tVector = [&](const char *pLead, const QVector3D &pValue) {
+        tOut.append(pLead);
+        appendNumber(tOut, pValue.x());
+        tOut.append(' ');
+        appendNumber(tOut, pValue.y());
+        tOut.append(' ');
+        appendNumber(tOut, pValue.z());
+        tOut.append('\n');
+    };
+
+    tOut.append("solid\n");
+    const QVector<kvTriangle> tTriangles = pModel.triangles();
+    const float tTotal = float(tTriangles.size());
+    int tIndex = 0;
+    for (const kvTriangle &tTriangle : tTriangles) {
+        const kvVector3D tN = tTriangle.normal();
+        tVector(" facet normal ", tRotation.mapVector(QVector3D(tN.x(), tN.y(), tN.z())));
+        tOut.append("  outer loop\n");
+        const QVector<kvVertex> tCorners = tTriangle.vertices();
+        for (const kvVertex &tVertex : tCorners) {
+            const kvVector3D tP = tVertex.position();
+            tVector("   vertex ", tMatrix.map(QVector3D(tP.x(), tP.y(), tP.z())));
+        }
+        tOut.append("  endloop\n endfacet\n");
+        if (tOut.size() >= kWriteBlock)
+            tFlush();
+        ++tIndex;
+        emit SaveFileProgress(int(float(tIndex) / tTotal * 100.0f));
+    }
+    tOut.append("endsolid\n");
+    tFlush();
+    tFile.close();
+    if (!tWritten || tFile.error() != QFile::NoError) {
+        statusUpdate(QStringLiteral("saveFile: Failed to write file! ") + tFile.errorString());
+        return false;
+    }
+    emit SaveFileProgress(100);
+    return true;
 }
 
-void kvPrinterFile::saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale)
+bool kvPrinterFile::saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale)
 {
-    saveFile(STLFileTypeASCII, pFileName, pRotation, pModel, pScale);
+    return saveFile(STLFileTypeASCII, pFileName, pRotation, pModel, pScale);
 }
 
-void kvPrinterFile::saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel)
+bool kvPrinterFile::saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel)
 {
-    saveFile(pFileName, pRotation, pModel, 1.0f);
+    return saveFile(pFileName, pRotation, pModel, 1.0f);
 }
 
-void kvPrinterFile::sliceSTL() { }
+void kvPrinterFile::sliceSTL()
+{
+    // One slicer at a time: a run still going belongs to an earlier request.
+    if (m_slic3rProcess->state() != QProcess::NotRunning)
+        killSlice();
+
+    if (m_tempSTLFileName.isEmpty()) {
+        m_errorReported = false;
+        failSlice(QProcess::FailedToStart, QStringLiteral("sliceSTL: No STL file to slice."));
+        return;
+    }
+    setTempGCodeFileName(m_tempSTLFileName.left(m_tempSTLFileName.size() - 3) + "gcode");
+    m_slic3rConfig->setInput(m_tempSTLFileName);
+    m_slic3rConfig->setOutput(m_tempGCodeFileName);
+    const QString tCommand = m_slic3rConfig->toSlic3rString();
+    statusUpdate(QStringLiteral("sliceSTL: ") + tCommand);
+    m_slicerError = -1;
+    m_errorReported = false;
+    m_slic3rProgress = 0.0f;
+
+    if (tCommand.isEmpty()) {
+        failSlice(QProcess::FailedToStart,
+            QStringLiteral("onSlicerProcessError: ") + processErrorName(QProcess::FailedToStart));
+        return;
+    }
+    const QString tProgram = Kv::Platform::slicerProgram(m_slic3rConfig->Path());
+    if (tProgram.isEmpty()) {
+        failSlice(QProcess::FailedToStart,
+            QStringLiteral("sliceSTL: Slic3r not found at \"%1\" nor on the PATH.")
+                .arg(m_slic3rConfig->Path()));
+        return;
+    }
+    // A G-code file left by an earlier part must never be printed for this one.
+    if (QFileInfo::exists(m_tempGCodeFileName) && !QFile::remove(m_tempGCodeFileName)) {
+        failSlice(QProcess::WriteError,
+            QStringLiteral("sliceSTL: Cannot remove the previous G-code file %1.")
+                .arg(m_tempGCodeFileName));
+        return;
+    }
+
+    if (m_slic3rProcess->state() != QProcess::NotRunning) {
+        failSlice(
+            QProcess::Timedout, QStringLiteral("sliceSTL: The previous Slic3r does not end."));
+        return;
+    }
+    m_slic3rProcess->setProgram(tProgram);
+    m_slic3rProcess->setArguments(m_slic3rConfig->toSlic3rArguments());
+    m_slic3rProcess->setProcessChannelMode(QProcess::SeparateChannels);
+    m_slic3rProcess->setReadChannel(QProcess::StandardOutput);
+    m_slic3rProcess->start(QIODevice::ReadWrite);
+    m_slic3rProcess->waitForStarted(kStartWaitMs);
+}
+
+void kvPrinterFile::failSlice(int pError, const QString &pMessage)
+{
+    m_slicerError = pError;
+    m_sliced = false;
+    statusUpdate(pMessage);
+    if (!m_errorReported) {
+        m_errorReported = true;
+        emit Slic3rError();
+    }
+}
 
 void kvPrinterFile::killSlice()
 {
@@ -619,6 +830,8 @@ void kvPrinterFile::killSlice()
     m_slic3rProcess->kill();
     m_sliced = false;
     m_slicerError = -1;
+    // So that a new slice can start right after Stop.
+    m_slic3rProcess->waitForFinished(kKillWaitMs);
 }
 
 void kvPrinterFile::resetSliced()
@@ -627,16 +840,90 @@ void kvPrinterFile::resetSliced()
     m_slicerError = -1;
 }
 
-void kvPrinterFile::onSlic3rProcessFinished() { }
+void kvPrinterFile::onSlic3rProcessFinished()
+{
+    statusUpdate(QStringLiteral("onSlicerProcessFinished"));
+    m_slicing = false;
+    const int tExitCode = m_slic3rProcess->exitCode();
+    const bool tCrashed = m_slic3rProcess->exitStatus() == QProcess::CrashExit;
+    const QString tErrors = QString::fromUtf8(m_slic3rProcess->readAllStandardError()).trimmed();
+    m_slic3rProcess->close();
+
+    if (m_sliceKilled) {
+        // A killed run's output is incomplete, however the process ended.
+        m_sliced = false;
+    } else if (m_slicerError == -1) {
+        if (tCrashed || tExitCode != 0) {
+            failSlice(tCrashed ? QProcess::Crashed : QProcess::UnknownError,
+                QStringLiteral("onSlicerProcessFinished: Slic3r failed with exit code %1: %2")
+                    .arg(tExitCode)
+                    .arg(tErrors));
+        } else if (!QFileInfo::exists(m_tempGCodeFileName)) {
+            failSlice(QProcess::UnknownError,
+                QStringLiteral("onSlicerProcessFinished: Slic3r wrote no G-code file %1. %2")
+                    .arg(m_tempGCodeFileName, tErrors)
+                    .trimmed());
+        } else {
+            m_sliced = true;
+            parseGCode();
+        }
+    } else if (!tErrors.isEmpty()) {
+        statusUpdate(QStringLiteral("onSlicerProcessFinished: ") + tErrors);
+    }
+    m_sliceKilled = false;
+}
 
 void kvPrinterFile::onSlic3rProcessError(QProcess::ProcessError pError)
 {
-    Q_UNUSED(pError)
+    m_slicerError = int(pError);
+    const QString tMessage = QStringLiteral("onSlicerProcessError: ") + processErrorName(pError);
+    if (m_sliceKilled) {
+        statusUpdate(tMessage);
+        return;
+    }
+    // Without the signal the main window would wait for a parse that never comes.
+    failSlice(int(pError), tMessage);
 }
 
-void kvPrinterFile::onSlic3rProcessRead() { }
+void kvPrinterFile::onSlic3rProcessRead()
+{
+    QByteArray tBytes = m_slic3rProcess->readAllStandardOutput();
+    // Output after an error or a kill is not judged again.
+    if (m_sliceKilled || m_slicerError != -1)
+        return;
+    const int tNul = tBytes.indexOf('\0');
+    if (tNul >= 0)
+        tBytes.truncate(tNul);
+    const QString tText = QString::fromUtf8(tBytes);
 
-void kvPrinterFile::onSlic3rProcessStarted() { }
+    for (const ProgressWord &tEntry : kProgressWords) {
+        if (tText.contains(QLatin1String(tEntry.word))) {
+            if (tEntry.progress >= 0.0f)
+                m_slic3rProgress = tEntry.progress;
+            statusUpdate(QStringLiteral("onSlic3rProcessRead: ") + tText);
+            emit Slic3rProcessingProgress(int(m_slic3rProgress));
+            return;
+        }
+    }
+
+    m_slic3rProgress = 0.0f;
+    m_slicerError = QProcess::UnknownError;
+    // Its end arrives through the process slots; closing here would tear the process
+    // down inside its own read notification.
+    m_slic3rProcess->kill();
+    emit Slic3rProcessingProgress(0);
+    m_errorReported = true;
+    emit Slic3rError();
+    kvDialogs::message(QStringLiteral("Slic3r Error"),
+        QStringLiteral("Unknown Slic3r error has occurred:\n") + tText);
+}
+
+void kvPrinterFile::onSlic3rProcessStarted()
+{
+    statusUpdate(QStringLiteral("onSlic3rProcessStarted: slic3r process start with PID: ")
+        + QString::number(m_slic3rProcess->processId()));
+    m_slicing = true;
+}
 
 void kvPrinterFile::onConfigChanged()
 {

@@ -75,21 +75,22 @@ public:
     void loadZOffsetCalibrationFile();
     void loadZOffsetCalibrationFile(QString pFileName);
 
-    // Slicer run.
+    // Slicer run. The writers return false when the STL file could not be written.
     void sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D pOffset, float pScale);
     void sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D pOffset);
     void sliceFile();
-    void saveSTL(kvVector3D pRotation, kvModel pModel, float pScale);
-    void saveSTL(kvVector3D pRotation, kvModel pModel);
-    void saveSTL(
+    bool saveSTL(kvVector3D pRotation, kvModel pModel, float pScale);
+    bool saveSTL(kvVector3D pRotation, kvModel pModel);
+    bool saveSTL(
         Kv::Defines::kvSTLFileTypes pType, kvVector3D pRotation, kvModel pModel, float pScale);
-    void saveFile(Kv::Defines::kvSTLFileTypes pType, QString pFileName, kvVector3D pRotation,
+    bool saveFile(Kv::Defines::kvSTLFileTypes pType, QString pFileName, kvVector3D pRotation,
         kvModel pModel, float pScale);
-    void saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale);
-    void saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel);
+    bool saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale);
+    bool saveFile(QString pFileName, kvVector3D pRotation, kvModel pModel);
     void sliceSTL();
     void killSlice();
     void resetSliced();
+    int slicerError() const { return m_slicerError; }
 
     // Text readers, also used on in-memory data.
     static kvVector3D parseVector(QString pText);
@@ -122,6 +123,7 @@ private:
     kvModel parseSTLBinary();
     kvVector3D parseVector(QFile *pFile);
     void statusUpdate(QString pMessage);
+    void failSlice(int pError, const QString &pMessage);
 
     QProcess *m_slic3rProcess = nullptr;
     kvSlic3rConfig *m_slic3rConfig = nullptr;
@@ -146,4 +148,6 @@ private:
     bool m_sliceKilled = false;
     float m_slic3rProgress = 0.0f;
     int m_slicerError = -1;
+    // Slic3rError was emitted for the current run.
+    bool m_errorReported = false;
 };

@@ -98,7 +98,7 @@ QString kvSlic3rConfig::findIni(QVector<QString> &pList, QString pName)
 
 QString kvSlic3rConfig::toSlic3rString()
 {
-    const QString tMergedPath = Kv::Paths::KestrovaAppData + QStringLiteral("Kestrova.ini");
+    const QString tMergedPath = mergedFilePath();
     // The application's data folder may not exist yet on a fresh account.
     QDir().mkpath(QFileInfo(tMergedPath).absolutePath());
     QFile tMerged(tMergedPath);
@@ -114,9 +114,7 @@ QString kvSlic3rConfig::toSlic3rString()
         = {Kv::Paths::Slic3rAppData + QStringLiteral("print") + tSep + m_printIni,
             Kv::Paths::Slic3rAppData + QStringLiteral("filament") + tSep + m_filamentIni,
             Kv::Paths::Slic3rAppData + QStringLiteral("printer") + tSep + m_printerIni};
-    const QString tCenter = QStringLiteral("print_center = %1,%2")
-                                .arg(QString::number(double(m_printCenter.x()), 'g', 6),
-                                    QString::number(double(m_printCenter.y()), 'g', 6));
+    const QString tCenter = QStringLiteral("print_center = ") + printCenterText();
 
     for (const QString &tPath : tProfiles) {
         QFile tProfile(tPath);
@@ -147,4 +145,23 @@ QString kvSlic3rConfig::toSlic3rString()
         + tQuoted(tMergedPath) + QLatin1Char(' ') + QStringLiteral("-o ") + tQuoted(m_output)
         + QLatin1Char(' ') + tQuoted(m_input) + QLatin1Char(' ');
     return tCommand.trimmed();
+}
+
+QStringList kvSlic3rConfig::toSlic3rArguments() const
+{
+    // Slic3r 1.3 ignores print_center in a loaded profile; the option is obeyed.
+    return {QStringLiteral("--load"), QDir::toNativeSeparators(mergedFilePath()),
+        QStringLiteral("-o"), QDir::toNativeSeparators(m_output), QStringLiteral("--print-center"),
+        printCenterText(), QDir::toNativeSeparators(m_input)};
+}
+
+QString kvSlic3rConfig::mergedFilePath()
+{
+    return Kv::Paths::KestrovaAppData + QStringLiteral("Kestrova.ini");
+}
+
+QString kvSlic3rConfig::printCenterText() const
+{
+    return QString::number(double(m_printCenter.x()), 'g', 6) + QLatin1Char(',')
+        + QString::number(double(m_printCenter.y()), 'g', 6);
 }

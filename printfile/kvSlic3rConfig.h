@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 // Everything one slicer run needs: profiles, files, print centre and the command line.
@@ -39,6 +40,13 @@ public:
     // Writes the merged profile file and returns the slicer's command line (empty on failure).
     QString toSlic3rString();
 
+    // The same run as an argument list for the program, with the print centre given
+    // on the command line as well; no quoting needed. Call after toSlic3rString.
+    QStringList toSlic3rArguments() const;
+
+    // "Kestrova.ini" in the application's data folder.
+    static QString mergedFilePath();
+
     // Installed profile names by kind, refilled by every construction.
     static QVector<QString> PrintInis;
     static QVector<QString> FilamentInis;
@@ -48,6 +56,8 @@ signals:
     void ConfigChanged();
 
 private:
+    QString printCenterText() const;
+
     QString m_path;
     QString m_input;
     QString m_output;

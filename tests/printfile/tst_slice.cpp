@@ -1,0 +1,574 @@
+#include "kvDialogRecorder.h"
+#include "kvPaths.h"
+#include "kvPlatform.h"
+#include "kvPrinterFile.h"
+#include "kvSlic3rConfig.h"
+#include "kvSliceFixtures.h"
+#include "kvTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QVector3D>
+
+using namespace KvTest;
+
+namespace {
+
+// Stand-in slicers share this start: $out is the path after "-o".
+const char *const kPrelude
+    = "#!/bin/sh\n"
+      "out=\"\"\n"
+      "for a in \"$@\"; do [ \"$prev\" = \"-o\" ] && out=\"$a\"; prev=\"$a\"; done\n"
+      "gcode() { printf 'G28\\nG1 X10 Y10 E1\\nG1 X20 Y10 E2\\n' > \"$out\"; }\n";
+
+const int kWaitMs = 15000;
+
+kvModel oneTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC)
+{
+    kvModel tModel;
+    tModel.addTriangle(kvVertex(pA), kvVertex(pB), kvVertex(pC), kvVector3D());
+    return tModel;
+}
+
+} // namespace
+
+class tst_Slice : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QByteArray m_path;
+
+    // A data folder whose name needs quoting on a command line.
+    QString dataHome() const { return m_dir->filePath(QStringLiteral("data dir \"q\"")); }
+    QString tempStl() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.stl"); }
+    QString tempGCode() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.gcode"); }
+
+    QString writeScript(const QString &pName, const QByteArray &pBody)
+    {
+        const QString tPath = m_dir->filePath(pName);
+        QFile tFile(tPath);
+        if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return QString();
+        tFile.write(kPrelude);
+        tFile.write(pBody);
+        tFile.close();
+        tFile.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return tPath;
+    }
+
+    static void writeFile(const QString &pPath, const QByteArray &pData)
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(pPath).absolutePath()));
+        QFile tFile(pPath);
+        QVERIFY(tFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        tFile.write(pData);
+    }
+
+    // Waits until the run has ended one way or the other.
+    static bool waitForEnd(kvPrinterFile &pFile, QSignalSpy &pParsed, QSignalSpy &pError)
+    {
+        QElapsedTimer tTimer;
+        tTimer.start();
+        while (tTimer.elapsed() < kWaitMs) {
+            if (!pFile.isSlicing() && (pParsed.count() > 0 || pError.count() > 0))
+                return true;
+            QTest::qWait(10);
+        }
+        return false;
+    }
+
+    static void slice(kvPrinterFile &pFile, kvVector3D pOffset = kvVector3D())
+    {
+        pFile.sliceFile(kvVector3D(), cubeModel(10.0f), pOffset, 1.0f);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        QVERIFY(m_dir->isValid());
+        m_path = qgetenv("PATH");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+        Kv::Paths::Initalize();
+        QCOMPARE(Kv::Paths::KestrovaAppData, dataHome() + QStringLiteral("/Kestrova/"));
+        for (const char *tProfile :
+            {"print/Halvarn Low.ini", "filament/Halvarn 1.75mm.ini", "printer/Halvarn 6x6.ini"})
+            writeFile(Kv::Paths::Slic3rAppData + tProfile, "print_center = 75,75\n");
+    }
+
+    void cleanup()
+    {
+        qputenv("PATH", m_path);
+        delete m_dir;
+        m_dir = nullptr;
+    }
+
+    void saveFileWritesPlacedMesh_data()
+    {
+        QTest::addColumn<QVector3D>("rotation");
+        QTest::addColumn<float>("scale");
+        QTest::addColumn<QVector3D>("a");
+        QTest::addColumn<QVector3D>("b");
+        QTest::addColumn<QVector3D>("c");
+        QTest::addColumn<QByteArray>("facet");
+
+        const QVector3D tA(0, 0, 0), tB(1, 0, 0), tC(0, 1, 0);
+        QTest::newRow("z 90, scale 2") << QVector3D(0, 0, 90) << 2.0f << tA << tB << tC
+                                       << QByteArray(" facet normal 0 0 1\n"
+                                                     "  outer loop\n"
+                                                     "   vertex 0 0 0\n"
+                                                     "   vertex 0 2 0\n"
+                                                     "   vertex -2 0 0\n");
+        QTest::newRow("x 90") << QVector3D(90, 0, 0) << 1.0f << tA << tB << tC
+                              << QByteArray(" facet normal 0 -1 0\n"
+                                            "  outer loop\n"
+                                            "   vertex 0 0 0\n"
+                                            "   vertex 1 0 0\n"
+                                            "   vertex 0 0 1\n");
+        QTest::newRow("number format") << QVector3D(0, 0, 0) << 1.0f << QVector3D(1e-5f, 0, 0)
+                                       << QVector3D(1234567, 0, 0) << QVector3D(1e-5f, -12.25f, 0)
+                                       << QByteArray(" facet normal 0 0 -1\n"
+                                                     "  outer loop\n"
+                                                     "   vertex 1e-05 0 0\n"
+                                                     "   vertex 1.23457e+06 0 0\n"
+                                                     "   vertex 1e-05 -12.25 0\n");
+        QTest::newRow("z 180 gives no negative zero")
+            << QVector3D(0, 0, 180) << 1.0f << QVector3D(1, 0, 0) << QVector3D(0, 1, 0)
+            << QVector3D(0, 0, 1)
+            << QByteArray(" facet normal -0.57735 -0.57735 0.57735\n"
+                          "  outer loop\n"
+                          "   vertex -1 0 0\n"
+                          "   vertex 0 -1 0\n"
+                          "   vertex 0 0 1\n");
+    }
+
+    void saveFileWritesPlacedMesh()
+    {
+        QFETCH(QVector3D, rotation);
+        QFETCH(float, scale);
+        QFETCH(QVector3D, a);
+        QFETCH(QVector3D, b);
+        QFETCH(QVector3D, c);
+        QFETCH(QByteArray, facet);
+
+        kvPrinterFile tFile;
+        const QString tPath = m_dir->filePath(QStringLiteral("placed.stl"));
+        QVERIFY(tFile.saveFile(tPath, kvVector3D(rotation), oneTriangle(a, b, c), scale));
+        QCOMPARE(fileBytes(tPath),
+            QByteArray("solid\n") + facet + QByteArray("  endloop\n endfacet\nendsolid\n"));
+    }
+
+    // Coordinates are written the way a default text stream writes a float.
+    void saveFileNumbers()
+    {
+        const QVector<float> tValues = {0.1f, 1.0f / 3.0f, -12.25f, 1e-5f, -0.000123456f, 123456.7f,
+            999999.5f, 1234567.0f, 3.14159265f, 1e10f, -2.5e-12f, 65.4321f};
+        kvModel tModel;
+        QByteArray tExpected;
+        QTextStream tStream(&tExpected);
+        for (int i = 0; i + 2 < tValues.size(); i += 3) {
+            const kvVector3D tA(tValues[i], tValues[i + 1], tValues[i + 2]);
+            tModel.addTriangle(kvVertex(tA), kvVertex(tA + kvVector3D(1, 0, 0)),
+                kvVertex(tA + kvVector3D(0, 1, 0)), kvVector3D());
+            tStream << "   vertex " << tA.x() << ' ' << tA.y() << ' ' << tA.z() << '\n';
+        }
+        tStream.flush();
+        kvPrinterFile tFile;
+        const QString tPath = m_dir->filePath(QStringLiteral("numbers.stl"));
+        QVERIFY(tFile.saveFile(tPath, kvVector3D(), tModel));
+        QByteArray tFirstCorners;
+        const QList<QByteArray> tLines = fileBytes(tPath).split('\n');
+        for (int i = 0; i < tLines.size(); ++i) {
+            if (tLines.at(i) == "  outer loop")
+                tFirstCorners += tLines.at(i + 1) + '\n';
+        }
+        QCOMPARE(tFirstCorners, tExpected);
+    }
+
+    void saveFileProgress_data()
+    {
+        QTest::addColumn<int>("triangles");
+        QTest::addColumn<QList<int>>("progress");
+        QTest::newRow("four triangles") << 4 << QList<int> {25, 50, 75, 100, 100};
+        QTest::newRow("empty model") << 0 << QList<int> {100};
+    }
+
+    void saveFileProgress()
+    {
+        QFETCH(int, triangles);
+        QFETCH(QList<int>, progress);
+
+        kvModel tModel;
+        for (int i = 0; i < triangles; ++i)
+            tModel.addTriangle(kvVertex(float(i), 0, 0), kvVertex(float(i) + 1, 0, 0),
+                kvVertex(float(i), 1, 0), kvVector3D());
+        kvPrinterFile tFile;
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::SaveFileProgress);
+        const QString tPath = m_dir->filePath(QStringLiteral("progress.stl"));
+        QVERIFY(tFile.saveFile(tPath, kvVector3D(), tModel));
+        QCOMPARE(intValues(tProgress), progress);
+        const QByteArray tText = fileBytes(tPath);
+        QCOMPARE(tText.count("endfacet\n"), triangles);
+        if (triangles == 0)
+            QCOMPARE(tText, QByteArray("solid\nendsolid\n"));
+    }
+
+    void saveFileCannotOpen()
+    {
+        kvPrinterFile tFile;
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::SaveFileProgress);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QVERIFY(!tFile.saveFile(
+            m_dir->filePath(QStringLiteral("missing/x.stl")), kvVector3D(), cubeModel(1.0f)));
+        QCOMPARE(textValues(tStatus),
+            QStringList {QStringLiteral("kvPrinterFile::saveFile: Failed to open file!")});
+        QCOMPARE(tProgress.count(), 0);
+    }
+
+    void saveSTLWritesTheTemporaryFile()
+    {
+        kvPrinterFile tFile;
+        QVERIFY(tFile.saveSTL(kvVector3D(), cubeModel(10.0f)));
+        QCOMPARE(tFile.tempSTLFileName(), tempStl());
+        QCOMPARE(fileBytes(tempStl()).count("endfacet\n"), 12);
+        // The written file reads back as the same mesh.
+        kvPrinterFile tReader(tempStl());
+        QCOMPARE(tReader.loadFile().triangles().size(), 12);
+    }
+
+    void slicerRunEnds_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("parsed");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("dialog");
+
+        QTest::newRow("success") << QByteArray("echo '=> Processing triangulated mesh'\n"
+                                               "gcode\n"
+                                               "echo 'Done. Process took 0.1 seconds'\n")
+                                 << true << "onSlicerProcessFinished" << false;
+        QTest::newRow("no progress word")
+            << QByteArray("gcode\necho 'Warning: odd mesh'\n") << false << QString() << true;
+        QTest::newRow("exit code with error output")
+            << QByteArray("echo 'Cannot read the STL file' >&2\nexit 22\n") << false
+            << "exit code 22: Cannot read the STL file" << false;
+        QTest::newRow("crash") << QByteArray("echo '=> Processing triangulated mesh'\n"
+                                             "gcode\nkill -SEGV $$\n")
+                               << false << "onSlicerProcessError: Crashed" << false;
+        QTest::newRow("no G-code written") << QByteArray("echo 'Done. Process took 0.1 seconds'\n")
+                                           << false << "wrote no G-code file" << false;
+    }
+
+    // Every run ends in GCodeParseComplete or in one Slic3rError, and never prints the
+    // G-code of the part sliced before.
+    void slicerRunEnds()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, parsed);
+        QFETCH(QString, status);
+        QFETCH(bool, dialog);
+
+        DialogRecorder tDialogs;
+        writeFile(tempGCode(), "G1 X99 Y99 E9 ; previous part\n");
+        kvPrinterFile tFile;
+        tFile.setBedCenter(QVector2D(75, 75));
+        tFile.setSlic3rPath(writeScript(QStringLiteral("slicer.sh"), script));
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        // The main window stops the print on an error, which kills a running slice.
+        connect(&tFile, &kvPrinterFile::Slic3rError, &tFile, &kvPrinterFile::killSlice);
+
+        slice(tFile);
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QTest::qWait(50);
+
+        QCOMPARE(tParsed.count(), parsed ? 1 : 0);
+        QCOMPARE(tError.count(), parsed ? 0 : 1);
+        QCOMPARE(tFile.isSliced(), parsed);
+        QVERIFY(!tFile.isSlicing());
+        if (!status.isEmpty())
+            QVERIFY2(textValues(tStatus).filter(status).size() == 1,
+                qPrintable(textValues(tStatus).join('\n')));
+        for (const kvGCode &tLine : tFile.gcodeQueue())
+            QVERIFY(!tLine.Raw().contains(QLatin1String("X99")));
+        QCOMPARE(tFile.PrintQueueCount() > 0, parsed);
+
+        QCOMPARE(tDialogs.requests.size(), dialog ? 1 : 0);
+        if (dialog) {
+            QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Slic3r Error"));
+            QCOMPARE(tDialogs.requests.first().text,
+                QStringLiteral("Unknown Slic3r error has occurred:\nWarning: odd mesh\n"));
+        }
+    }
+
+    void slicerGetsSafeArguments()
+    {
+        const QString tArgsFile = m_dir->filePath(QStringLiteral("args.txt"));
+        const QString tScript = writeScript(QStringLiteral("record.sh"),
+            "printf '%s\\n' \"$@\" > '" + tArgsFile.toUtf8()
+                + "'\ngcode\necho 'Done. Process took 0.1 seconds'\n");
+        kvPrinterFile tFile;
+        tFile.setBedCenter(QVector2D(100, 80));
+        tFile.setSlic3rPath(tScript);
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        slice(tFile, kvVector3D(12.5f, 3.0f, 5.0f));
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QCOMPARE(tParsed.count(), 1);
+
+        const QString tMerged = Kv::Paths::KestrovaAppData + QStringLiteral("Kestrova.ini");
+        QCOMPARE(QString::fromUtf8(fileBytes(tArgsFile)).split('\n', Qt::SkipEmptyParts),
+            QStringList(
+                {"--load", tMerged, "-o", tempGCode(), "--print-center", "112.5,75", tempStl()}));
+        QCOMPARE(fileBytes(tMerged), QByteArray("print_center = 112.5,75\n").repeated(3));
+        // The status line shows the command line text.
+        QVERIFY(textValues(tStatus).contains(QStringLiteral("kvPrinterFile::sliceSTL: \"") + tScript
+            + "\" --load \"" + tMerged + "\" -o \"" + tempGCode() + "\" \"" + tempStl() + "\""));
+    }
+
+    void slicedFileIsNotSlicedAgain()
+    {
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(
+            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        slice(tFile);
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QVERIFY(tFile.isSliced());
+        const int tLines = tFile.GCodeQueueCount();
+        tFile.dequeueGCode();
+        tFile.dequeueGCode();
+
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tSaved(&tFile, &kvPrinterFile::SaveFileProgress);
+        slice(tFile);
+        QVERIFY(!tFile.isSlicing());
+        QVERIFY(tFile.isSliced());
+        QCOMPARE(tFile.PrintQueueCount(), tLines);
+        QCOMPARE(tParsed.count(), 1);
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("sliceSTL")).size(), 0);
+        QVERIFY(!tSaved.isEmpty()); // the STL file is written all the same
+
+        // A moved part is sliced again.
+        tFile.resetSliced();
+        slice(tFile, kvVector3D(1.0f, 0.0f, 0.0f));
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QTRY_COMPARE_WITH_TIMEOUT(tParsed.count(), 2, kWaitMs);
+        QCOMPARE(tFile.GCodeQueueCount(), tLines);
+    }
+
+    void killSliceEndsTheSlicer()
+    {
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(writeScript(QStringLiteral("sleep.sh"),
+            "gcode\necho '=> Processing triangulated mesh'\nexec sleep 30\n"));
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::Slic3rProcessingProgress);
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        slice(tFile);
+        QVERIFY(tFile.isSlicing());
+        QTRY_COMPARE_WITH_TIMEOUT(intValues(tProgress), QList<int> {14}, kWaitMs);
+
+        tFile.killSlice();
+        QVERIFY(!tFile.isSlicing());
+        QVERIFY(!tFile.isSliced());
+        QTest::qWait(50);
+        QCOMPARE(tError.count(), 0);
+        QCOMPARE(tParsed.count(), 0);
+        QCOMPARE(tFile.PrintQueueCount(), 0);
+
+        // Print right after Stop starts a new slicer.
+        tFile.setSlic3rPath(
+            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        slice(tFile);
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QCOMPARE(tParsed.count(), 1);
+        QCOMPARE(tError.count(), 0);
+        QVERIFY(tFile.isSliced());
+    }
+
+    void progressWords_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<QList<int>>("progress");
+
+        QTest::newRow("stages") << QList<QByteArray> {"Processing triangulated mesh",
+            "Generating perimeters", "Done. Process took 12 seconds"}
+                                << QList<int> {14, 28, 100};
+        QTest::newRow("first word of the table wins")
+            << QList<QByteArray> {"Infilling layers; perimeters"} << QList<int> {28};
+        QTest::newRow("filament repeats the previous value") << QList<QByteArray> {
+            "=> Exporting G-code to x.gcode",
+            "Filament required: 512.3mm (3.7cm3)"} << QList<int> {85, 85};
+        QTest::newRow("Debian 1.3.0")
+            << QList<QByteArray> {"=> Infilling layers\n=> Processing triangulated mesh\n",
+                   "=> Preparing infill\n", "=> Generating skirt\n", "=> Generating brim\n",
+                   "=> Exporting G-code to /tmp/Kestrova.gcode\n",
+                   "Done. Process took 0 minutes and 0.063 seconds\n"
+                   "Filament required: 987.3mm (2.4cm3)\n"}
+            << QList<int> {14, 42, 71, 71, 85, 100};
+        QTest::newRow("text after a NUL is not read")
+            << QList<QByteArray> {QByteArray("Preparing infill\0Done", 21)} << QList<int> {42};
+    }
+
+    void progressWords()
+    {
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(QList<int>, progress);
+
+        // The stand-in prints one chunk, then waits for the test to have seen it.
+        for (int i = 0; i < chunks.size(); ++i)
+            writeFile(m_dir->filePath(QStringLiteral("chunk%1").arg(i + 1)), chunks.at(i));
+        const QByteArray tDir = QFile::encodeName(m_dir->path());
+        const QString tScript = writeScript(QStringLiteral("chunks.sh"),
+            "k=1\n"
+            "while [ -e '"
+                + tDir
+                + "/chunk'$k ]; do\n"
+                  "  cat '"
+                + tDir
+                + "/chunk'$k\n"
+                  "  i=0; while [ ! -e '"
+                + tDir
+                + "/go'$k ] && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done\n"
+                  "  k=$((k+1))\n"
+                  "done\n"
+                  "gcode\n");
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(tScript);
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::Slic3rProcessingProgress);
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        slice(tFile);
+        for (int i = 0; i < chunks.size(); ++i) {
+            QTRY_COMPARE_WITH_TIMEOUT(tProgress.count(), i + 1, kWaitMs);
+            writeFile(m_dir->filePath(QStringLiteral("go%1").arg(i + 1)), QByteArray());
+        }
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QCOMPARE(intValues(tProgress), progress);
+        QCOMPARE(tError.count(), 0);
+        QCOMPARE(tFile.slic3rProgress(), progress.last() == 100 ? 100.0f : tFile.slic3rProgress());
+    }
+
+    void slicerNotFound()
+    {
+        qputenv("PATH", QFile::encodeName(m_dir->path()));
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(m_dir->filePath(QStringLiteral("Slic3r.app")));
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        slice(tFile);
+        QCOMPARE(tError.count(), 1);
+        QVERIFY(!tFile.isSlicing());
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("Slic3r not found")).size(), 1);
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+    }
+
+    void nothingToSlice_data()
+    {
+        QTest::addColumn<bool>("stlWritable");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("STL file cannot be written") << false << "saveFile: Failed to open file!";
+        QTest::newRow("merged profiles cannot be written")
+            << true << "onSlicerProcessError: Failed To Start";
+    }
+
+    void nothingToSlice()
+    {
+        QFETCH(bool, stlWritable);
+        QFETCH(QString, status);
+
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(
+            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        // A folder below a plain file can never be made.
+        const QByteArray tBlocked = QFile::encodeName(m_dir->filePath(QStringLiteral("blocker")));
+        writeFile(QString::fromUtf8(tBlocked), "x");
+        if (stlWritable)
+            Kv::Paths::KestrovaAppData = QString::fromUtf8(tBlocked) + QStringLiteral("/Kestrova/");
+        else
+            qputenv("XDG_DATA_HOME", tBlocked + "/data");
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        // Each attempt reports its own error.
+        slice(tFile);
+        slice(tFile);
+        QTest::qWait(50);
+        QCOMPARE(tError.count(), 2);
+        QVERIFY(!tFile.isSlicing());
+        QVERIFY(!tFile.isSliced());
+        QCOMPARE(textValues(tStatus).filter(status).size(), 2);
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+    }
+
+    void sliceWithoutSTLFile()
+    {
+        writeFile(QDir::current().filePath(QStringLiteral("gcode")), "G28\n");
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(
+            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.sliceFile();
+        QCOMPARE(tError.count(), 1);
+        QVERIFY(!tFile.isSlicing());
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+        QVERIFY(QFile::remove(QDir::current().filePath(QStringLiteral("gcode"))));
+    }
+
+    void slicerLocator_data()
+    {
+        QTest::addColumn<QStringList>("programs");
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("configured program")
+            << QStringList {"bin/my-slicer", "slic3r"} << "bin/my-slicer"
+            << "bin/my-slicer";
+        QTest::newRow("bundle") << QStringList {"app/Slic3r.app/Contents/MacOS/Slic3r", "slic3r"}
+                                << "app/Slic3r.app"
+                                << "app/Slic3r.app/Contents/MacOS/Slic3r";
+        QTest::newRow("beside the executable")
+            << QStringList {"app/slic3r", "slic3r"} << "app/Slic3r.app"
+            << "app/slic3r";
+        QTest::newRow("on the PATH") << QStringList {"slic3r"} << "app/Slic3r.app"
+                                     << "slic3r";
+        QTest::newRow("on the PATH when nothing is configured")
+            << QStringList {"slic3r"} << QString() << "slic3r";
+        QTest::newRow("none") << QStringList {} << "app/Slic3r.app" << QString();
+    }
+
+    void slicerLocator()
+    {
+        QFETCH(QStringList, programs);
+        QFETCH(QString, configured);
+        QFETCH(QString, expected);
+
+        // A folder named like the program is no program.
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("app/Slic3r"))));
+        qputenv("PATH", QFile::encodeName(m_dir->filePath(QStringLiteral("path"))));
+        for (const QString &tProgram : programs) {
+            const QString tPath = tProgram.contains('/') ? m_dir->filePath(tProgram)
+                                                         : m_dir->filePath("path/" + tProgram);
+            writeFile(tPath, "#!/bin/sh\n");
+            QFile(tPath).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        }
+        const QString tConfigured = configured.isEmpty() ? QString() : m_dir->filePath(configured);
+        const QString tExpected = expected.isEmpty()
+            ? QString()
+            : (expected.contains('/') ? m_dir->filePath(expected)
+                                      : m_dir->filePath("path/" + expected));
+        QCOMPARE(Kv::Platform::slicerProgram(tConfigured), tExpected);
+    }
+};
+
+KV_TEST_MAIN(tst_Slice)
+#include "tst_slice.moc"
