@@ -1,6 +1,6 @@
 // Building a kvModel from a closed sphere of 1,000,000 triangles, small and large radius.
 // Each case runs in a child process of its own so that its peak memory is its own.
-#include "benchSphere.h"
+#include "benchMeshes.h"
 #include "benchSupport.h"
 
 #include "kvModel.h"

@@ -1,7 +1,7 @@
 // Loading a 1,000,000-triangle part as binary and as ASCII STL, and parsing a
 // 1,000,000-line G-code file of Debian's slic3r into the print queue. Each case
 // runs in a child process of its own so that its peak memory is its own.
-#include "benchSphere.h"
+#include "benchMeshes.h"
 #include "benchSupport.h"
 
 #include "kvPrinterFile.h"

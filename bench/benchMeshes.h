@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kvModel.h"
 #include "kvVector3D.h"
 
 #include <QVector>
@@ -43,6 +44,24 @@ inline QVector<kvVector3D> sphereCorners(double pRadius, int pSlices, int pStack
         }
     }
     return tCorners;
+}
+
+// A wavy surface of pSide x pSide cells, two triangles each, about 120 mm across.
+inline kvModel wavySurface(int pSide)
+{
+    kvModel tModel("surface");
+    const float tStep = 120.0f / pSide;
+    auto tPoint = [&](int i, int j) {
+        const float tX = i * tStep - 60, tY = j * tStep - 60;
+        return kvVertex(kvVector3D(tX, tY, 20 + 5 * std::sin(tX * 0.2f) * std::cos(tY * 0.2f)));
+    };
+    for (int i = 0; i < pSide; ++i) {
+        for (int j = 0; j < pSide; ++j) {
+            tModel.addTriangle(tPoint(i, j), tPoint(i + 1, j), tPoint(i + 1, j + 1), kvVector3D());
+            tModel.addTriangle(tPoint(i, j), tPoint(i + 1, j + 1), tPoint(i, j + 1), kvVector3D());
+        }
+    }
+    return tModel;
 }
 
 } // namespace KvBench
