@@ -108,15 +108,21 @@ bool kvGLObject::canDraw() const
         && QOpenGLContext::currentContext();
 }
 
-void kvGLObject::paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigned int pMode)
+QGLShaderProgram *kvGLObject::bindPositions()
 {
-    if (!canDraw())
-        return;
     QGLShaderProgram *tProgram = m_program.get();
     tProgram->bind();
     m_buffer.bind();
     tProgram->enableAttributeArray("pPosition");
     tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
+    return tProgram;
+}
+
+void kvGLObject::paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigned int pMode)
+{
+    if (!canDraw())
+        return;
+    QGLShaderProgram *tProgram = bindPositions();
     tProgram->setUniformValue("pColor", m_color);
     tProgram->setUniformValue("pMatrix", pMatrix);
     m_buffer.release();
@@ -142,11 +148,7 @@ void kvGLObject::paintColored(
 {
     if (!canDraw())
         return;
-    QGLShaderProgram *tProgram = m_program.get();
-    tProgram->bind();
-    m_buffer.bind();
-    tProgram->enableAttributeArray("pPosition");
-    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
+    QGLShaderProgram *tProgram = bindPositions();
     tProgram->enableAttributeArray("pColor");
     tProgram->setAttributeBuffer(
         "pColor", GL_FLOAT, m_bufferVertices * int(sizeof(kvVector3D)), pColorComponents, 0);

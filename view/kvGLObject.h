@@ -84,6 +84,9 @@ protected:
     QVector<kvVector3D> m_vertices;
 
 private:
+    // Binds the program and the buffer and points "pPosition" at the positions.
+    QGLShaderProgram *bindPositions();
+
     std::unique_ptr<QGLShaderProgram> m_program;
     QOpenGLBuffer m_buffer {QOpenGLBuffer::VertexBuffer};
     int m_bufferVertices = 0; // positions written by the last upload
