@@ -2,6 +2,7 @@
 // showing a newly loaded model (statistics, bounds and its 3,000,000-row vertex table)
 // and drawing the visible rows of that table.
 
+#include "benchMeshes.h"
 #include "benchSupport.h"
 #include "kvDebugWindow.h"
 #include "kvGLWindow.h"
@@ -13,39 +14,11 @@
 #include <QTableView>
 #include <cmath>
 
-namespace {
-
-void quietDebug(QtMsgType pType, const QMessageLogContext &, const QString &pText)
-{
-    if (pType != QtDebugMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(pText));
-}
-
-// A wavy surface of pSide x pSide cells, two triangles each.
-kvModel surface(int pSide)
-{
-    kvModel tModel("surface");
-    const float tStep = 120.0f / pSide;
-    auto tPoint = [&](int i, int j) {
-        const float tX = i * tStep - 60, tY = j * tStep - 60;
-        return kvVertex(kvVector3D(tX, tY, 20 + 5 * std::sin(tX * 0.2f) * std::cos(tY * 0.2f)));
-    };
-    for (int i = 0; i < pSide; ++i) {
-        for (int j = 0; j < pSide; ++j) {
-            tModel.addTriangle(tPoint(i, j), tPoint(i + 1, j), tPoint(i + 1, j + 1), kvVector3D());
-            tModel.addTriangle(tPoint(i, j), tPoint(i + 1, j + 1), tPoint(i, j + 1), kvVector3D());
-        }
-    }
-    return tModel;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QApplication tApp(argc, argv);
-    qInstallMessageHandler(quietDebug);
-    const kvModel tModel = surface(708); // 1,002,528 triangles
+    qInstallMessageHandler(KvBench::quietDebug);
+    const kvModel tModel = KvBench::wavySurface(708); // 1,002,528 triangles
     const long long tTriangles = tModel.triangles().size();
 
     kvGLWindow tView;

@@ -1,5 +1,6 @@
 // Building a kvModel from a closed sphere of 1,000,000 triangles, small and large radius.
 // Each case runs in a child process of its own so that its peak memory is its own.
+#include "benchMeshes.h"
 #include "benchSupport.h"
 
 #include "kvModel.h"
@@ -17,47 +18,10 @@ namespace {
 constexpr int kSlices = 1000;
 constexpr int kStacks = 501; // 2 * slices * (stacks - 1) = 1,000,000 triangles
 
-// Corner positions of a closed UV sphere, three per triangle, counter-clockwise from outside.
-QVector<kvVector3D> sphereCorners(double pRadius)
-{
-    QVector<kvVector3D> tRing;
-    tRing.reserve(kSlices * (kStacks - 1) + 2);
-    for (int tStack = 1; tStack < kStacks; ++tStack) {
-        const double tTheta = M_PI * tStack / kStacks;
-        for (int tSlice = 0; tSlice < kSlices; ++tSlice) {
-            const double tPhi = 2.0 * M_PI * tSlice / kSlices;
-            tRing.append(kvVector3D(float(pRadius * std::sin(tTheta) * std::cos(tPhi)),
-                float(pRadius * std::sin(tTheta) * std::sin(tPhi)),
-                float(pRadius * std::cos(tTheta))));
-        }
-    }
-    const kvVector3D tTop(0, 0, float(pRadius));
-    const kvVector3D tBottom(0, 0, float(-pRadius));
-    auto tAt = [&](int pStack, int pSlice) {
-        return tRing.at((pStack - 1) * kSlices + (pSlice % kSlices));
-    };
-
-    QVector<kvVector3D> tCorners;
-    tCorners.reserve(3 * 2 * kSlices * (kStacks - 1));
-    for (int tSlice = 0; tSlice < kSlices; ++tSlice) {
-        tCorners << tTop << tAt(1, tSlice) << tAt(1, tSlice + 1);
-        tCorners << tBottom << tAt(kStacks - 1, tSlice + 1) << tAt(kStacks - 1, tSlice);
-    }
-    for (int tStack = 1; tStack < kStacks - 1; ++tStack) {
-        for (int tSlice = 0; tSlice < kSlices; ++tSlice) {
-            const kvVector3D tA = tAt(tStack, tSlice), tB = tAt(tStack, tSlice + 1);
-            const kvVector3D tC = tAt(tStack + 1, tSlice), tD = tAt(tStack + 1, tSlice + 1);
-            tCorners << tA << tC << tD;
-            tCorners << tA << tD << tB;
-        }
-    }
-    return tCorners;
-}
-
 // Builds the model three times and returns the best time, or a negative value on a fault.
 double runCase(double pRadius)
 {
-    const QVector<kvVector3D> tCorners = sphereCorners(pRadius);
+    const QVector<kvVector3D> tCorners = KvBench::sphereCorners(pRadius, kSlices, kStacks);
     const int tTriangles = tCorners.size() / 3;
     double tBest = 1e9;
     int tVertices = 0;

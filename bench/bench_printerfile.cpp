@@ -1,6 +1,7 @@
 // Loading a 1,000,000-triangle part as binary and as ASCII STL, and parsing a
 // 1,000,000-line G-code file of Debian's slic3r into the print queue. Each case
 // runs in a child process of its own so that its peak memory is its own.
+#include "benchMeshes.h"
 #include "benchSupport.h"
 
 #include "kvPrinterFile.h"
@@ -24,40 +25,6 @@ constexpr int kSlices = 1000;
 constexpr int kStacks = 501; // 2 * slices * (stacks - 1) = 1,000,000 triangles
 constexpr int kTriangles = 2 * kSlices * (kStacks - 1);
 constexpr int kGCodeLines = 1000000;
-
-// Corners of a closed sphere of radius 50 mm, three per triangle.
-QVector<kvVector3D> sphereCorners()
-{
-    const double tRadius = 50.0;
-    QVector<kvVector3D> tRing;
-    for (int tStack = 1; tStack < kStacks; ++tStack) {
-        const double tTheta = M_PI * tStack / kStacks;
-        for (int tSlice = 0; tSlice < kSlices; ++tSlice) {
-            const double tPhi = 2.0 * M_PI * tSlice / kSlices;
-            tRing.append(kvVector3D(float(tRadius * std::sin(tTheta) * std::cos(tPhi)),
-                float(tRadius * std::sin(tTheta) * std::sin(tPhi)),
-                float(tRadius * std::cos(tTheta))));
-        }
-    }
-    const kvVector3D tTop(0, 0, float(tRadius)), tBottom(0, 0, float(-tRadius));
-    auto tAt = [&](int pStack, int pSlice) {
-        return tRing.at((pStack - 1) * kSlices + (pSlice % kSlices));
-    };
-    QVector<kvVector3D> tCorners;
-    tCorners.reserve(3 * kTriangles);
-    for (int tSlice = 0; tSlice < kSlices; ++tSlice) {
-        tCorners << tTop << tAt(1, tSlice) << tAt(1, tSlice + 1);
-        tCorners << tBottom << tAt(kStacks - 1, tSlice + 1) << tAt(kStacks - 1, tSlice);
-    }
-    for (int tStack = 1; tStack < kStacks - 1; ++tStack) {
-        for (int tSlice = 0; tSlice < kSlices; ++tSlice) {
-            const kvVector3D tA = tAt(tStack, tSlice), tB = tAt(tStack, tSlice + 1);
-            const kvVector3D tC = tAt(tStack + 1, tSlice), tD = tAt(tStack + 1, tSlice + 1);
-            tCorners << tA << tC << tD << tA << tD << tB;
-        }
-    }
-    return tCorners;
-}
 
 bool writeBinary(const QString &pPath, const QVector<kvVector3D> &pCorners)
 {
@@ -198,7 +165,7 @@ int main(int argc, char **argv)
     const QString tAscii = tDir.filePath("sphere-ascii.stl");
     const QString tGCode = tDir.filePath("slic3r.gcode");
     {
-        const QVector<kvVector3D> tCorners = sphereCorners();
+        const QVector<kvVector3D> tCorners = KvBench::sphereCorners(50.0, kSlices, kStacks);
         if (!writeBinary(tBinary, tCorners) || !writeAscii(tAscii, tCorners)) {
             std::printf("could not write the STL files\n");
             return 1;

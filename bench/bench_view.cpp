@@ -3,6 +3,7 @@
 // of the part with unchanged placement, one with the part hidden (bounds check only),
 // and one drag step (all the paints a mouse move in model mode causes).
 
+#include "benchMeshes.h"
 #include "benchSupport.h"
 #include "kvGLCamera.h"
 #include "kvGLModel.h"
@@ -31,30 +32,6 @@ protected:
     }
 };
 
-void quietDebug(QtMsgType pType, const QMessageLogContext &, const QString &pText)
-{
-    if (pType != QtDebugMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(pText));
-}
-
-// A wavy surface of pSide x pSide cells, two triangles each, about 120 mm across.
-kvModel surface(int pSide)
-{
-    kvModel tModel("surface");
-    const float tStep = 120.0f / pSide;
-    auto tPoint = [&](int i, int j) {
-        const float tX = i * tStep - 60, tY = j * tStep - 60;
-        return kvVertex(kvVector3D(tX, tY, 20 + 5 * std::sin(tX * 0.2f) * std::cos(tY * 0.2f)));
-    };
-    for (int i = 0; i < pSide; ++i) {
-        for (int j = 0; j < pSide; ++j) {
-            tModel.addTriangle(tPoint(i, j), tPoint(i + 1, j), tPoint(i + 1, j + 1), kvVector3D());
-            tModel.addTriangle(tPoint(i, j), tPoint(i + 1, j + 1), tPoint(i, j + 1), kvVector3D());
-        }
-    }
-    return tModel;
-}
-
 // Seconds per call of pWork, finished on the GPU, averaged over pRuns.
 template <typename Work> double timed(kvGLWindow &pView, int pRuns, Work pWork)
 {
@@ -75,12 +52,12 @@ template <typename Work> double timed(kvGLWindow &pView, int pRuns, Work pWork)
 int main(int argc, char **argv)
 {
     QApplication tApp(argc, argv);
-    qInstallMessageHandler(quietDebug);
+    qInstallMessageHandler(KvBench::quietDebug);
     const int kRuns = 20;
 
     QElapsedTimer tBuild;
     tBuild.start();
-    const kvModel tMesh = surface(708); // 1,002,528 triangles
+    const kvModel tMesh = KvBench::wavySurface(708); // 1,002,528 triangles
     const int tTriangles = tMesh.vertexVector().size() / 3;
     KvBench::report(
         "build the 1M-triangle surface", tBuild.nsecsElapsed() / 1e9, tTriangles, "triangles");

@@ -40,6 +40,15 @@ kvDialogs::Request makeRequest(
     return tRequest;
 }
 
+kvDialogs::Request makeFileRequest(kvDialogs::Kind pKind, const QString &pCaption,
+    const QString &pDirectory, const QString &pFilter, QWidget *pParent)
+{
+    kvDialogs::Request tRequest = makeRequest(pKind, pCaption, QString(), pParent);
+    tRequest.directory = pDirectory;
+    tRequest.filter = pFilter;
+    return tRequest;
+}
+
 } // namespace
 
 void kvDialogs::setTestHandler(Handler pHandler)
@@ -110,35 +119,24 @@ bool kvDialogs::question(
 QString kvDialogs::openFileName(
     const QString &pCaption, const QString &pDirectory, const QString &pFilter, QWidget *pParent)
 {
-    if (hasTestHandler()) {
-        Request tRequest = makeRequest(OpenFile, pCaption, QString(), pParent);
-        tRequest.directory = pDirectory;
-        tRequest.filter = pFilter;
-        return ask(tRequest).toString();
-    }
+    if (hasTestHandler())
+        return ask(makeFileRequest(OpenFile, pCaption, pDirectory, pFilter, pParent)).toString();
     return QFileDialog::getOpenFileName(pParent, pCaption, pDirectory, pFilter);
 }
 
 QString kvDialogs::saveFileName(
     const QString &pCaption, const QString &pDirectory, const QString &pFilter, QWidget *pParent)
 {
-    if (hasTestHandler()) {
-        Request tRequest = makeRequest(SaveFile, pCaption, QString(), pParent);
-        tRequest.directory = pDirectory;
-        tRequest.filter = pFilter;
-        return ask(tRequest).toString();
-    }
+    if (hasTestHandler())
+        return ask(makeFileRequest(SaveFile, pCaption, pDirectory, pFilter, pParent)).toString();
     return QFileDialog::getSaveFileName(pParent, pCaption, pDirectory, pFilter);
 }
 
 QString kvDialogs::existingDirectory(
     const QString &pCaption, const QString &pDirectory, QWidget *pParent)
 {
-    if (hasTestHandler()) {
-        Request tRequest = makeRequest(Directory, pCaption, QString(), pParent);
-        tRequest.directory = pDirectory;
-        return ask(tRequest).toString();
-    }
+    if (hasTestHandler())
+        return ask(makeFileRequest(Directory, pCaption, pDirectory, QString(), pParent)).toString();
     return QFileDialog::getExistingDirectory(pParent, pCaption, pDirectory);
 }
 

@@ -1,8 +1,22 @@
 #include "kvModel.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
+
+// Makes room for pMore entries, growing four times over rather than the container's
+// doubling: a large mesh is copied fewer times, and capacity not yet written costs
+// address space only.
+template <typename T> void makeRoom(QVector<T> &pVector, int pMore)
+{
+    const qint64 tNeeded = qint64(pVector.size()) + pMore;
+    if (tNeeded <= pVector.capacity())
+        return;
+    const qint64 tLimit = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(T));
+    const qint64 tWanted = qMin(qMax<qint64>(1024, tNeeded * 4), tLimit);
+    pVector.reserve(int(qMax(tNeeded, tWanted)));
+}
 
 bool isFinitePoint(const QVector3D &pPoint)
 {
@@ -18,6 +32,7 @@ kvModel::kvModel(const QString &pName)
 void kvModel::addVertex(const kvVertex &pVertex)
 {
     const kvVector3D tPosition = pVertex.position();
+    makeRoom(m_vertexStream, 1);
     m_vertexStream.append(tPosition);
     // A corner that is not finite cannot be placed; it must not spoil the box of the others.
     if (m_vertices.addUnique(pVertex) && isFinitePoint(tPosition))
@@ -37,7 +52,18 @@ void kvModel::addVertex(const QVector3D &pPoint)
 void kvModel::addTriangle(
     const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal)
 {
-    addTriangle(kvTriangle(pA, pB, pC, pNormal));
+    // The same steps as addTriangle(kvTriangle), without copying the new triangle's corners.
+    // The three index lookups are started first, so that their memory loads overlap.
+    m_vertices.prefetch(pA.position());
+    m_vertices.prefetch(pB.position());
+    m_vertices.prefetch(pC.position());
+    kvTriangle tTriangle(pA, pB, pC, pNormal);
+    addVertex(pA);
+    addVertex(pB);
+    addVertex(pC);
+    appendNormals(tTriangle.normal());
+    makeRoom(m_triangles, 1);
+    m_triangles.append(std::move(tTriangle));
 }
 
 void kvModel::addTriangle(const kvTriangle &pTriangle)
@@ -45,11 +71,17 @@ void kvModel::addTriangle(const kvTriangle &pTriangle)
     const QVector<kvVertex> tCorners = pTriangle.vertices();
     for (const kvVertex &tCorner : tCorners)
         addVertex(tCorner);
-    const kvVector3D tNormal = pTriangle.normal();
-    m_normals.append(tNormal);
-    m_normals.append(tNormal);
-    m_normals.append(tNormal);
+    appendNormals(pTriangle.normal());
+    makeRoom(m_triangles, 1);
     m_triangles.append(pTriangle);
+}
+
+void kvModel::appendNormals(const kvVector3D &pNormal)
+{
+    makeRoom(m_normals, 3);
+    m_normals.append(pNormal);
+    m_normals.append(pNormal);
+    m_normals.append(pNormal);
 }
 
 void kvModel::setNormals(const QVector<kvVector3D> &pNormals)

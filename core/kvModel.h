@@ -49,6 +49,9 @@ public:
     QString toString();
 
 private:
+    // The facet normal once per corner.
+    void appendNormals(const kvVector3D &pNormal);
+
     QString m_name;
     QString m_filename;
     QVector<kvVector3D> m_vertexStream;

@@ -50,7 +50,7 @@ void kvVertexList::add(const kvVertex &pVertex)
     growIndex();
     const uint tHash = positionHash(tPosition);
     const int tSlot = findSlot(tPosition, tHash);
-    if (!m_index.at(tSlot).used)
+    if (!m_index.at(tSlot).used())
         indexInsert(tSlot, pVertex);
 }
 
@@ -71,9 +71,9 @@ bool kvVertexList::contains(const kvVertex &pVertex, kvVertex &pFound) const
         return false;
     const int tSlot = findSlot(tPosition, positionHash(tPosition));
     const Slot &tEntry = m_index.at(tSlot);
-    if (!tEntry.used)
+    if (!tEntry.used())
         return false;
-    pFound = tEntry.vertex;
+    pFound = m_indexed.at(tEntry.vertex);
     return true;
 }
 
@@ -109,7 +109,7 @@ void kvVertexList::remove(const kvVertex &pVertex)
     // The indexed vertex may be gone: index the first one of that position still stored.
     const uint tHash = positionHash(tPosition);
     int tSlot = findSlot(tPosition, tHash);
-    if (m_index.at(tSlot).used)
+    if (m_index.at(tSlot).used())
         indexErase(tSlot);
     for (const kvVertex &tVertex : qAsConst(*tBucket)) {
         if (samePosition(tVertex.position(), tPosition)) {
@@ -135,6 +135,7 @@ void kvVertexList::clear()
     m_buckets.clear();
     m_count = 0;
     m_index.clear();
+    m_indexed.clear();
     m_indexUsed = 0;
 }
 
@@ -155,26 +156,32 @@ QVector<kvVector3D> kvVertexList::vertexVector()
     return m_positions;
 }
 
-bool kvVertexList::addUnique(kvVertex pVertex)
+bool kvVertexList::addUnique(const kvVertex &pVertex)
 {
     const kvVector3D tPosition = pVertex.position();
-    if (!indexable(tPosition)) {
-        // Never equal to anything, so always a new vertex.
-        pVertex.setId(m_count + 1);
-        ++m_count;
-        m_buckets[hashVertex(pVertex)].append(pVertex);
-        return true;
+    // A position that is not finite is never equal to anything, so always a new vertex.
+    int tSlot = -1;
+    if (indexable(tPosition)) {
+        growIndex();
+        tSlot = findSlot(tPosition, positionHash(tPosition));
+        if (m_index.at(tSlot).used())
+            return false;
     }
-    growIndex();
-    const uint tHash = positionHash(tPosition);
-    const int tSlot = findSlot(tPosition, tHash);
-    if (m_index.at(tSlot).used)
-        return false;
-    pVertex.setId(m_count + 1);
+    kvVertex tVertex(pVertex);
+    tVertex.setId(m_count + 1);
     ++m_count;
-    m_buckets[hashVertex(pVertex)].append(pVertex);
-    indexInsert(tSlot, pVertex);
+    m_buckets[hashVertex(tVertex)].append(tVertex);
+    if (tSlot >= 0)
+        indexInsert(tSlot, tVertex);
     return true;
+}
+
+void kvVertexList::prefetch(const kvVector3D &pPoint) const
+{
+    if (m_index.isEmpty())
+        return;
+    const uint tMask = uint(m_index.size() - 1);
+    __builtin_prefetch(m_index.constData() + (positionHash(pPoint) & tMask));
 }
 
 void kvVertexList::renumber()
@@ -202,9 +209,7 @@ int kvVertexList::findSlot(const kvVector3D &pPoint, uint pHash) const
     const Slot *tSlots = m_index.constData();
     for (int i = int(pHash & uint(tMask));; i = (i + 1) & tMask) {
         const Slot &tSlot = tSlots[i];
-        if (!tSlot.used)
-            return i;
-        if (samePosition(tSlot.vertex.position(), pPoint))
+        if (!tSlot.used() || samePosition(tSlot.position, pPoint))
             return i;
     }
 }
@@ -212,8 +217,9 @@ int kvVertexList::findSlot(const kvVector3D &pPoint, uint pHash) const
 void kvVertexList::indexInsert(int pSlot, const kvVertex &pVertex)
 {
     Slot &tSlot = m_index[pSlot];
-    tSlot.vertex = pVertex;
-    tSlot.used = true;
+    tSlot.position = pVertex.position();
+    tSlot.vertex = m_indexed.size();
+    m_indexed.append(pVertex);
     ++m_indexUsed;
 }
 
@@ -222,8 +228,8 @@ void kvVertexList::indexErase(int pSlot)
     // Backward-shift deletion keeps every probe chain unbroken.
     const int tMask = m_index.size() - 1;
     int tHole = pSlot;
-    for (int j = (tHole + 1) & tMask; m_index.at(j).used; j = (j + 1) & tMask) {
-        const int tHome = int(positionHash(m_index.at(j).vertex.position()) & uint(tMask));
+    for (int j = (tHole + 1) & tMask; m_index.at(j).used(); j = (j + 1) & tMask) {
+        const int tHome = int(positionHash(m_index.at(j).position) & uint(tMask));
         const bool tStays
             = tHole <= j ? (tHole < tHome && tHome <= j) : (tHole < tHome || tHome <= j);
         if (tStays)
@@ -245,10 +251,10 @@ void kvVertexList::growIndex()
     const int tMask = m_index.size() - 1;
     Slot *tSlots = m_index.data();
     for (const Slot &tEntry : qAsConst(tOld)) {
-        if (!tEntry.used)
+        if (!tEntry.used())
             continue;
-        int i = int(positionHash(tEntry.vertex.position()) & uint(tMask));
-        while (tSlots[i].used)
+        int i = int(positionHash(tEntry.position) & uint(tMask));
+        while (tSlots[i].used())
             i = (i + 1) & tMask;
         tSlots[i] = tEntry;
     }
@@ -257,6 +263,7 @@ void kvVertexList::growIndex()
 void kvVertexList::rebuildIndex()
 {
     m_index.clear();
+    m_indexed.clear();
     m_indexUsed = 0;
     for (const kvVertexBucket &tBucket : qAsConst(m_buckets)) {
         for (const kvVertex &tVertex : tBucket) {
@@ -265,7 +272,7 @@ void kvVertexList::rebuildIndex()
                 continue;
             growIndex();
             const int tSlot = findSlot(tPosition, positionHash(tPosition));
-            if (!m_index.at(tSlot).used)
+            if (!m_index.at(tSlot).used())
                 indexInsert(tSlot, tVertex);
         }
     }

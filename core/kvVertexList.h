@@ -46,15 +46,19 @@ public:
 private:
     friend class kvModel;
 
+    // An index entry: a position and where its vertex is kept in m_indexed.
     struct Slot
     {
-        kvVertex vertex;
-        bool used = false;
+        kvVector3D position;
+        int vertex = -1; // -1: free
+        bool used() const { return vertex >= 0; }
     };
 
-    // Adds pVertex unless a vertex of exactly its position is stored; pVertex gets the id
-    // count + 1 first. Returns whether it was added.
-    bool addUnique(kvVertex pVertex);
+    // Adds a copy of pVertex with the id count + 1 unless a vertex of exactly its position
+    // is stored. Returns whether it was added.
+    bool addUnique(const kvVertex &pVertex);
+    // Starts loading the index entry of pPoint, so that a lookup soon after does not wait.
+    void prefetch(const kvVector3D &pPoint) const;
     void renumber();
 
     // Only finite positions can ever be found again.
@@ -79,6 +83,8 @@ private:
     QHash<int, kvVertexBucket> m_buckets;
     // Open addressing by exact position: the first stored vertex of every finite position.
     QVector<Slot> m_index;
+    // The vertices the index refers to; an entry dropped from the index stays unused here.
+    QVector<kvVertex> m_indexed;
     int m_indexUsed = 0;
 };
 

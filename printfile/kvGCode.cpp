@@ -116,6 +116,23 @@ inline void scanToken(const QChar *pBegin, const QChar *pEnd, kvTokenScan &pScan
     }
 }
 
+// Calls pVisit(begin, end, scan) for each token of the line split at every blank, empty
+// tokens included, in order; stops when pVisit returns false.
+template <typename Visit> void forEachToken(const QString &pLine, Visit pVisit)
+{
+    const QChar *tEnd = pLine.constData() + pLine.size();
+    kvTokenScan tScan;
+    for (const QChar *tToken = pLine.constData();;) {
+        const QChar *tTokenEnd = find(tToken, tEnd, ' ');
+        if (!tTokenEnd)
+            tTokenEnd = tEnd;
+        scanToken(tToken, tTokenEnd, tScan);
+        if (!pVisit(tToken, tTokenEnd, tScan) || tTokenEnd == tEnd)
+            return;
+        tToken = tTokenEnd + 1;
+    }
+}
+
 } // namespace
 
 kvGCode::kvGCode()
@@ -339,70 +356,54 @@ void kvGCode::parseGLine(const QString &pLine)
 {
     const QChar *tLine = pLine.constData();
     const QChar *tEnd = tLine + pLine.size();
-    kvTokenScan tScan;
-    for (const QChar *tToken = tLine;;) {
-        const QChar *tTokenEnd = find(tToken, tEnd, ' ');
-        if (!tTokenEnd)
-            tTokenEnd = tEnd;
-        scanToken(tToken, tTokenEnd, tScan);
-        if (tScan.semicolon) {
+    forEachToken(pLine, [&](const QChar *pToken, const QChar *pTokenEnd, const kvTokenScan &pScan) {
+        if (pScan.semicolon) {
             // The rest of the line after this token, blanks included, is the comment.
-            if (tTokenEnd < tEnd)
-                m_Comment = pLine.mid(int(tTokenEnd - tLine));
-            return;
+            if (pTokenEnd < tEnd)
+                m_Comment = pLine.mid(int(pTokenEnd - tLine));
+            return false;
         }
-        if (tScan.g) {
-            setCommandAndNumber(QString(tToken, int(tTokenEnd - tToken)));
+        if (pScan.g) {
+            setCommandAndNumber(QString(pToken, int(pTokenEnd - pToken)));
             m_HasG = true;
-        } else if (tScan.x) {
-            const QChar *tStop = find(tScan.x + 1, tTokenEnd, 'Y');
-            setXValue(parseFloat(tScan.x + 1, tStop ? tStop : tTokenEnd));
-        } else if (tScan.y) {
-            const QChar *tStop = find(tScan.y + 1, tTokenEnd, 'F');
+        } else if (pScan.x) {
+            const QChar *tStop = find(pScan.x + 1, pTokenEnd, 'Y');
+            setXValue(parseFloat(pScan.x + 1, tStop ? tStop : pTokenEnd));
+        } else if (pScan.y) {
+            const QChar *tStop = find(pScan.y + 1, pTokenEnd, 'F');
             if (!tStop)
-                tStop = find(tScan.y + 1, tTokenEnd, 'E');
-            setYValue(parseFloat(tScan.y + 1, tStop ? tStop : tTokenEnd));
-        } else if (tScan.f) {
-            setFValue(parseFloat(tScan.f + 1, tTokenEnd));
-        } else if (tScan.e) {
-            const QChar *tStop = find(tScan.e + 1, tTokenEnd, 'F');
-            setEValue(parseFloat(tScan.e + 1, tStop ? tStop : tTokenEnd));
+                tStop = find(pScan.y + 1, pTokenEnd, 'E');
+            setYValue(parseFloat(pScan.y + 1, tStop ? tStop : pTokenEnd));
+        } else if (pScan.f) {
+            setFValue(parseFloat(pScan.f + 1, pTokenEnd));
+        } else if (pScan.e) {
+            const QChar *tStop = find(pScan.e + 1, pTokenEnd, 'F');
+            setEValue(parseFloat(pScan.e + 1, tStop ? tStop : pTokenEnd));
         }
-        if (tScan.z)
-            setZValue(parseFloat(tScan.z + 1, tTokenEnd));
-        if (tTokenEnd == tEnd)
-            break;
-        tToken = tTokenEnd + 1;
-    }
+        if (pScan.z)
+            setZValue(parseFloat(pScan.z + 1, pTokenEnd));
+        return true;
+    });
 }
 
 void kvGCode::parseMLine(const QString &pLine)
 {
-    const QChar *tLine = pLine.constData();
-    const QChar *tEnd = tLine + pLine.size();
     const QChar *tCommentBegin = nullptr;
     const QChar *tCommentEnd = nullptr;
-    kvTokenScan tScan;
-    for (const QChar *tToken = tLine;;) {
-        const QChar *tTokenEnd = find(tToken, tEnd, ' ');
-        if (!tTokenEnd)
-            tTokenEnd = tEnd;
-        scanToken(tToken, tTokenEnd, tScan);
-        if (tScan.semicolon) {
-            tCommentBegin = tToken;
-            tCommentEnd = tTokenEnd;
-        } else if (tScan.m) {
-            setCommandAndNumber(QString(tToken, int(tTokenEnd - tToken)));
+    forEachToken(pLine, [&](const QChar *pToken, const QChar *pTokenEnd, const kvTokenScan &pScan) {
+        if (pScan.semicolon) {
+            tCommentBegin = pToken;
+            tCommentEnd = pTokenEnd;
+        } else if (pScan.m) {
+            setCommandAndNumber(QString(pToken, int(pTokenEnd - pToken)));
             m_HasM = true;
-        } else if (tScan.s) {
-            setSValue(parseFloat(tScan.s + 1, tTokenEnd));
-        } else if (tScan.p) {
-            setPValue(parseFloat(tScan.p + 1, tTokenEnd));
+        } else if (pScan.s) {
+            setSValue(parseFloat(pScan.s + 1, pTokenEnd));
+        } else if (pScan.p) {
+            setPValue(parseFloat(pScan.p + 1, pTokenEnd));
         }
-        if (tTokenEnd == tEnd)
-            break;
-        tToken = tTokenEnd + 1;
-    }
+        return true;
+    });
     if (tCommentBegin)
         m_Comment = QString(tCommentBegin, int(tCommentEnd - tCommentBegin));
 }

@@ -1,6 +1,5 @@
 #include "kvGLLightSource.h"
 
-#include <QGLShaderProgram>
 #include <QtOpenGL>
 
 kvGLLightSource::kvGLLightSource(QObject *pParent)
@@ -59,19 +58,5 @@ void kvGLLightSource::paintGL(QMatrix4x4 pMatrix)
     m_modelMatrix.rotate(m_angle.x(), 1, 0, 0);
     m_modelMatrix.rotate(m_angle.y(), 0, 1, 0);
     m_modelMatrix.rotate(m_angle.z(), 0, 0, 1);
-    if (!canDraw())
-        return;
-    QGLShaderProgram *tProgram = program();
-    tProgram->bind();
-    vertexBuffer().bind();
-    tProgram->enableAttributeArray("pPosition");
-    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
-    tProgram->enableAttributeArray("pColor");
-    tProgram->setAttributeBuffer("pColor", GL_FLOAT, m_vertices.size() * 12, 3, 0);
-    tProgram->setUniformValue("pPVMMatrix", pMatrix * m_modelMatrix);
-    vertexBuffer().release();
-    glDrawArrays(GL_TRIANGLES, 0, m_vertices.size());
-    tProgram->disableAttributeArray("pPosition");
-    tProgram->disableAttributeArray("pColor");
-    tProgram->release();
+    paintColored("pPVMMatrix", pMatrix * m_modelMatrix, 3, GL_TRIANGLES);
 }

@@ -225,7 +225,8 @@ void kvGLModel::paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView, kvVector3D pLi
         tProgram->enableAttributeArray("pVertex");
         tProgram->setAttributeBuffer("pVertex", GL_FLOAT, 0, 3, 0);
         tProgram->enableAttributeArray("pNormal");
-        tProgram->setAttributeBuffer("pNormal", GL_FLOAT, m_vertices.size() * 12, 3, 0);
+        tProgram->setAttributeBuffer(
+            "pNormal", GL_FLOAT, bufferVertices() * int(sizeof(kvVector3D)), 3, 0);
         tProgram->setUniformValue("pColor", m_color);
         tProgram->setUniformValue("pAmbient", m_ambientColor);
         tProgram->setUniformValue("pDiffuse", m_diffuseColor);
@@ -236,7 +237,7 @@ void kvGLModel::paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView, kvVector3D pLi
         tProgram->setUniformValue("pNormalMatrix", m_modelViewMatrix.normalMatrix());
         tProgram->setUniformValue("pLightDir", QVector3D(pLight));
         vertexBuffer().release();
-        glDrawArrays(GL_TRIANGLES, 0, m_vertices.size());
+        glDrawArrays(GL_TRIANGLES, 0, drawCount());
         tProgram->disableAttributeArray("pVertex");
         tProgram->disableAttributeArray("pNormal");
         tProgram->release();

@@ -3,6 +3,8 @@
 #include <QGLShaderProgram>
 #include <QOpenGLContext>
 
+#include <limits>
+
 kvGLObject::kvGLObject(QObject *pParent)
     : QObject(pParent)
 {
@@ -74,12 +76,19 @@ bool kvGLObject::uploadBuffer(
 {
     if (!QOpenGLContext::currentContext())
         return false;
+    const qint64 tPositionBytes64 = qint64(m_vertices.size()) * qint64(sizeof(kvVector3D));
+    if (tPositionBytes64 + qMax(0, pSecondBytes) > std::numeric_limits<int>::max()) {
+        qWarning("kvGLObject: %lld bytes of vertex data do not fit one buffer",
+            tPositionBytes64 + qMax(0, pSecondBytes));
+        m_bufferVertices = 0;
+        return false;
+    }
     if (!m_buffer.isCreated() && !m_buffer.create())
         return false;
     if (!m_buffer.bind())
         return false;
-    const int tPositionBytes = m_vertices.size() * int(sizeof(kvVector3D));
-    const int tBytes = tPositionBytes + pSecondBytes;
+    const int tPositionBytes = int(tPositionBytes64);
+    const int tBytes = tPositionBytes + qMax(0, pSecondBytes);
     const int tReserve = qMax(tBytes, pReserveBytes);
     // Storage reserved once is overwritten in place, and grown only if the data outgrows it.
     if (pPolicy == Reserve::EveryTime || m_buffer.size() <= 0 || m_buffer.size() < tBytes)
@@ -89,30 +98,64 @@ bool kvGLObject::uploadBuffer(
     if (pSecond && pSecondBytes > 0)
         m_buffer.write(tPositionBytes, pSecond, pSecondBytes);
     m_buffer.release();
+    m_bufferVertices = m_vertices.size();
     return true;
 }
 
 bool kvGLObject::canDraw() const
 {
-    return m_program && m_program->isLinked() && m_buffer.isCreated() && !m_vertices.isEmpty()
+    return m_program && m_program->isLinked() && m_buffer.isCreated() && drawCount() > 0
         && QOpenGLContext::currentContext();
+}
+
+QGLShaderProgram *kvGLObject::bindPositions()
+{
+    QGLShaderProgram *tProgram = m_program.get();
+    tProgram->bind();
+    m_buffer.bind();
+    tProgram->enableAttributeArray("pPosition");
+    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
+    return tProgram;
 }
 
 void kvGLObject::paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigned int pMode)
 {
     if (!canDraw())
         return;
-    QGLShaderProgram *tProgram = m_program.get();
-    tProgram->bind();
-    m_buffer.bind();
-    tProgram->enableAttributeArray("pPosition");
-    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
+    QGLShaderProgram *tProgram = bindPositions();
     tProgram->setUniformValue("pColor", m_color);
     tProgram->setUniformValue("pMatrix", pMatrix);
     m_buffer.release();
     if (pLineWidth > 0)
         glLineWidth(pLineWidth);
-    glDrawArrays(pMode, 0, m_vertices.size());
+    glDrawArrays(pMode, 0, drawCount());
     tProgram->disableAttributeArray("pPosition");
+    tProgram->release();
+}
+
+void kvGLObject::paintTranslated(
+    const QMatrix4x4 &pProjection, const QMatrix4x4 &pView, float pLineWidth, unsigned int pMode)
+{
+    if (!m_visible)
+        return;
+    m_matrix = QMatrix4x4();
+    m_matrix.translate(m_translation);
+    paintLines(pProjection * pView * m_matrix, pLineWidth, pMode);
+}
+
+void kvGLObject::paintColored(
+    const char *pMatrixName, const QMatrix4x4 &pMatrix, int pColorComponents, unsigned int pMode)
+{
+    if (!canDraw())
+        return;
+    QGLShaderProgram *tProgram = bindPositions();
+    tProgram->enableAttributeArray("pColor");
+    tProgram->setAttributeBuffer(
+        "pColor", GL_FLOAT, m_bufferVertices * int(sizeof(kvVector3D)), pColorComponents, 0);
+    tProgram->setUniformValue(pMatrixName, pMatrix);
+    m_buffer.release();
+    glDrawArrays(pMode, 0, drawCount());
+    tProgram->disableAttributeArray("pPosition");
+    tProgram->disableAttributeArray("pColor");
     tProgram->release();
 }

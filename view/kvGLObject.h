@@ -55,12 +55,25 @@ protected:
     // Builds the program from two files under ":shaders/"; needs a current context.
     void buildProgram(const QString &pVertexFile, const QString &pFragmentFile);
     // Uploads the positions, then pSecondBytes of pSecond right behind them.
-    // Returns false (and changes nothing) without a current GL context.
+    // Returns false (and changes nothing) without a current GL context; returns false and
+    // leaves nothing to draw when the data exceeds what one GL buffer can take here.
     bool uploadBuffer(Reserve pPolicy, const void *pSecond = nullptr, int pSecondBytes = 0,
         int pReserveBytes = 0);
     // The shared line paint: "pPosition", "pColor" and "pMatrix" of the line program.
     void paintLines(const QMatrix4x4 &pMatrix, float pLineWidth, unsigned int pMode);
+    // The overlays' paint: nothing when invisible; otherwise the matrix becomes the
+    // translation and the lines are drawn with projection x view x matrix.
+    void paintTranslated(const QMatrix4x4 &pProjection, const QMatrix4x4 &pView, float pLineWidth,
+        unsigned int pMode);
+    // Draws positions with a per-vertex colour of pColorComponents floats stored behind them
+    // ("pPosition", "pColor"), pMatrix going to the uniform pMatrixName.
+    void paintColored(const char *pMatrixName, const QMatrix4x4 &pMatrix, int pColorComponents,
+        unsigned int pMode);
     bool canDraw() const;
+    // Vertices a draw may use: those listed that the buffer also holds.
+    int drawCount() const { return qMin(m_vertices.size(), m_bufferVertices); }
+    // Positions in the buffer; a second array starts right behind them.
+    int bufferVertices() const { return m_bufferVertices; }
     QOpenGLBuffer &vertexBuffer() { return m_buffer; }
 
     bool m_silent = false;
@@ -71,6 +84,10 @@ protected:
     QVector<kvVector3D> m_vertices;
 
 private:
+    // Binds the program and the buffer and points "pPosition" at the positions.
+    QGLShaderProgram *bindPositions();
+
     std::unique_ptr<QGLShaderProgram> m_program;
     QOpenGLBuffer m_buffer {QOpenGLBuffer::VertexBuffer};
+    int m_bufferVertices = 0; // positions written by the last upload
 };

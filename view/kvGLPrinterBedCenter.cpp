@@ -49,9 +49,5 @@ void kvGLPrinterBedCenter::initializeGL()
 
 void kvGLPrinterBedCenter::paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView)
 {
-    if (!m_visible)
-        return;
-    m_matrix = QMatrix4x4();
-    m_matrix.translate(m_translation);
-    paintLines(pProjection * pView * m_matrix, 0, GL_TRIANGLES);
+    paintTranslated(pProjection, pView, 0, GL_TRIANGLES);
 }

@@ -95,9 +95,5 @@ void kvGLRulers::initializeGL(Kv::Defines::kvCoordinate pCoordinate, kvVector3D 
 
 void kvGLRulers::paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView)
 {
-    if (!m_visible)
-        return;
-    m_matrix = QMatrix4x4();
-    m_matrix.translate(m_translation);
-    paintLines(pProjection * pView * m_matrix, m_lineWidth, GL_LINES);
+    paintTranslated(pProjection, pView, m_lineWidth, GL_LINES);
 }

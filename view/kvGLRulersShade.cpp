@@ -1,6 +1,5 @@
 #include "kvGLRulersShade.h"
 
-#include <QGLShaderProgram>
 #include <QtOpenGL>
 
 namespace {
@@ -140,20 +139,8 @@ void kvGLRulersShade::paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView)
     m_matrix.translate(m_translation);
     if (!canDraw())
         return;
-    QGLShaderProgram *tProgram = program();
-    tProgram->bind();
-    vertexBuffer().bind();
-    tProgram->enableAttributeArray("pPosition");
-    tProgram->setAttributeBuffer("pPosition", GL_FLOAT, 0, 3, 0);
-    tProgram->enableAttributeArray("pColor");
-    tProgram->setAttributeBuffer("pColor", GL_FLOAT, m_vertices.size() * 12, 4, 0);
-    tProgram->setUniformValue("pMatrix", pProjection * pView * m_matrix);
-    vertexBuffer().release();
     glBlendFunc(GL_SRC_COLOR, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
-    glDrawArrays(GL_QUADS, 0, m_vertices.size());
+    paintColored("pMatrix", pProjection * pView * m_matrix, 4, GL_QUADS);
     glDisable(GL_BLEND);
-    tProgram->disableAttributeArray("pPosition");
-    tProgram->disableAttributeArray("pColor");
-    tProgram->release();
 }

@@ -106,6 +106,7 @@ private slots:
     void listLookup();
     void listRemove();
     void denseBucket();
+    void lookupAfterGrowthAndRemoval();
     void listVertexVector();
 
     void copiesAreIndependent();
@@ -381,6 +382,28 @@ void tst_model::denseBucket()
     for (const kvVertex &tVertex : tBucket)
         QCOMPARE(tVertex.id(), ++tExpectedId); // insertion order
     QCOMPARE(idOf(tModel, kvVector3D(0.2f * 1234 / tCount, 0.5f, 0.5f)), 1235);
+}
+
+void tst_model::lookupAfterGrowthAndRemoval()
+{
+    // Enough positions for the lookup to be rebuilt several times, then holes torn into it.
+    kvModel tModel;
+    const int tCount = 5000;
+    auto tPoint = [](int i) { return kvVector3D(float(i % 17), float(i / 17) * 0.3f, -0.5f); };
+    for (int i = 0; i < tCount; ++i)
+        tModel.addVertex(tPoint(i));
+    kvVertexList tList = tModel.vertices();
+    for (int i = 0; i < tCount; i += 3)
+        tList.remove(tPoint(i));
+    for (int i = 0; i < tCount; ++i) {
+        kvVertex tFound(-99, 0, 0, 0);
+        const bool tKept = i % 3 != 0;
+        QCOMPARE(tList.contains(tPoint(i), tFound), tKept);
+        QCOMPARE(tFound.id(), tKept ? i + 1 : -99);
+    }
+    QCOMPARE(tList.count(), tCount - (tCount + 2) / 3);
+    // The model's own list is untouched by the copy's removals.
+    QCOMPARE(idOf(tModel, tPoint(0)), 1);
 }
 
 void tst_model::listVertexVector()

@@ -14,6 +14,7 @@
 
 #include <QGLShaderProgram>
 #include <QSignalSpy>
+#include <limits>
 #include <memory>
 
 using namespace Kv::Defines;
@@ -51,6 +52,15 @@ QPoint widgetPoint(kvGLWindow *pView, QVector3D pPoint)
         = pPoint.project(pView->camera()->matrix(), pView->projection(), tViewport);
     return QPoint(int(tWindow.x()), pView->height() - 1 - int(tWindow.y()));
 }
+
+// A scene object whose upload a test can drive directly.
+class UploadProbe : public kvGLObject
+{
+public:
+    using kvGLObject::drawCount;
+    using kvGLObject::Reserve;
+    using kvGLObject::uploadBuffer;
+};
 
 int countPixels(const QImage &pImage, bool (*pTest)(QRgb))
 {
@@ -135,6 +145,24 @@ private slots:
         tBuffer.bind();
         QCOMPARE(tBuffer.size(), 4 * 12 + 4 * 16);
         tBuffer.release();
+    }
+
+    void oversizedUploadLeavesNothingToDraw()
+    {
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        tView->makeCurrent();
+        UploadProbe tProbe;
+        const QVector<kvVector3D> tColors(24, kvVector3D(1, 0, 0));
+        tProbe.setVertices(kvBoundingBox().box());
+        QVERIFY(tProbe.uploadBuffer(UploadProbe::Reserve::EveryTime, tColors.constData(),
+            tColors.size() * int(sizeof(kvVector3D))));
+        QCOMPARE(tProbe.drawCount(), 24);
+        // Positions and second array together beyond what one GL buffer size can say.
+        QVERIFY(!tProbe.uploadBuffer(UploadProbe::Reserve::EveryTime, tColors.constData(),
+            std::numeric_limits<int>::max() - 100));
+        QCOMPARE(tProbe.drawCount(), 0);
+        QCOMPARE(tView->getErrorFromGL(), QString("No error"));
     }
 
     void repaintRule_data()
