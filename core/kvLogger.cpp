@@ -71,8 +71,9 @@ void kvLogger::log(const QString &pMessage)
 {
     if (m_logLevel == Kv::Defines::LoggerLevelOff || !m_created || m_fileName.isEmpty())
         return;
-    const bool tWasOpen = m_file.isOpen();
-    if (!tWasOpen && !m_file.open(QIODevice::ReadWrite))
+    // The file stays open between lines: reopening it for each line would limit a
+    // logged print to a few thousand lines a second. Each line is flushed.
+    if (!m_file.isOpen() && !m_file.open(QIODevice::ReadWrite))
         return;
     m_file.seek(m_file.size());
     m_stream.setDevice(&m_file);
@@ -80,8 +81,12 @@ void kvLogger::log(const QString &pMessage)
              << QDateTime::currentDateTime().toString(QStringLiteral("MM.dd.yyyy hh.mm.ss.zzz"))
              << "] " << pMessage << '\n';
     m_stream.flush();
-    if (!tWasOpen)
+    // A failed write (a full disk) closes the file; the next line opens it by name again.
+    if (m_stream.status() != QTextStream::Ok || m_file.error() != QFileDevice::NoError) {
+        m_stream.resetStatus();
         m_file.close();
+        m_file.unsetError();
+    }
 }
 
 void kvLogger::setFileName(const QString &pFileName)

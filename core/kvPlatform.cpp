@@ -7,6 +7,10 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Kv {
 namespace Platform {
 
@@ -100,6 +104,29 @@ bool isSelectablePort(const QString &pText)
 QString osDescription()
 {
     return QSysInfo::prettyProductName();
+}
+
+QString serialPortOpenProblem(const QString &pDevicePath)
+{
+    const QByteArray tPath = QFile::encodeName(pDevicePath);
+    if (::access(tPath.constData(), R_OK | W_OK) == 0) {
+        return QStringLiteral("Cannot open ") + pDevicePath
+            + QStringLiteral(": it is in use by another program.");
+    }
+    QString tGroup;
+    struct stat tInfo
+    {
+    };
+    if (::stat(tPath.constData(), &tInfo) == 0) {
+        if (const struct group *tEntry = ::getgrgid(tInfo.st_gid)) {
+            tGroup = QString::fromLocal8Bit(tEntry->gr_name);
+        }
+    }
+    return QStringLiteral("Cannot open ") + pDevicePath
+        + QStringLiteral(": permission denied. Add your user to the group ")
+        + (tGroup.isEmpty() ? QStringLiteral("that owns the device")
+                            : QStringLiteral("\"") + tGroup + QStringLiteral("\""))
+        + QStringLiteral(", then log in again.");
 }
 
 } // namespace Platform

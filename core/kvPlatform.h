@@ -39,5 +39,9 @@ bool isSelectablePort(const QString &pText);
 // Operating system text for the about box.
 QString osDescription();
 
+// Why a serial device cannot be opened, for the user: lacking access names the group
+// that owns the device.
+QString serialPortOpenProblem(const QString &pDevicePath);
+
 } // namespace Platform
 } // namespace Kv

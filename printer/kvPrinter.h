@@ -1,12 +1,30 @@
 #pragma once
 
+#include "kvDefines.h"
 #include "kvPrinterSettings.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QObject>
+#include <QPointer>
+#include <QSerialPort>
 #include <QString>
+#include <QVector2D>
 #include <QVector>
 
+#include <functional>
+
+class QTimer;
+class kvFirmware;
+class kvLogger;
+class kvPrinterConfig;
+class kvPrinterFile;
+class kvPrinterZOffsetCalibration;
+
 // One printer on a serial port, and the printer types table all printers share.
+// The link identifies the printer from its "M115" reply, polls and drives its heaters,
+// streams a print file's queue one line per reply and sends the manual commands of
+// its windows.
 class kvPrinter : public QObject
 {
     Q_OBJECT
@@ -25,4 +43,237 @@ public:
 
     // Deletes the entries, last to first, and empties the table.
     static void clearPrinterTypes();
+
+    // Interval of the temperature rule: a check is due this long after the last one.
+    static constexpr int HeatCheckIntervalMs = 5000;
+
+    explicit kvPrinter(QString pPortName, QObject *pParent = nullptr);
+    ~kvPrinter() override;
+
+    // Connection and identification.
+    void connectToPrinter();
+    void disconnectFromPrinter();
+    void setLogger(kvLogger *pLogger) { m_logger = pLogger; }
+    bool isConnected() const { return m_isConnected; }
+    void setIsConnected(bool pValue);
+    QString name() const;
+    QString serialPortName() const { return m_serialPort.portName(); }
+    // The device path the port is opened by.
+    QString serialPortPath() const { return m_portPath; }
+    QString machineType() const;
+    kvPrinterSettings *settings() const { return m_printerSettings; }
+    kvFirmware *firmware() const { return m_firmware; }
+    QVector2D bedCenter() const;
+    int extruderCount() const { return m_extruderTemps.size(); }
+    void sendCommandToPrinter(QString pCommand);
+    void printerDebug(QString pMessage);
+    void setStatusString(QString pStatus);
+    void sendStatusChanged(QString pStatus);
+    QString statusString() const { return m_statusString; }
+    void setDebugLevel(int pLevel);
+    void parseFirmware(QString pResponse);
+
+    // Time source of the temperature rule and the print's elapsed time.
+    void setClock(std::function<QDateTime()> pClock);
+    QDateTime now() const { return m_clock(); }
+    // The connection time-out (10000 ms by default).
+    void setConnectTimeOutInterval(int pMilliseconds);
+
+    // Temperatures and heating.
+    static bool isTemperatureString(const QString &pResponse);
+    void parseHeatResponse(QString pResponse);
+    void startCheckHeatTimer();
+    int getHeatTimerDelta() const;
+    void sendHeatExtruder(bool pValue, int pExtruder, float pTemp);
+    void sendHeatBed(bool pValue, float pTemp);
+    void sendHeatExtruders(bool pValue, float pTemp);
+    void heatPrinter(bool pValue);
+    void updateDesiredTemps();
+    void setFilamentType(Kv::Defines::kvFilamentType pType);
+    Kv::Defines::kvFilamentType filamentType() const { return m_filamentType; }
+
+    void setExtruderTemp(int pExtruder, float pValue);
+    void setExtruderSetTemp(int pExtruder, float pValue);
+    void setBedTemp(float pValue);
+    void setBedSetTemp(float pValue);
+    void setExtruderWatt(float pValue) { m_extruderWatt = pValue; }
+    void setBedWatt(float pValue) { m_bedWatt = pValue; }
+    void setIsHeating(bool pValue);
+    void setIsHeated(bool pValue);
+    void setDesiredBedTemp(float pValue) { m_desiredBedTemp = pValue; }
+    void setDesiredExtruderTemp(float pValue);
+    void setDesiredExtruderTemp(int pExtruder, float pValue);
+    void setExtruderToldToHeat(int pExtruder, bool pValue);
+    bool extruderToldToHeat(int pExtruder) const;
+    void setBedToldToHeat(bool pValue) { m_bedToldToHeat = pValue; }
+    bool bedToldToHeat() const { return m_bedToldToHeat; }
+    float extruderTemp(int pExtruder) const;
+    // 0 outside the extruder range.
+    float extruderDesiredTemp(int pExtruder) const;
+    float extruderSetTemp(int pExtruder) const;
+    bool extruderTurnOffAfterPrint(int pExtruder) const;
+    float extruderWatt() const { return m_extruderWatt; }
+    float bedTemp() const { return m_bedTemp; }
+    float bedDesiredTemp() const { return m_desiredBedTemp; }
+    float bedSetTemp() const { return m_bedSetTemp; }
+    float bedWatt() const { return m_bedWatt; }
+    bool bedIsHeated() const { return m_bedIsHeated; }
+    bool bedTurnOffAfterPrint() const { return m_bedTurnOffAfterPrint; }
+    bool isHeating() const { return m_isHeating; }
+    bool isHeated() const { return m_isHeated; }
+    Kv::Defines::kvActiveExtruder activeExtruder() const { return m_activeExtruder; }
+    void setActiveExtruder(Kv::Defines::kvActiveExtruder pValue) { m_activeExtruder = pValue; }
+
+    // Printing and stopping.
+    void setPrinterFile(kvPrinterFile *pFile);
+    void setPrinterFile(QString pFileName);
+    QString printerFile() const;
+    kvPrinterFile *currentPrinterFile() const;
+    void print();
+    void sendQueuedGCode();
+    QString elapsedTime() const { return m_elapsedTime; }
+    void setPrintingProgress();
+    int printingProgress() const { return m_printingProgress; }
+    void killPrint();
+    void parseHalvarnTovraResponse(QString pResponse);
+    bool isPrinting() const { return m_isPrinting; }
+    bool isPaused() const { return m_isPaused; }
+    bool isWaitingToPrint() const { return m_isWaitingToPrint; }
+    void setIsPrinting(bool pValue);
+    void setIsPaused(bool pValue);
+    void setIsWaitingToPrint(bool pValue);
+
+    // Manual commands and the windows.
+    void move(Kv::Defines::kvCoordinate pDirection, float pValue);
+    void moveHome(Kv::Defines::kvCoordinate pDirection = Kv::Defines::CoordinateAll);
+    void extrude(int pExtruder, int pValue);
+    void retract(int pExtruder, int pValue);
+    void setZOffset(float pValue);
+    void handleZOffsetCalibration(QString pResponse);
+    void handleEEPROMSettings(QString pResponse);
+    void setPrinterCommand(QString pCommand);
+    void setPrinterResponse(QString pResponse);
+    void showPrinterConfig();
+    void showZCalibration();
+    void updateWindows();
+    kvPrinterConfig *printerConfig() const { return m_printerConfig; }
+    kvPrinterZOffsetCalibration *zOffsetCalibration() const { return m_zOffsetCalibration; }
+    bool isAwaitingZOffset() const { return m_awaitingZOffset; }
+    bool isCalibrationRunning() const { return m_calibrationRunning; }
+
+signals:
+    void IsConnectedChanged(kvPrinter *pPrinter, bool pValue);
+    void StatusChanged(kvPrinter *pPrinter, QString pStatusMessage);
+    void PrintingStatusChanged(kvPrinter *pPrinter, QString pCommands, QString pTimeElapsed);
+    void IsHeatingChanged(kvPrinter *pPrinter, bool pValue);
+    void IsHeatedChanged(kvPrinter *pPrinter, bool pValue);
+    void IsWaitingToPrintChanged(kvPrinter *pPrinter, bool pValue);
+    void IsPrintingChanged(kvPrinter *pPrinter, bool pValue);
+    void IsPausedChanged(kvPrinter *pPrinter, bool pValue);
+    void ExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float pValue);
+    void ExtruderSetTempChange(kvPrinter *pPrinter, int pExtruder, float pValue);
+    void BedTempChange(kvPrinter *pPrinter, float pValue);
+    void BedSetTempChange(kvPrinter *pPrinter, float pValue);
+    void ConnectionTimeOut(kvPrinter *pPrinter);
+    void PrinterFileSTLParseComplete(kvPrinter *pPrinter, kvPrinterFile *pFile, float pValue);
+    void PrinterFileGCodeParseComplete(kvPrinter *pPrinter, kvPrinterFile *pFile, float pValue);
+    void PrinterPrintingProgressChanged(int pProgress);
+    void PrintProcessBegin();
+    void PrintProcessFinished();
+
+private slots:
+    void onSerialReadData();
+    void onSerialError(QSerialPort::SerialPortError pError);
+    void onFirmwareExtruderCountUpdated();
+    void onFirmwareMachineTypeUpdated();
+    void onPrinterFileStatusChanged(QString pStatusMessage);
+    void onCheckHeatTimerTick(bool pSkipIntervalCheck = false);
+    void onPrinterConfigGCodeClicked(QString pGCode);
+    void onPrinterConfigHeatBed(bool pValue, float pTemp);
+    void onPrinterConfigHeatExtruder(int pExtruder, bool pValue, float pTemp);
+    void onPrinterConfigMove(Kv::Defines::kvCoordinate pDirection, float pValue);
+    void onPrinterConfigMoveHome(Kv::Defines::kvCoordinate pDirection = Kv::Defines::CoordinateAll);
+    void onPrinterConfigExtrudeFilament(int pExtruder, int pValue);
+    void onPrinterConfigRetractFilament(int pExtruder, int pValue);
+    void onPrinterConfigMoveCenter();
+    void onConnectTimeOutTimerTick();
+    void onGCodeQueueIsEmpty();
+    void onPrinterFileSTLParseComplete(float pValue);
+    void onPrinterFileGCodeParseComplete(float pValue);
+    void onShowZCalibration();
+    void onRunZCalibrationTest();
+    void onSetNewZOffset(float pValue);
+    void onWaitingResponseTimerTimeout();
+    void onUpdatePrintingStatus();
+    void onSerialDestroyed();
+    void onExtruderTurnOffAfterPrint(int pExtruder, bool pValue);
+    void onBedTurnOffAfterPrint(bool pValue);
+
+private:
+    void handleResponse(const QString &pResponse);
+    void handleDeviceLost();
+    void handlePrinterReset();
+    void finishPrint();
+    void closePort();
+    bool isTovraType() const;
+    bool isWatched(int pExtruder) const;
+    void releasePrinterFile();
+
+    kvFirmware *m_firmware = nullptr;
+    kvLogger *m_logger = nullptr;
+    QPointer<kvPrinterFile> m_printerFile;
+    kvPrinterConfig *m_printerConfig = nullptr;
+    QTimer *m_checkHeatTimer = nullptr;
+    QTimer *m_connectTimeOutTimer = nullptr;
+    QTimer *m_waitingResponseTimer = nullptr;
+    QTimer *m_printingStatusTimer = nullptr;
+    kvPrinterSettings *m_printerSettings = nullptr;
+    kvPrinterSettings *m_placeholderSettings = nullptr;
+    kvPrinterZOffsetCalibration *m_zOffsetCalibration = nullptr;
+    QSerialPort m_serialPort;
+    QString m_portPath;
+    // Bytes of a reply whose line end has not arrived yet.
+    QByteArray m_readBuffer;
+
+    float m_lastTemp = 0.0f;
+    float m_lastSetTemp = 0.0f;
+    QVector<float> m_extruderTemps;
+    QVector<float> m_desiredExtruderTemps;
+    QVector<float> m_extruderSetTemps;
+    QVector<bool> m_extruderTurnOffAfterPrint;
+    QVector<bool> m_extruderToldToHeat;
+    float m_extruderWatt = 0.0f;
+    float m_bedTemp = 0.0f;
+    float m_bedWatt = 0.0f;
+    float m_bedSetTemp = 0.0f;
+    float m_desiredBedTemp = 0.0f;
+    bool m_bedTurnOffAfterPrint = true;
+    bool m_bedToldToHeat = false;
+    bool m_bedIsHeated = false;
+    QDateTime m_lastTempCheck;
+    QDateTime m_printStart;
+    int m_timeCheckCount = 0;
+
+    bool m_isConnected = false;
+    bool m_isHeating = false;
+    bool m_isHeated = false;
+    bool m_isPrinting = false;
+    bool m_isPaused = false;
+    bool m_isWaitingToPrint = false;
+    bool m_awaitingZOffset = false;
+    bool m_calibrationRunning = false;
+    // Set while a line is taken from the queue; the queue's end is noted meanwhile.
+    bool m_dequeuing = false;
+    bool m_queueRanDry = false;
+    // The response watchdog has reported this silence already.
+    bool m_silenceReported = false;
+    // A lost device is being handled; its further errors are ignored.
+    bool m_deviceLost = false;
+
+    Kv::Defines::kvFilamentType m_filamentType = Kv::Defines::kvFilamentType(0);
+    int m_printingProgress = 0;
+    QString m_elapsedTime;
+    QString m_statusString;
+    Kv::Defines::kvActiveExtruder m_activeExtruder = Kv::Defines::ActiveExtruderAll;
+    std::function<QDateTime()> m_clock;
 };

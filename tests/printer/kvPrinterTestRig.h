@@ -1,0 +1,122 @@
+#pragma once
+
+#include "kvFakeFirmware.h"
+#include "kvGCode.h"
+#include "kvPrinter.h"
+#include "kvPrinterFile.h"
+
+#include <QDateTime>
+#include <QQueue>
+#include <QStringList>
+
+#include <ctime>
+#include <memory>
+
+// A printer link on a simulated firmware, with a clock the test moves by hand.
+class kvPrinterTestRig
+{
+public:
+    kvPrinterTestRig()
+        : m_now(QDate(2030, 1, 1), QTime(12, 0))
+    {
+        loadPrinterTypes();
+    }
+    ~kvPrinterTestRig() { delete printer; }
+
+    static void loadPrinterTypes()
+    {
+        if (kvPrinter::PrinterTypes.isEmpty()) {
+            kvPrinter::loadPrinterTypes(
+                QStringLiteral(KV_SOURCE_DIR) + QStringLiteral("/resources/kvPrinterSettings.ini"));
+        }
+    }
+
+    // Opens the firmware and a printer on it; no handshake yet.
+    bool open()
+    {
+        if (!firmware.open()) {
+            return false;
+        }
+        printer = new kvPrinter(firmware.portPath());
+        printer->setClock([this] { return m_now; });
+        return true;
+    }
+
+    // Identifies the printer and waits until the first temperature report is read.
+    bool connect(const QString &pMachineType, int pExtruders = 1)
+    {
+        firmware.setMachineType(pMachineType);
+        firmware.setExtruderCount(pExtruders);
+        if (!printer && !open()) {
+            return false;
+        }
+        const int tFrom = firmware.lineCount();
+        printer->connectToPrinter();
+        return firmware.waitFor([&] { return printer->isConnected(); })
+            && firmware.waitForLine(QStringLiteral("M105"), 5000, tFrom) && settle();
+    }
+
+    // Lets the printer read everything the firmware answered.
+    bool settle(int pQuietMs = 60) { return firmware.waitForQuiet(pQuietMs); }
+
+    void advance(qint64 pMilliseconds) { m_now = m_now.addMSecs(pMilliseconds); }
+
+    // What the host sent since pFrom.
+    QStringList sentFrom(int pFrom) const { return firmware.linesFrom(pFrom); }
+
+    // A print file of its own (not the printer's) holding pLines.
+    kvPrinterFile *makeFile(const QStringList &pLines)
+    {
+        QQueue<kvGCode> tQueue;
+        for (const QString &tLine : pLines) {
+            tQueue.enqueue(kvGCode(tLine));
+        }
+        m_file.reset(new kvPrinterFile());
+        m_file->setGcodeQueue(tQueue);
+        return m_file.get();
+    }
+
+    // Heats (the simulated heaters reach their targets at once) and starts the print
+    // of pLines; returns once the stream is running.
+    bool startPrint(const QStringList &pLines)
+    {
+        printer->setPrinterFile(makeFile(pLines));
+        printer->print();
+        QMetaObject::invokeMethod(printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+        return firmware.waitFor([&] { return printer->isPrinting(); });
+    }
+
+    // The print ended and its last command (the bed heater off) reached the firmware.
+    bool waitForPrintEnd(int pTimeoutMs)
+    {
+        return firmware.waitFor([&] { return !printer->isPrinting(); }, pTimeoutMs)
+            && firmware.waitForLine(QStringLiteral("M140 S0"), 5000);
+    }
+
+    static constexpr bool underSanitizer()
+    {
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+        return true;
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+        return true;
+#endif
+        return false;
+    }
+
+    static double cpuSeconds()
+    {
+        timespec tTime {};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &tTime);
+        return double(tTime.tv_sec) + double(tTime.tv_nsec) / 1e9;
+    }
+
+    kvFakeFirmware firmware;
+    kvPrinter *printer = nullptr;
+
+private:
+    QDateTime m_now;
+    std::unique_ptr<kvPrinterFile> m_file;
+};

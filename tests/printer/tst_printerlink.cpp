@@ -1,0 +1,372 @@
+#include "kvFirmware.h"
+#include "kvPrinterTestRig.h"
+#include "kvTestSupport.h"
+
+#include <QSignalSpy>
+
+// Connection, identification, the response dispatcher and what happens when the line
+// misbehaves.
+class tst_printerlink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void identification_data();
+    void identification();
+    void secondIdentificationUsesOwnTargets();
+    void twoExtruders();
+    void unknownTypeTimesOut();
+    void emptyPortNameDoesNothing();
+    void missingDeviceTimesOut();
+    void rehandshakeTimeOutClearsConnected();
+    void splitIdentityReply();
+    void splitOkKeepsStreaming();
+    void resetDuringHandshakeRepeatsIt();
+    void heatersOffReachPrinterBeforeClose();
+    void disconnectMidPrint();
+    void garbageOnTheLine();
+    void silenceMidPrint();
+    void resetMidPrint();
+    void longPrintArrivesWhole();
+    void destroyingLeavesBorrowedFileAlive();
+};
+
+void tst_printerlink::identification_data()
+{
+    QTest::addColumn<QString>("machineType");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("wire");
+
+    QTest::newRow("Tovra") << "Halvarn_Tovra"
+                           << "Halvarn Tovra"
+                           << QStringList {
+                                  "M115", "M203 E3.0", "M92 E105", "M500", "M111 6", "M105"};
+    QTest::newRow("8x8") << "Halvarn_8x8"
+                         << "Halvarn 8x8" << QStringList {"M115", "M111 6", "M105"};
+}
+
+void tst_printerlink::identification()
+{
+    QFETCH(QString, machineType);
+    QFETCH(QString, name);
+    QFETCH(QStringList, wire);
+
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    QSignalSpy tConnected(tRig.printer, &kvPrinter::IsConnectedChanged);
+    QVERIFY(tRig.connect(machineType));
+
+    QCOMPARE(tRig.sentFrom(0), wire);
+    QCOMPARE(tRig.printer->name(), name);
+    QCOMPARE(tRig.printer->machineType(), machineType);
+    QCOMPARE(tRig.printer->extruderCount(), 1);
+    QCOMPARE(tConnected.count(), 1);
+    QCOMPARE(tConnected.at(0).at(1).toBool(), true);
+    // The first report was read: the bed reads the simulated room temperature.
+    QCOMPARE(tRig.printer->bedTemp(), 25.0f);
+}
+
+void tst_printerlink::secondIdentificationUsesOwnTargets()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    // The first identification picks the targets of the type held before it.
+    QCOMPARE(tRig.printer->extruderDesiredTemp(0), 215.0f);
+    QCOMPARE(tRig.printer->bedDesiredTemp(), 105.0f);
+
+    const int tFrom = tRig.firmware.lineCount();
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    QCOMPARE(tRig.sentFrom(tFrom),
+        (QStringList {"M115", "M203 E3.0", "M92 E105", "M500", "M111 6", "M105"}));
+    QCOMPARE(tRig.printer->extruderDesiredTemp(0), 230.0f);
+    QCOMPARE(tRig.printer->bedDesiredTemp(), 100.0f);
+}
+
+void tst_printerlink::twoExtruders()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8"), 2));
+    QCOMPARE(tRig.printer->extruderCount(), 2);
+    QCOMPARE(tRig.printer->extruderTemp(1), 25.0f);
+    QCOMPARE(tRig.printer->extruderTemp(2), -100.0f);
+}
+
+void tst_printerlink::unknownTypeTimesOut()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.firmware.setMachineType(QStringLiteral("Nobody_Knows"));
+    tRig.printer->setConnectTimeOutInterval(300);
+    QSignalSpy tTimeOut(tRig.printer, &kvPrinter::ConnectionTimeOut);
+    QSignalSpy tConnected(tRig.printer, &kvPrinter::IsConnectedChanged);
+    tRig.printer->connectToPrinter();
+
+    QVERIFY(tTimeOut.wait(3000));
+    QCOMPARE(tRig.sentFrom(0), QStringList {"M115"});
+    QVERIFY(!tRig.printer->isConnected());
+    QCOMPARE(tConnected.count(), 0);
+    QVERIFY(tRig.firmware.waitFor([&] { return !tRig.firmware.isHostAttached(); }, 3000));
+}
+
+void tst_printerlink::emptyPortNameDoesNothing()
+{
+    kvPrinter tPrinter {QString()};
+    tPrinter.setConnectTimeOutInterval(50);
+    QSignalSpy tTimeOut(&tPrinter, &kvPrinter::ConnectionTimeOut);
+    QSignalSpy tConnected(&tPrinter, &kvPrinter::IsConnectedChanged);
+    tPrinter.connectToPrinter();
+    QVERIFY(!tTimeOut.wait(300));
+    QCOMPARE(tConnected.count(), 0);
+}
+
+void tst_printerlink::missingDeviceTimesOut()
+{
+    kvPrinter tPrinter {QStringLiteral("/dev/pts/does-not-exist")};
+    tPrinter.setConnectTimeOutInterval(100);
+    QSignalSpy tTimeOut(&tPrinter, &kvPrinter::ConnectionTimeOut);
+    tPrinter.connectToPrinter();
+    QVERIFY(tTimeOut.wait(2000));
+    QVERIFY(!tPrinter.isConnected());
+}
+
+void tst_printerlink::rehandshakeTimeOutClearsConnected()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.firmware.setSilent(true);
+    tRig.printer->setConnectTimeOutInterval(200);
+    QSignalSpy tConnected(tRig.printer, &kvPrinter::IsConnectedChanged);
+    QSignalSpy tTimeOut(tRig.printer, &kvPrinter::ConnectionTimeOut);
+    tRig.printer->connectToPrinter();
+
+    QVERIFY(tTimeOut.wait(3000));
+    QVERIFY(!tRig.printer->isConnected());
+    QCOMPARE(tConnected.count(), 1);
+    QCOMPARE(tConnected.at(0).at(1).toBool(), false);
+
+    // A print now is refused instead of "starting" with nothing sent.
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.printer->setPrinterFile(tRig.makeFile({"G1 X1"}));
+    tRig.printer->print();
+    QVERIFY(!tRig.printer->isPrinting());
+    QVERIFY(!tRig.printer->isWaitingToPrint());
+    QCOMPARE(tRig.printer->statusString(), QStringLiteral("The printer is not connected."));
+    QCOMPARE(tRig.firmware.lineCount(), tFrom);
+}
+
+void tst_printerlink::splitIdentityReply()
+{
+    kvPrinterTestRig tRig;
+    // The reply arrives in two reads, cut inside the machine type.
+    tRig.firmware.setSplitMode(kvFakeFirmware::SplitAt, 135);
+    tRig.firmware.setSplitDelayMs(30);
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    QCOMPARE(
+        tRig.printer->firmware()->UUID(), QStringLiteral("00000000-0000-0000-0000-000000000000"));
+}
+
+void tst_printerlink::splitOkKeepsStreaming()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    // "o", then "k\n" in a later read.
+    tRig.firmware.setSplitMode(kvFakeFirmware::SplitAt, 1);
+    tRig.firmware.setSplitDelayMs(20);
+    const QStringList tLines {"G1 X1", "G1 X2", "G1 X3", "G1 X4"};
+    QVERIFY(tRig.startPrint(tLines));
+    QVERIFY(tRig.waitForPrintEnd(5000));
+    const QStringList tSent = tRig.sentFrom(0);
+    const int tAt = tSent.indexOf(QStringLiteral("M114"));
+    QVERIFY(tAt > 0);
+    QCOMPARE(tSent.mid(tAt + 1, 4), tLines);
+}
+
+void tst_printerlink::resetDuringHandshakeRepeatsIt()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.firmware.setMachineType(QStringLiteral("Halvarn_8x8"));
+    // A board that restarts when the port opens misses the first "M115".
+    tRig.firmware.setReply(QStringLiteral("M115"), QByteArray());
+    tRig.printer->connectToPrinter();
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M115")));
+    tRig.firmware.clearReplies();
+    tRig.firmware.sendReset();
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isConnected(); }, 3000));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105")));
+    QCOMPARE(tRig.sentFrom(0).mid(0, 3), (QStringList {"M115", "M115", "M111 6"}));
+}
+
+void tst_printerlink::heatersOffReachPrinterBeforeClose()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.printer->heatPrinter(true);
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
+    const int tFrom = tRig.firmware.lineCount();
+    // As the main window does when it closes: heaters off, then disconnect at once.
+    tRig.printer->heatPrinter(false);
+    tRig.printer->disconnectFromPrinter();
+    QVERIFY(tRig.firmware.waitForLineCount(tFrom + 2, 3000));
+    QCOMPARE(tRig.sentFrom(tFrom), (QStringList {"M104 S0 T0", "M140 S0"}));
+    QVERIFY(!tRig.printer->isConnected());
+    QCOMPARE(tRig.printer->bedTemp(), 0.0f);
+}
+
+void tst_printerlink::disconnectMidPrint()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    QStringList tLines;
+    for (int i = 0; i < 2000; ++i) {
+        tLines << QStringLiteral("G1 X%1").arg(i);
+    }
+    tRig.firmware.setReplyDelayMs(5);
+    QVERIFY(tRig.startPrint(tLines));
+    QSignalSpy tConnected(tRig.printer, &kvPrinter::IsConnectedChanged);
+    QSignalSpy tPrinting(tRig.printer, &kvPrinter::IsPrintingChanged);
+    QVERIFY(tRig.firmware.waitForLineCount(20));
+
+    tRig.firmware.hangUp();
+    QVERIFY(tConnected.wait(3000));
+    const double tCpu = kvPrinterTestRig::cpuSeconds();
+    QTest::qWait(1000);
+    QVERIFY2(kvPrinterTestRig::cpuSeconds() - tCpu < 0.5, "busy after the device went away");
+
+    QCOMPARE(tConnected.count(), 1);
+    QCOMPARE(tConnected.at(0).at(1).toBool(), false);
+    QVERIFY(!tPrinting.isEmpty());
+    QCOMPARE(tPrinting.last().at(1).toBool(), false);
+    QVERIFY(!tRig.printer->isPrinting());
+    QVERIFY(!tRig.printer->isWaitingToPrint());
+    QVERIFY(tRig.printer->statusString().startsWith(QStringLiteral("Lost the connection")));
+    // The next print starts from the first line.
+    QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tLines.size());
+
+    // Commands are dropped, nothing crashes; a new handshake can follow.
+    tRig.printer->move(Kv::Defines::CoordinateX, 1.0f);
+    tRig.printer->print();
+    QVERIFY(!tRig.printer->isPrinting());
+}
+
+void tst_printerlink::garbageOnTheLine()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setGarbageEvery(3);
+    QStringList tLines;
+    for (int i = 0; i < 300; ++i) {
+        tLines << QStringLiteral("G1 X%1 Y%1").arg(i);
+    }
+    QVERIFY(tRig.startPrint(tLines));
+    QVERIFY(tRig.waitForPrintEnd(20000));
+    const QStringList tSent = tRig.sentFrom(0);
+    const int tAt = tSent.indexOf(QStringLiteral("M114"));
+    QCOMPARE(tSent.mid(tAt + 1, tLines.size()), tLines);
+    QVERIFY(tRig.printer->isConnected());
+}
+
+void tst_printerlink::silenceMidPrint()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QStringList tLines;
+    for (int i = 0; i < 100; ++i) {
+        tLines << QStringLiteral("G1 X%1").arg(i);
+    }
+    tRig.firmware.setSilentAfterLines(10);
+    QVERIFY(tRig.startPrint(tLines));
+    QVERIFY(tRig.settle(300));
+
+    const double tCpu = kvPrinterTestRig::cpuSeconds();
+    QTest::qWait(500);
+    QVERIFY(kvPrinterTestRig::cpuSeconds() - tCpu < 0.3);
+    QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+    QVERIFY(tRig.printer->isPrinting());
+    QCOMPARE(tRig.printer->statusString(), QStringLiteral("Waiting for the printer to answer..."));
+
+    // The printer answers again: the stream goes on, and Stop still works.
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.firmware.setSilent(false);
+    tRig.firmware.sendLine(QStringLiteral("ok"));
+    QVERIFY(tRig.firmware.waitForLineCount(tFrom + 5));
+    tRig.printer->killPrint();
+    QVERIFY(!tRig.printer->isPrinting());
+}
+
+void tst_printerlink::resetMidPrint()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QStringList tLines;
+    for (int i = 0; i < 2000; ++i) {
+        tLines << QStringLiteral("G1 X%1").arg(i);
+    }
+    tRig.firmware.setReplyDelayMs(5);
+    QVERIFY(tRig.startPrint(tLines));
+    QVERIFY(tRig.firmware.waitForLineCount(20));
+    QSignalSpy tPrinting(tRig.printer, &kvPrinter::IsPrintingChanged);
+    tRig.firmware.sendReset();
+    QVERIFY(tPrinting.wait(3000));
+
+    QVERIFY(!tRig.printer->isPrinting());
+    QVERIFY(!tRig.printer->isHeating());
+    QVERIFY(tRig.printer->isConnected());
+    QCOMPARE(tRig.printer->statusString(),
+        QStringLiteral("The printer restarted; the print was stopped."));
+    QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tLines.size());
+}
+
+void tst_printerlink::longPrintArrivesWhole()
+{
+    // The sanitizer build is several times slower; it checks a shorter print.
+    const int tCount = kvPrinterTestRig::underSanitizer() ? 20000 : 100000;
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.firmware.setSplitMode(kvFakeFirmware::SplitRandom);
+    tRig.firmware.setRandomSeed(7);
+    QObject::connect(
+        tRig.printer, &kvPrinter::PrintProcessFinished, tRig.printer, &kvPrinter::killPrint);
+
+    QStringList tLines;
+    tLines.reserve(tCount);
+    for (int i = 0; i < tCount; ++i) {
+        tLines << QStringLiteral("G1 X%1.5 Y%2 E%3 ; move").arg(i % 200).arg(i % 97).arg(i);
+    }
+    QVERIFY(tRig.startPrint(tLines));
+    tRig.firmware.setFastOk(true);
+    QVERIFY(tRig.waitForPrintEnd(240000));
+
+    QStringList tExpected {"M114"};
+    for (const QString &tLine : qAsConst(tLines)) {
+        tExpected << kvGCode(tLine).Cleaned();
+    }
+    tExpected << QStringList {
+        "M101", "M84", "G91", "G1 Z20 F4800", "G90", "G28 X0", "G28 Y0", "M104 S0 T0", "M140 S0"};
+    const QStringList tSent = tRig.sentFrom(0);
+    const int tAt = tSent.indexOf(QStringLiteral("M114"));
+    QVERIFY(tAt > 0);
+    const QStringList tStream = tSent.mid(tAt);
+    QCOMPARE(tStream.size(), tExpected.size());
+    QVERIFY(tStream == tExpected);
+    QCOMPARE(tRig.printer->printingProgress(), 100);
+}
+
+void tst_printerlink::destroyingLeavesBorrowedFileAlive()
+{
+    kvPrinterFile tFile;
+    QPointer<kvPrinterFile> tOwn;
+    {
+        kvPrinter tPrinter {QStringLiteral("/dev/null-printer")};
+        tPrinter.setPrinterFile(&tFile);
+        tPrinter.setPrinterFile(QStringLiteral("batch.gcode"));
+        tOwn = tPrinter.currentPrinterFile();
+        QVERIFY(tOwn);
+        QCOMPARE(tPrinter.printerFile(), QStringLiteral("batch.gcode"));
+    }
+    QVERIFY(!tOwn);
+    QCOMPARE(tFile.fileName(), QString());
+}
+
+KV_TEST_MAIN(tst_printerlink)
+#include "tst_printerlink.moc"
