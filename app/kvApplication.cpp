@@ -6,8 +6,7 @@
 
 kvApplication::kvApplication(int &argc, char **argv)
     : QApplication(argc, argv)
-{
-}
+{ }
 
 bool kvApplication::event(QEvent *pEvent)
 {

@@ -71,7 +71,8 @@ kvMainWindow::kvMainWindow(QWidget *pParent)
     setupStatusBar();
     ui->printerSelectionComboBox->addItem(QStringLiteral("Searching for printers..."));
     setStatusMessage(QStringLiteral("No printer selected."));
-    setWindowTitle(windowTitle() + QStringLiteral(" (v") + Kv::Global::Version + QStringLiteral(")"));
+    setWindowTitle(
+        windowTitle() + QStringLiteral(" (v") + Kv::Global::Version + QStringLiteral(")"));
     m_osVersion = checkOS();
 
     m_glWindow = new kvGLWindow();
@@ -237,8 +238,8 @@ void kvMainWindow::connectWidgets()
         ui->perspectiveButton, &QAbstractButton::clicked, this, &kvMainWindow::onPerspectiveButton);
     connect(ui->connectToPrinterButton, &QAbstractButton::clicked, this,
         &kvMainWindow::onConnectToPrinter);
-    connect(ui->activeExtruderCombobox, QOverload<const QString &>::of(&QComboBox::activated),
-        this, &kvMainWindow::onActiveExtruderChanged);
+    connect(ui->activeExtruderCombobox, QOverload<const QString &>::of(&QComboBox::activated), this,
+        &kvMainWindow::onActiveExtruderChanged);
 }
 
 void kvMainWindow::setupStatusBar()
@@ -310,8 +311,8 @@ bool kvMainWindow::eventFilter(QObject *pObject, QEvent *pEvent)
     const QPoint tPos = static_cast<QMouseEvent *>(pEvent)->localPos().toPoint();
     if (tPos.x() >= 20 && tPos.x() <= 35 && tPos.y() >= 418 && tPos.y() <= 440) {
         bool tOk = false;
-        const QString tText = kvDialogs::textInput(QStringLiteral("Debug"),
-            QStringLiteral("Dev Password:"), QString(), true, &tOk, this);
+        const QString tText = kvDialogs::textInput(
+            QStringLiteral("Debug"), QStringLiteral("Dev Password:"), QString(), true, &tOk, this);
         if (tOk && tText == DeveloperPassword)
             enterDeveloperMode();
     }

@@ -39,10 +39,10 @@ void kvMainWindow::loadModel(QString pFileName)
         &kvMainWindow::onPrinterFileStatusChanged);
     connect(m_printerFile, &kvPrinterFile::GCodeParseComplete, this,
         &kvMainWindow::onPrinterFileGCodeParseComplete);
-    connect(m_printerFile, &kvPrinterFile::LoadFileProgress, this,
-        &kvMainWindow::onLoadFileProgress);
-    connect(m_printerFile, &kvPrinterFile::SaveFileProgress, this,
-        &kvMainWindow::onSaveFileProgress);
+    connect(
+        m_printerFile, &kvPrinterFile::LoadFileProgress, this, &kvMainWindow::onLoadFileProgress);
+    connect(
+        m_printerFile, &kvPrinterFile::SaveFileProgress, this, &kvMainWindow::onSaveFileProgress);
     connect(m_printerFile, &kvPrinterFile::Slic3rProcessingProgress, this,
         &kvMainWindow::onSlic3rProcessingProgress);
     connect(m_printerFile, &kvPrinterFile::Slic3rError, this, &kvMainWindow::onSlic3rProcessError);
@@ -155,8 +155,8 @@ void kvMainWindow::onRotationTextChanged(QString)
 
 void kvMainWindow::onRotationSubmitClicked()
 {
-    const kvVector3D tRotation(ui->leXRot->text().toFloat(), ui->leYRot->text().toFloat(),
-        ui->leZRot->text().toFloat());
+    const kvVector3D tRotation(
+        ui->leXRot->text().toFloat(), ui->leYRot->text().toFloat(), ui->leZRot->text().toFloat());
     if (kvGLModel *tModel = shownModel())
         tModel->setUserRotation(tRotation);
     if (m_printerFile)

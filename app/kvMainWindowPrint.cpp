@@ -55,29 +55,28 @@ void kvMainWindow::onPollUSBTimerTick()
 
 void kvMainWindow::connectPrinter(kvPrinter *pPrinter)
 {
-    connect(pPrinter, &kvPrinter::IsConnectedChanged, this,
-        &kvMainWindow::onPrinterIsConnectedChanged);
+    connect(
+        pPrinter, &kvPrinter::IsConnectedChanged, this, &kvMainWindow::onPrinterIsConnectedChanged);
     connect(pPrinter, &kvPrinter::StatusChanged, this, &kvMainWindow::onPrinterStatusChanged);
     connect(pPrinter, &kvPrinter::BedTempChange, this, &kvMainWindow::onPrinterBedTempChange);
-    connect(pPrinter, &kvPrinter::ExtruderTempChange, this,
-        &kvMainWindow::onPrinterExtruderTempChange);
-    connect(pPrinter, &kvPrinter::IsHeatedChanged, this, &kvMainWindow::onPrinterIsHeatedChanged);
     connect(
-        pPrinter, &kvPrinter::IsHeatingChanged, this, &kvMainWindow::onPrinterIsHeatingChanged);
+        pPrinter, &kvPrinter::ExtruderTempChange, this, &kvMainWindow::onPrinterExtruderTempChange);
+    connect(pPrinter, &kvPrinter::IsHeatedChanged, this, &kvMainWindow::onPrinterIsHeatedChanged);
+    connect(pPrinter, &kvPrinter::IsHeatingChanged, this, &kvMainWindow::onPrinterIsHeatingChanged);
     connect(
         pPrinter, &kvPrinter::IsPrintingChanged, this, &kvMainWindow::onPrinterIsPrintingChanged);
     connect(pPrinter, &kvPrinter::IsWaitingToPrintChanged, this,
         &kvMainWindow::onPrinterIsWaitingToPrintChanged);
-    connect(pPrinter, &kvPrinter::ConnectionTimeOut, this,
-        &kvMainWindow::onPrinterConnectionTimeOut);
+    connect(
+        pPrinter, &kvPrinter::ConnectionTimeOut, this, &kvMainWindow::onPrinterConnectionTimeOut);
     connect(pPrinter, &kvPrinter::PrinterPrintingProgressChanged, this,
         &kvMainWindow::onPrinterPrintingProgressChanged);
     connect(
         pPrinter, &kvPrinter::PrintProcessBegin, this, &kvMainWindow::onPrinterPrintProcessBeing);
     connect(pPrinter, &kvPrinter::PrintProcessFinished, this,
         &kvMainWindow::onPrinterPrintProcessFinished);
-    connect(pPrinter, &kvPrinter::PrintingStatusChanged, this,
-        &kvMainWindow::onPrintingStatusChanged);
+    connect(
+        pPrinter, &kvPrinter::PrintingStatusChanged, this, &kvMainWindow::onPrintingStatusChanged);
 }
 
 void kvMainWindow::removePrinters()
@@ -201,7 +200,8 @@ void kvMainWindow::onPrinterSelectionTextChanged(QString pString)
 void kvMainWindow::setConnectedLabel()
 {
     if (m_currentPrinter && m_currentPrinter->isConnected()) {
-        ui->connectToPrinterButton->setIcon(QIcon(QStringLiteral(":/icons/printer-connected-icon.png")));
+        ui->connectToPrinterButton->setIcon(
+            QIcon(QStringLiteral(":/icons/printer-connected-icon.png")));
         setStatusMessage(QStringLiteral("Connected To Printer!"));
     } else {
         ui->connectToPrinterButton->setIcon(
@@ -321,8 +321,8 @@ void kvMainWindow::sliceFile()
         stopPrint();
         return;
     }
-    const kvVector3D tRotation(ui->leXRot->text().toFloat(), ui->leYRot->text().toFloat(),
-        ui->leZRot->text().toFloat());
+    const kvVector3D tRotation(
+        ui->leXRot->text().toFloat(), ui->leYRot->text().toFloat(), ui->leZRot->text().toFloat());
     m_sliceOptions->updateConfig();
     m_printerFile->setMachineType(m_currentPrinter->machineType());
     m_printerFile->setPrinterSettings(m_currentPrinter->settings());
@@ -510,7 +510,8 @@ void kvMainWindow::onPrintingStatusChanged(kvPrinter *, QString pCommands, QStri
 {
     m_gCodeLabel->setText(QStringLiteral("GCode: ") + pCommands);
     m_gCodeLabel->show();
-    m_timeElapsedLabel->setText(QStringLiteral("Time Elapsed: ") + pTimeElapsed + QStringLiteral("  "));
+    m_timeElapsedLabel->setText(
+        QStringLiteral("Time Elapsed: ") + pTimeElapsed + QStringLiteral("  "));
     m_timeElapsedLabel->show();
     for (QLabel *tSeparator : qAsConst(m_statusSeparators))
         tSeparator->show();
@@ -521,7 +522,7 @@ void kvMainWindow::onPrinterFileStatusChanged(QString pStatus)
     setStatusMessage(pStatus);
 }
 
-void kvMainWindow::onPrinterFileSTLParseComplete(float) {}
+void kvMainWindow::onPrinterFileSTLParseComplete(float) { }
 
 void kvMainWindow::onSlic3rProcessingProgress(int pProgress)
 {
@@ -624,8 +625,8 @@ void kvMainWindow::onOptionsMenuLogCreateTriggered()
 
 void kvMainWindow::onOptionsMenuLogViewTriggered()
 {
-    const QString tFolder = QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation))
-                                .absolutePath()
+    const QString tFolder
+        = QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).absolutePath()
         + QLatin1Char('/');
     QDesktopServices::openUrl(QUrl::fromLocalFile(tFolder));
 }

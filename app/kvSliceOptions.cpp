@@ -104,8 +104,8 @@ void kvSliceOptions::refreshFromFolders()
         ui->printSettingsCombo, ui->filamentSettingsCombo, ui->printerSettingsCombo);
     if (!m_config)
         return;
-    connect(m_config.data(), &kvSlic3rConfig::ConfigChanged, this,
-        &kvSliceOptions::onConfigChanged, Qt::UniqueConnection);
+    connect(m_config.data(), &kvSlic3rConfig::ConfigChanged, this, &kvSliceOptions::onConfigChanged,
+        Qt::UniqueConnection);
     onConfigChanged();
 }
 
@@ -179,10 +179,10 @@ void kvSliceOptions::openSlic3r()
 {
     if (!m_slic3rProcess) {
         m_slic3rProcess = new QProcess(this);
-        connect(m_slic3rProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            &kvSliceOptions::onSlic3rProcessFinished);
-        connect(m_slic3rProcess, &QProcess::errorOccurred, this,
-            &kvSliceOptions::onSlic3rProcessError);
+        connect(m_slic3rProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+            this, &kvSliceOptions::onSlic3rProcessFinished);
+        connect(
+            m_slic3rProcess, &QProcess::errorOccurred, this, &kvSliceOptions::onSlic3rProcessError);
         connect(m_slic3rProcess, &QProcess::readyRead, this, &kvSliceOptions::onSlic3rProcessRead);
         connect(m_slic3rProcess, &QProcess::started, this, &kvSliceOptions::onSlic3rProcessStarted);
     }

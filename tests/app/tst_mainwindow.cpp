@@ -28,8 +28,7 @@ namespace {
 
 const QString Password = QStringLiteral("HalvarnKestrova");
 
-template<typename T>
-T *child(kvMainWindow &pWindow, const char *pName)
+template <typename T> T *child(kvMainWindow &pWindow, const char *pName)
 {
     T *tChild = pWindow.findChild<T *>(QString::fromLatin1(pName));
     if (!tChild)
@@ -85,8 +84,8 @@ private slots:
             QVERIFY(!child<QAction>(tWindow, "toolsMenuGCodeAnalysis")->isVisible());
             QCOMPARE(child<QLabel>(tWindow, "extruder0Label")->text(), QStringLiteral("EXTRUDER"));
             QCOMPARE(child<QLineEdit>(tWindow, "leXRot")->text(), QStringLiteral("0.0"));
-            QCOMPARE(child<QComboBox>(tWindow, "qualityComboBox")->currentText(),
-                QStringLiteral("Low"));
+            QCOMPARE(
+                child<QComboBox>(tWindow, "qualityComboBox")->currentText(), QStringLiteral("Low"));
             QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).exists());
         }
         QVERIFY(kvPrinter::PrinterTypes.isEmpty());
@@ -146,10 +145,12 @@ private slots:
 
         // Other events and other objects pass.
         QEvent tEnter(QEvent::Enter);
-        QVERIFY(!static_cast<QObject &>(tWindow).eventFilter(child<QLabel>(tWindow, "lHVLogo"), &tEnter));
+        QVERIFY(!static_cast<QObject &>(tWindow).eventFilter(
+            child<QLabel>(tWindow, "lHVLogo"), &tEnter));
         QMouseEvent tPress(QEvent::MouseButtonPress, QPoint(25, 430), Qt::LeftButton,
             Qt::LeftButton, Qt::NoModifier);
-        QVERIFY(!static_cast<QObject &>(tWindow).eventFilter(child<QWidget>(tWindow, "pbPrint"), &tPress));
+        QVERIFY(!static_cast<QObject &>(tWindow).eventFilter(
+            child<QWidget>(tWindow, "pbPrint"), &tPress));
     }
 
     void exitWhileIdleAsksNothing()
@@ -176,7 +177,8 @@ private slots:
         QVERIFY(tFile->slic3rConfig()->PrinterIni().isEmpty());
         QVERIFY(tFile->slic3rConfig()->FilamentIni().isEmpty());
         QVERIFY(tFile->slic3rConfig()->PrintIni().endsWith(QStringLiteral("Low.ini")));
-        QCOMPARE(child<QComboBox>(tWindow, "qualityComboBox")->currentText(), QStringLiteral("Low"));
+        QCOMPARE(
+            child<QComboBox>(tWindow, "qualityComboBox")->currentText(), QStringLiteral("Low"));
         for (const char *tName : {"leXRot", "leYRot", "leZRot"})
             QCOMPARE(child<QLineEdit>(tWindow, tName)->text(), QStringLiteral("0.0"));
         QCOMPARE(child<QDoubleSpinBox>(tWindow, "sbScale")->value(), 1.0);
@@ -246,7 +248,8 @@ private slots:
         kvMainWindow tWindow;
         QMimeData tData;
         tData.setText(text);
-        QDragEnterEvent tEvent(QPoint(5, 5), Qt::CopyAction, &tData, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent tEvent(
+            QPoint(5, 5), Qt::CopyAction, &tData, Qt::LeftButton, Qt::NoModifier);
         tEvent.setAccepted(false);
         static_cast<QObject &>(tWindow).event(&tEvent);
         QCOMPARE(tEvent.isAccepted(), accepted);
@@ -259,9 +262,8 @@ private slots:
         const QString tCube = KvTest::dataPath(QStringLiteral("cube10.stl"));
         const QString tOther = KvTest::dataPath(QStringLiteral("cube-ascii.stl"));
         QTest::newRow("one file") << QStringLiteral("file://") + tCube << tCube;
-        QTest::newRow("two files") << QStringLiteral("file://") + tCube + QStringLiteral("\nfile://")
-                + tOther
-                                   << tCube;
+        QTest::newRow("two files")
+            << QStringLiteral("file://") + tCube + QStringLiteral("\nfile://") + tOther << tCube;
         QTest::newRow("line end") << QStringLiteral("file://") + tCube + QStringLiteral("\r\n")
                                   << tCube;
     }
@@ -342,13 +344,19 @@ private slots:
         const QString tNoPrinter = QStringLiteral(
             "No 3D printer has been slected. Please select a 3D printer from the 3D printer drop "
             "down list.");
-        QTest::newRow("print") << "fileMenuPrint" << "Printer" << tNoPrinter;
-        QTest::newRow("printer config") << "toolsMenuPrinterConfig" << "Printer" << tNoPrinter;
-        QTest::newRow("z offset") << "toolsMenuZOffsetCalibration" << "Printer" << tNoPrinter;
-        QTest::newRow("extrude") << "extrude10mm" << "Printer" << tNoPrinter;
-        QTest::newRow("retract") << "retract1mm" << "Printer" << tNoPrinter;
+        QTest::newRow("print") << "fileMenuPrint"
+                               << "Printer" << tNoPrinter;
+        QTest::newRow("printer config") << "toolsMenuPrinterConfig"
+                                        << "Printer" << tNoPrinter;
+        QTest::newRow("z offset") << "toolsMenuZOffsetCalibration"
+                                  << "Printer" << tNoPrinter;
+        QTest::newRow("extrude") << "extrude10mm"
+                                 << "Printer" << tNoPrinter;
+        QTest::newRow("retract") << "retract1mm"
+                                 << "Printer" << tNoPrinter;
         QTest::newRow("slicer profiles")
-            << "optionsMenuSlicerOptions" << "Print"
+            << "optionsMenuSlicerOptions"
+            << "Print"
             << "No 3D model file has been loaded, please load a file first.";
     }
     void printerCommandsNeedAPrinter()

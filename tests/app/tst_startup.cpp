@@ -36,8 +36,8 @@ private slots:
         if (withPlugins)
             QVERIFY(QDir(tRoot.path()).mkpath(QStringLiteral("A/B/Plugins")));
         const QString tExe = tRoot.filePath(QStringLiteral("A/B/C/program"));
-        const QString tExpected = QDir(tRoot.filePath(withPlugins ? QStringLiteral("A/B/Plugins")
-                                                                  : QStringLiteral("A/B")))
+        const QString tExpected = QDir(
+            tRoot.filePath(withPlugins ? QStringLiteral("A/B/Plugins") : QStringLiteral("A/B")))
                                       .absolutePath();
         QCOMPARE(Kv::Platform::pluginFolder(tExe), tExpected);
         QCOMPARE(Kv::Platform::pluginPaths(tExe).first(), tExpected);
