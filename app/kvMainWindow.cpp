@@ -145,6 +145,8 @@ kvMainWindow::~kvMainWindow()
         m_gCodeAnalysis = nullptr;
     }
     m_currentPrinter = nullptr;
+    // Timed-out printers go now, while the window they report to is whole.
+    qDeleteAll(m_printersToRemove);
     m_printersToRemove.clear();
     while (!m_printers.isEmpty()) {
         kvPrinter *tPrinter = m_printers.takeLast();
@@ -358,6 +360,8 @@ void kvMainWindow::onFileMenuExitTriggered()
     if (!tText.isEmpty()
         && !kvDialogs::question(QStringLiteral("Exit Kestrova"), tText, kvDialogs::NoDefault))
         return;
+    // No heater is left on by an exit.
+    turnOffExtruders();
     QCoreApplication::exit(0);
 }
 

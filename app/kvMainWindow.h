@@ -192,6 +192,7 @@ private:
     QVector<kvPrinter *> m_printersToRemove;
     QString m_osVersion;
     bool m_loadingModel = false;
+    bool m_argumentLoaded = false;
     QVector<QLabel *> m_statusSeparators;
     QLabel *m_statusSpacer = nullptr;
     QLabel *m_statusLabel = nullptr;

@@ -113,9 +113,12 @@ void kvMainWindow::dropEvent(QDropEvent *pEvent)
 
 void kvMainWindow::showEvent(QShowEvent *pEvent)
 {
+    // Only the first show: a later one (after a minimise) must not undo the user's work.
     const QStringList tArguments = QCoreApplication::arguments();
-    if (tArguments.size() == 2 && QFile::exists(tArguments.at(1)))
+    if (!m_argumentLoaded && tArguments.size() == 2 && QFile::exists(tArguments.at(1))) {
+        m_argumentLoaded = true;
         loadModel(tArguments.at(1));
+    }
     pEvent->accept();
 }
 

@@ -205,6 +205,28 @@ private slots:
         tPrinter->setIsWaitingToPrint(false);
     }
 
+    void exitWithYesSwitchesHeatersOff()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_Tovra")});
+        kvMainWindow tWindow;
+        QVERIFY(waitFor(
+            [&] { return tWindow.currentPrinter() && tWindow.currentPrinter()->isConnected(); }));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QMetaObject::invokeMethod(
+            tWindow.findChild<QWidget *>(QStringLiteral("heatPrinterButton")), "click");
+        tPrinter->setIsWaitingToPrint(true);
+        const int tFrom = tBench.firmwares[0]->lineCount();
+        tDialogs.answers << true;
+        tWindow.findChild<QAction *>(QStringLiteral("fileMenuExit"))->trigger();
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QVERIFY(!tPrinter->isHeating());
+        QVERIFY(tBench.firmwares[0]->waitForLine(
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 3000,
+            tFrom));
+        tPrinter->setIsWaitingToPrint(false);
+    }
+
     void closeSwitchesHeatersOff()
     {
         KvTest::DialogRecorder tDialogs;
