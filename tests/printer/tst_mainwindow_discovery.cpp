@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -300,6 +301,49 @@ private slots:
         // A new load leaves the printer without the deleted file.
         tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
         QVERIFY(!tWindow.currentPrinter()->currentPrinterFile());
+    }
+
+    void printOfPartSlicesFirst_data()
+    {
+        QTest::addColumn<bool>("stopWhileSlicing");
+        QTest::newRow("sliced, then printed") << false;
+        QTest::newRow("stopped while slicing") << true;
+    }
+    void printOfPartSlicesFirst()
+    {
+        QFETCH(bool, stopWhileSlicing);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvMainWindow tWindow;
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        choose(tWindow, 1);
+        QVERIFY(waitFor([&] { return tWindow.currentPrinter()->isConnected(); }));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        kvPrinterFile *tFile = tWindow.printerFile();
+        QSignalSpy tParsed(tFile, &kvPrinterFile::GCodeParseComplete);
+        auto *tPrint = tWindow.findChild<QPushButton *>(QStringLiteral("pbPrint"));
+        tPrint->click();
+        QCOMPARE(tPrint->toolTip(), QStringLiteral("Stop"));
+        QVERIFY(tFile->isSlicing());
+        QVERIFY(!tPrinter->currentPrinterFile());
+
+        if (stopWhileSlicing) {
+            tPrint->click();
+            QVERIFY(!tFile->isSlicing());
+            QCOMPARE(tPrint->toolTip(), QStringLiteral("Print"));
+            QTest::qWait(300);
+            QVERIFY(!tPrinter->isWaitingToPrint() && !tPrinter->isPrinting());
+            QVERIFY(!tPrinter->currentPrinterFile());
+            return;
+        }
+        QVERIFY(waitFor([&] { return !tParsed.isEmpty(); }, 60000));
+        QVERIFY(tFile->isSliced());
+        QCOMPARE(tPrinter->currentPrinterFile(), tFile);
+        QVERIFY(tPrinter->isWaitingToPrint() || tPrinter->isPrinting());
+        tPrint->click();
+        QCOMPARE(tPrint->toolTip(), QStringLiteral("Print"));
+        QVERIFY(tDialogs.requests.isEmpty());
     }
 
     void tovraQualityWarning_data()
