@@ -2,6 +2,7 @@
 #include "kvFakeFirmware.h"
 #include "kvLogger.h"
 #include "kvMainWindow.h"
+#include "kvPlatform.h"
 #include "kvPrinter.h"
 #include "kvPrinterFile.h"
 #include "kvStartup.h"
@@ -50,6 +51,14 @@ public:
         QFile::link(tFirmware->portPath(), tLink);
         links.append(tLink);
         return tFirmware;
+    }
+    bool sentFromContains(int pIndex, int pFrom, const QString &pStart) const
+    {
+        const QStringList tLines = firmwares[pIndex]->linesFrom(pFrom);
+        for (const QString &tLine : tLines)
+            if (tLine.startsWith(pStart))
+                return true;
+        return false;
     }
     int countOf(int pIndex, const QString &pLine) const
     {
@@ -147,6 +156,81 @@ private slots:
         choose(tWindow, 0);
         QVERIFY(!tWindow.currentPrinter());
         QVERIFY(!tWindow.isPollingPrinters());
+    }
+
+    void identificationIsLogged()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvMainWindow tWindow;
+        tWindow.findChild<QAction *>(QStringLiteral("optionsMenuLogCreate"))->trigger();
+        QVERIFY(tWindow.logger()->isCreated());
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        QFile tLog(
+            Kv::Platform::appDataLocation() + QLatin1Char('/') + tWindow.logger()->fileName());
+        QVERIFY(tLog.open(QIODevice::ReadOnly));
+        const QString tText = QString::fromUtf8(tLog.readAll());
+        const QString tStem = QStringLiteral("kvMainWindow::Printer: ")
+            + tWindow.printers().first()->name() + QStringLiteral("[") + tBench.links[0]
+            + QStringLiteral("]");
+        const int tNot = tText.indexOf(tStem + QStringLiteral(" is NOT identified!"));
+        const int tNow = tText.indexOf(tStem + QStringLiteral(" is now identified!"));
+        QVERIFY2(tNot >= 0 && tNow > tNot, qPrintable(tText));
+    }
+
+    void timedOutPrintersAreProbedAgain()
+    {
+        KvTest::DialogRecorder tDialogs;
+        // The second port answers as no known printer type, so it is never listed.
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8"), QStringLiteral("Unknown_Type")});
+        kvMainWindow tWindow;
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        const QVector<kvPrinter *> tOld = tWindow.printers();
+        QCOMPARE(tOld.size(), 2);
+        QList<QPointer<kvPrinter>> tGone {tOld[0], tOld[1]};
+        emit tOld[0]->ConnectionTimeOut(tOld[0]);
+        emit tOld[1]->ConnectionTimeOut(tOld[1]);
+        QVERIFY(tWindow.printers().isEmpty());
+        QVERIFY(waitFor([&] { return tGone[0].isNull() && tGone[1].isNull(); }, 3000));
+        QCOMPARE(printerBox(tWindow)->count(), 1);
+        QCOMPARE(printerBox(tWindow)->itemText(0), QStringLiteral("Searching for printers..."));
+        // The same poll made new printers for both ports.
+        QCOMPARE(tWindow.printers().size(), 2);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+    }
+
+    void twoExtruders()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        tBench.firmwares[0]->setExtruderCount(2);
+        kvMainWindow tWindow;
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        choose(tWindow, 1);
+        QVERIFY(waitFor([&] { return tWindow.currentPrinter()->isConnected(); }));
+        choose(tWindow, 1);
+        QVERIFY(waitFor([&] { return tWindow.currentPrinter()->isConnected(); }));
+        QCOMPARE(tWindow.currentPrinter()->extruderCount(), 2);
+        auto *tBox = tWindow.findChild<QComboBox *>(QStringLiteral("activeExtruderCombobox"));
+        QCOMPARE(tBox->count(), 3);
+        QCOMPARE(tBox->itemText(2), QStringLiteral("Extruder 2"));
+        QVERIFY(!tWindow.findChild<QWidget *>(QStringLiteral("extruder1Widget"))->isHidden());
+
+        // "Both" refuses a single-extruder command.
+        QVERIFY(tBench.firmwares[0]->waitForQuiet(100));
+        int tFrom = tBench.firmwares[0]->lineCount();
+        tWindow.findChild<QAction *>(QStringLiteral("extrude10mm"))->trigger();
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Active Extruder"));
+        QVERIFY(tBench.firmwares[0]->waitForQuiet(100));
+        QVERIFY(!tBench.sentFromContains(0, tFrom, QStringLiteral("T")));
+
+        tBox->setCurrentIndex(2);
+        emit tBox->activated(tBox->currentText());
+        QCOMPARE(tWindow.currentPrinter()->activeExtruder(), Kv::Defines::ActiveExtruderSecond);
+        tFrom = tBench.firmwares[0]->lineCount();
+        tWindow.findChild<QAction *>(QStringLiteral("extrude10mm"))->trigger();
+        QVERIFY(tBench.firmwares[0]->waitForLine(QStringLiteral("T1"), 3000, tFrom));
     }
 
     void tovraIsChosen()
