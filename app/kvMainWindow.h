@@ -157,6 +157,8 @@ private:
     void turnOffExtruders();
     void enterDeveloperMode();
     kvGLModel *shownModel() const;
+    // A slice for a print, or a print on the chosen printer, is running or waiting.
+    bool isPrintUnderWay() const;
 
     // Discovery helpers.
     void removePrinters();

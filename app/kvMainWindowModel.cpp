@@ -28,8 +28,23 @@ const QString ModelFilter = QStringLiteral("3D Models (*.stl *.gcode)");
 
 } // namespace
 
+bool kvMainWindow::isPrintUnderWay() const
+{
+    if (ui->pbPrint->toolTip() == QLatin1String("Stop"))
+        return true;
+    return m_currentPrinter
+        && (m_currentPrinter->isPrinting() || m_currentPrinter->isPaused()
+            || m_currentPrinter->isWaitingToPrint());
+}
+
 void kvMainWindow::loadModel(QString pFileName)
 {
+    // The printer streams from the current file: replacing it would hang the print.
+    if (isPrintUnderWay()) {
+        log(QStringLiteral("loadModel refused during a print: ") + pFileName);
+        setStatusMessage(QStringLiteral("Stop the print before loading another model."));
+        return;
+    }
     m_loadingModel = true;
     log(QStringLiteral("loadModel: ") + pFileName);
 
@@ -124,6 +139,10 @@ void kvMainWindow::showEvent(QShowEvent *pEvent)
 
 void kvMainWindow::onFileMenuClearModelTriggered()
 {
+    if (isPrintUnderWay()) {
+        setStatusMessage(QStringLiteral("Stop the print before clearing the model."));
+        return;
+    }
     delete m_printerFile;
     m_printerFile = nullptr;
     if (!m_glWindow->glModels().isEmpty())

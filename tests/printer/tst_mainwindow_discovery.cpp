@@ -378,6 +378,16 @@ private slots:
         QVERIFY(
             tWindow.currentPrinter()->isWaitingToPrint() || tWindow.currentPrinter()->isPrinting());
 
+        // The file being printed stays while the print runs.
+        kvPrinterFile *tFile = tWindow.printerFile();
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        QCOMPARE(tWindow.printerFile(), tFile);
+        QCOMPARE(tWindow.statusMessage(),
+            QStringLiteral("Stop the print before loading another model."));
+        tWindow.findChild<QAction *>(QStringLiteral("fileMenuClearModel"))->trigger();
+        QCOMPARE(tWindow.printerFile(), tFile);
+        QCOMPARE(tWindow.currentPrinter()->currentPrinterFile(), tFile);
+
         tPrint->click();
         QCOMPARE(tPrint->toolTip(), QStringLiteral("Print"));
         QVERIFY(!tWindow.currentPrinter()->isWaitingToPrint());
