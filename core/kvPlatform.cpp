@@ -90,6 +90,17 @@ QString slicerProgram(const QString &pConfiguredPath)
     return QStandardPaths::findExecutable(QStringLiteral("slic3r"));
 }
 
+bool isProbedPort(const QString &pSystemLocation)
+{
+    return !pSystemLocation.toUpper().contains(QStringLiteral("BLUETOOTH"));
+}
+
+bool isSelectablePort(const QString &pText)
+{
+    return pText.contains(QStringLiteral("usbmodem")) || pText.contains(QStringLiteral("ttyACM"))
+        || pText.contains(QStringLiteral("ttyUSB"));
+}
+
 QString osDescription()
 {
     return QSysInfo::prettyProductName();

@@ -30,6 +30,12 @@ QString appDataLocation();
 // "slic3r" on the PATH. Empty when none is found.
 QString slicerProgram(const QString &pConfiguredPath);
 
+// Serial port policy of printer discovery: a port may be probed unless it is a
+// Bluetooth one; a printer can be chosen only on a USB serial port (USB CDC
+// "ttyACM", USB-serial "ttyUSB", or the "usbmodem" name other systems use).
+bool isProbedPort(const QString &pSystemLocation);
+bool isSelectablePort(const QString &pText);
+
 // Operating system text for the about box.
 QString osDescription();
 

@@ -1,0 +1,203 @@
+#pragma once
+
+#include "kvDefines.h"
+#include "kvVector3D.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+#include <functional>
+
+class QLabel;
+class kvAboutWindow;
+class kvDebugWindow;
+class kvGCodeAnalysis;
+class kvGLObject;
+class kvGLModel;
+class kvGLWindow;
+class kvLogger;
+class kvPrinter;
+class kvPrinterFile;
+class kvPrinterTypes;
+class kvSliceOptions;
+class kvStandardPaths;
+
+namespace Ui {
+class kvMainWindow;
+}
+
+// The application's one top-level window: view, printers, print file, menus and dialogs.
+class kvMainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // One serial port as discovery sees it.
+    struct PortInfo
+    {
+        QString systemLocation;
+        QString portName;
+        bool busy = false;
+    };
+    using PortProvider = std::function<QVector<PortInfo>()>;
+
+    // Replaces the system's serial port list (tests); an empty provider restores it.
+    static void setPortProvider(PortProvider pProvider);
+    static QVector<PortInfo> availablePorts();
+
+    explicit kvMainWindow(QWidget *pParent = nullptr);
+    ~kvMainWindow() override;
+
+    void loadModel(QString pFileName);
+    QString OSVersion() const { return m_osVersion; }
+
+    // Read access for the dialogs and tests.
+    kvPrinterFile *printerFile() const { return m_printerFile; }
+    kvGLWindow *glWindow() const { return m_glWindow; }
+    kvLogger *logger() const { return m_logger; }
+    kvSliceOptions *sliceOptions() const { return m_sliceOptions; }
+    kvDebugWindow *debugWindow() const { return m_debugWindow; }
+    kvPrinter *currentPrinter() const { return m_currentPrinter; }
+    QVector<kvPrinter *> printers() const { return m_printers; }
+    QString statusMessage() const;
+    bool isPollingPrinters() const { return m_pollUSBTimer.isActive(); }
+
+protected:
+    bool eventFilter(QObject *pObject, QEvent *pEvent) override;
+    void closeEvent(QCloseEvent *pEvent) override;
+    void dragEnterEvent(QDragEnterEvent *pEvent) override;
+    void dropEvent(QDropEvent *pEvent) override;
+    void showEvent(QShowEvent *pEvent) override;
+
+private slots:
+    // Discovery and selection.
+    void onPollUSBTimerTick();
+    void onPrinterIsConnectedChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterConnectionTimeOut(kvPrinter *pPrinter);
+    void onPrinterSelectionTextChanged(QString pString);
+    void onConnectToPrinter();
+    void onActiveExtruderChanged(QString pValue);
+
+    // Model loading and placement.
+    void onFileMenuLoadModelTriggered();
+    void onFileMenuClearModelTriggered();
+    void onFileMenuSaveSTLTriggered();
+    void onFileMenuBatchLoadTriggered();
+    void onRotateViewClicked(bool pChecked);
+    void onMoveModelClicked(bool pChecked);
+    void onCenterModelClicked();
+    void onLandModelClicked();
+    void onResetViewClicked();
+    void onOrthoButton();
+    void onPerspectiveButton();
+    void onScaleChange(double pValue);
+    void onRotationTextChanged(QString pValue);
+    void onRotationSubmitClicked();
+    void onModelUserTranslationChanged(kvGLObject *pObject);
+    void onLoadFileProgress(int pProgress);
+    void onSaveFileProgress(int pProgress);
+
+    // Print, heat and printer commands.
+    void onPrintButtonClick();
+    void onFileMenuPrintTriggered();
+    void onHeatPrinterClick();
+    void onFilamentTextChanged(QString pValue);
+    void onQualityTextChanged(QString pValue);
+    void onPrinterIsHeatingChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterIsHeatedChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float pValue);
+    void onPrinterBedTempChange(kvPrinter *pPrinter, float pValue);
+    void onPrinterStatusChanged(kvPrinter *pPrinter, QString pStatus);
+    void onPrinterPrintingProgressChanged(int pProgress);
+    void onPrinterPrintProcessBeing();
+    void onPrinterPrintProcessFinished();
+    void onPrintingStatusChanged(kvPrinter *pPrinter, QString pCommands, QString pTimeElapsed);
+    void onPrinterFileStatusChanged(QString pStatus);
+    void onPrinterFileGCodeParseComplete(float pTimeElapsed);
+    void onPrinterFileSTLParseComplete(float pTimeElapsed);
+    void onSlic3rProcessingProgress(int pProgress);
+    void onSlic3rProcessError();
+    void onLaunchPrinterConfig();
+    void onToolsMenuZOffsetCalibration();
+    void onToolsExtrude1Clicked();
+    void onToolsExtrude10Clicked();
+    void onToolsExtrude50Clicked();
+    void onToolsExtrude100Clicked();
+    void onToolsRetract1Clicked();
+    void onToolsRetract10Clicked();
+    void onToolsRetract50Clicked();
+    void onToolsRetract100Clicked();
+    void onOptionsMenuSlicerOptions();
+    void onOpenSlic3r();
+    void onOptionsMenuLogCreateTriggered();
+    void onOptionsMenuLogViewTriggered();
+    void onToolsPrinterHelpClicked();
+    void onStatusBarTimerTick();
+
+    // Window, dialogs and developer mode.
+    void onFileMenuExitTriggered();
+    void onHelpMenuAboutTriggered();
+    void onDebugOGLWindow();
+    void onToolsMenuGCodeAnalysis();
+    void onDebugMenuStandardPaths();
+    void onDebugMenuPrinterTypes();
+
+private:
+    void connectWidgets();
+    void setupStatusBar();
+    void setStatusMessage(QString pMessage);
+    void log(QString pMessage);
+    QString checkOS() const;
+    void setRotationTexts(kvVector3D pRotation);
+    void setProgressBar(int pValue);
+    void turnOffExtruders();
+    void enterDeveloperMode();
+    kvGLModel *shownModel() const;
+    // A slice for a print, or a print on the chosen printer, is running or waiting.
+    bool isPrintUnderWay() const;
+
+    // Discovery helpers.
+    void removePrinters();
+    kvPrinter *getPrinterFromCombo() const;
+    void setConnectedLabel();
+    void setPrinterHeatingLabel();
+    void connectPrinter(kvPrinter *pPrinter);
+
+    // Printing helpers.
+    bool checkCurrentPrinter();
+    bool checkActiveExtruder();
+    void sliceFile();
+    void startPrint();
+    void stopPrint();
+    void resetPrintButton();
+    void extrude(int pValue);
+    void retract(int pValue);
+
+    Ui::kvMainWindow *ui = nullptr;
+    kvGLWindow *m_glWindow = nullptr;
+    QTimer m_pollUSBTimer;
+    kvDebugWindow *m_debugWindow = nullptr;
+    kvPrinter *m_currentPrinter = nullptr;
+    kvAboutWindow *m_aboutWindow = nullptr;
+    kvGCodeAnalysis *m_gCodeAnalysis = nullptr;
+    kvSliceOptions *m_sliceOptions = nullptr;
+    kvPrinterFile *m_printerFile = nullptr;
+    kvLogger *m_logger = nullptr;
+    kvStandardPaths *m_standardPaths = nullptr;
+    kvPrinterTypes *m_printerTypes = nullptr;
+    bool m_printAfterSlice = false;
+    QVector<kvPrinter *> m_printers;
+    QVector<kvPrinter *> m_printersToRemove;
+    QString m_osVersion;
+    bool m_loadingModel = false;
+    bool m_argumentLoaded = false;
+    QVector<QLabel *> m_statusSeparators;
+    QLabel *m_statusSpacer = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    QLabel *m_gCodeLabel = nullptr;
+    QLabel *m_timeElapsedLabel = nullptr;
+};

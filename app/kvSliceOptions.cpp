@@ -1,0 +1,259 @@
+#include "kvSliceOptions.h"
+
+#include "kvDialogs.h"
+#include "kvGlobal.h"
+#include "kvPaths.h"
+#include "kvPlatform.h"
+#include "kvSlic3rConfig.h"
+#include "kvSlic3rSetting.h"
+#include "ui_kvSliceOptions.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QShowEvent>
+#include <QStandardPaths>
+
+namespace {
+
+void selectText(QComboBox *pBox, const QString &pText)
+{
+    const int tIndex = pBox->findText(pText, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (tIndex >= 0)
+        pBox->setCurrentIndex(tIndex);
+}
+
+} // namespace
+
+kvSliceOptions::kvSliceOptions(QWidget *pParent)
+    : QDialog(pParent)
+    , ui(new Ui::kvSliceOptions)
+{
+    ui->setupUi(this);
+    QTreeWidget *tTree = ui->installedSlic3rSettingsTree;
+    tTree->setColumnCount(3);
+    tTree->setHeaderLabels(
+        {QStringLiteral("FileName"), QStringLiteral("Found"), QStringLiteral("Installed")});
+    tTree->setColumnWidth(0, 200);
+    tTree->setColumnWidth(1, 100);
+    tTree->setColumnWidth(2, 400);
+
+    connect(ui->setSlic3rPathButton, &QAbstractButton::clicked, this,
+        &kvSliceOptions::OnSetSlic3rPathClicked);
+    connect(ui->printSettingsCombo, QOverload<const QString &>::of(&QComboBox::activated), this,
+        &kvSliceOptions::OnPrintSettingsChanged);
+    connect(ui->filamentSettingsCombo, QOverload<const QString &>::of(&QComboBox::activated), this,
+        &kvSliceOptions::OnFilamentSettingsChanged);
+    connect(ui->printerSettingsCombo, QOverload<const QString &>::of(&QComboBox::activated), this,
+        &kvSliceOptions::OnPrinterSettingsChanged);
+    connect(ui->slic3rConfigButton, &QAbstractButton::clicked, this,
+        &kvSliceOptions::OnSlic3rConfigButtonClicked);
+    connect(ui->installedSlic3rSettingsRefreshButton, &QAbstractButton::clicked, this,
+        &kvSliceOptions::onInstalledSlic3rSettingsRefreshButtonClicked);
+    connect(ui->installedSlic3rSettingsCopyButton, &QAbstractButton::clicked, this,
+        &kvSliceOptions::onInstalledSlic3rSettingsCopyButtonClicked);
+    connect(ui->replaceSlic3rSettingsButton, &QAbstractButton::clicked, this,
+        &kvSliceOptions::onSlic3rReplaceSettingsClicked);
+
+    loadInstalledSlic3rSettings();
+    Kv::loadSlic3rSettings(
+        ui->printSettingsCombo, ui->filamentSettingsCombo, ui->printerSettingsCombo);
+    ui->installedSlic3rSettingsGroup->hide();
+    setMaximumHeight(315);
+}
+
+kvSliceOptions::~kvSliceOptions()
+{
+    delete ui;
+}
+
+void kvSliceOptions::setConfig(kvSlic3rConfig *pConfig)
+{
+    m_config = pConfig;
+    if (m_config)
+        connect(m_config.data(), &kvSlic3rConfig::ConfigChanged, this,
+            &kvSliceOptions::onConfigChanged, Qt::UniqueConnection);
+    onConfigChanged();
+}
+
+void kvSliceOptions::updateConfig()
+{
+    if (!m_config)
+        return;
+    // Read all three first: each setter refreshes the boxes through ConfigChanged.
+    const QString tPrint = ui->printSettingsCombo->currentText();
+    const QString tFilament = ui->filamentSettingsCombo->currentText();
+    const QString tPrinter = ui->printerSettingsCombo->currentText();
+    m_config->setPrintIni(tPrint);
+    m_config->setFilamentIni(tFilament);
+    m_config->setPrinterIni(tPrinter);
+}
+
+void kvSliceOptions::onConfigChanged()
+{
+    if (!m_config)
+        return;
+    ui->slic3rPathText->setText(m_config->Path());
+    selectText(ui->printSettingsCombo, m_config->PrintIni());
+    selectText(ui->filamentSettingsCombo, m_config->FilamentIni());
+    selectText(ui->printerSettingsCombo, m_config->PrinterIni());
+}
+
+void kvSliceOptions::refreshFromFolders()
+{
+    Kv::loadSlic3rSettings(
+        ui->printSettingsCombo, ui->filamentSettingsCombo, ui->printerSettingsCombo);
+    if (!m_config)
+        return;
+    connect(m_config.data(), &kvSlic3rConfig::ConfigChanged, this, &kvSliceOptions::onConfigChanged,
+        Qt::UniqueConnection);
+    onConfigChanged();
+}
+
+void kvSliceOptions::enterEvent(QEvent *pEvent)
+{
+    refreshFromFolders();
+    pEvent->accept();
+}
+
+void kvSliceOptions::onRefreshSlic3rOptionsClicked()
+{
+    refreshFromFolders();
+}
+
+void kvSliceOptions::showDeveloperPanel()
+{
+    if (Kv::Global::DeveloperMode && !ui->installedSlic3rSettingsGroup->isVisible()) {
+        ui->installedSlic3rSettingsGroup->show();
+        setMinimumHeight(750);
+        setMaximumHeight(750);
+    }
+}
+
+void kvSliceOptions::setForDevMode()
+{
+    showDeveloperPanel();
+}
+
+void kvSliceOptions::showEvent(QShowEvent *pEvent)
+{
+    showDeveloperPanel();
+    pEvent->accept();
+}
+
+void kvSliceOptions::OnPrintSettingsChanged(QString)
+{
+    if (m_config)
+        m_config->setPrintIni(ui->printSettingsCombo->currentText());
+}
+
+void kvSliceOptions::OnFilamentSettingsChanged(QString)
+{
+    if (m_config)
+        m_config->setFilamentIni(ui->filamentSettingsCombo->currentText());
+}
+
+void kvSliceOptions::OnPrinterSettingsChanged(QString)
+{
+    if (m_config)
+        m_config->setPrinterIni(ui->printerSettingsCombo->currentText());
+}
+
+void kvSliceOptions::OnSetSlic3rPathClicked()
+{
+    const QString tPath = kvDialogs::openFileName(QStringLiteral("Select Slic3r.exe"),
+        QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
+        QStringLiteral("Slic3r.exe (*.exe);;All files (*)"), this);
+    // A cancelled chooser keeps the slicer that is set.
+    if (tPath.isEmpty())
+        return;
+    Kv::Paths::Slic3rExe = QDir::toNativeSeparators(tPath);
+    ui->slic3rPathText->setText(Kv::Paths::Slic3rExe);
+}
+
+void kvSliceOptions::OnSlic3rConfigButtonClicked()
+{
+    openSlic3r();
+}
+
+void kvSliceOptions::openSlic3r()
+{
+    if (!m_slic3rProcess) {
+        m_slic3rProcess = new QProcess(this);
+        connect(m_slic3rProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+            this, &kvSliceOptions::onSlic3rProcessFinished);
+        connect(
+            m_slic3rProcess, &QProcess::errorOccurred, this, &kvSliceOptions::onSlic3rProcessError);
+        connect(m_slic3rProcess, &QProcess::readyRead, this, &kvSliceOptions::onSlic3rProcessRead);
+        connect(m_slic3rProcess, &QProcess::started, this, &kvSliceOptions::onSlic3rProcessStarted);
+    }
+    if (m_slic3rProcess->state() != QProcess::NotRunning)
+        return;
+    QString tProgram = Kv::Platform::slicerProgram(Kv::Paths::Slic3rExe);
+    if (tProgram.isEmpty())
+        tProgram = Kv::Paths::Slic3rExe;
+    m_slic3rProcess->start(tProgram,
+        {QStringLiteral("--no-plater"), QStringLiteral("--gui-mode"), QStringLiteral("expert")},
+        QIODevice::ReadWrite);
+    m_slic3rProcess->waitForStarted(30000);
+}
+
+void kvSliceOptions::onSlic3rProcessFinished()
+{
+    qDebug() << "void kvSliceOptions::onSlic3rProcessFinished()";
+}
+
+void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)
+{
+    qDebug() << "void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)";
+}
+
+void kvSliceOptions::onSlic3rProcessRead()
+{
+    qDebug() << "void kvSliceOptions::onSlic3rProcessRead()";
+    // Not shown; drained so the pipe never fills.
+    m_slic3rProcess->readAll();
+}
+
+void kvSliceOptions::onSlic3rProcessStarted()
+{
+    qDebug() << "void kvSliceOptions::onSlic3rProcessStarted()";
+}
+
+void kvSliceOptions::onSlic3rReplaceSettingsClicked()
+{
+    Kv::copySlic3rSettings(true);
+}
+
+void kvSliceOptions::onInstalledSlic3rSettingsRefreshButtonClicked()
+{
+    Kv::validateSlic3rSettings();
+    loadInstalledSlic3rSettings();
+}
+
+void kvSliceOptions::onInstalledSlic3rSettingsCopyButtonClicked()
+{
+    Kv::copySlic3rSettings(false);
+    Kv::validateSlic3rSettings();
+    loadInstalledSlic3rSettings();
+}
+
+void kvSliceOptions::loadInstalledSlic3rSettings()
+{
+    QTreeWidget *tTree = ui->installedSlic3rSettingsTree;
+    tTree->clear();
+    const auto &tTable = kvSlic3rSetting::InstalledSlic3rSettings;
+    QList<Kv::Defines::kvSlic3rSettingType> tKinds = tTable.keys();
+    std::sort(tKinds.begin(), tKinds.end());
+    for (Kv::Defines::kvSlic3rSettingType tKind : qAsConst(tKinds)) {
+        auto *tKindItem = new QTreeWidgetItem(tTree, {Kv::slic3rSettingTypeToString(tKind)});
+        for (const kvSlic3rSetting &tSetting : tTable.value(tKind)) {
+            const QString tInstalled
+                = tSetting.Found() ? tSetting.InstalledInfo().filePath() : QString();
+            new QTreeWidgetItem(tKindItem,
+                {tSetting.ResourceName(),
+                    tSetting.Found() ? QStringLiteral("True") : QStringLiteral("False"),
+                    tInstalled});
+        }
+    }
+    tTree->expandAll();
+}

@@ -1,0 +1,398 @@
+#include "kvDialogRecorder.h"
+#include "kvGLModel.h"
+#include "kvGLWindow.h"
+#include "kvGlobal.h"
+#include "kvLogger.h"
+#include "kvMainWindow.h"
+#include "kvPaths.h"
+#include "kvPrinter.h"
+#include "kvPrinterFile.h"
+#include "kvSlic3rConfig.h"
+#include "kvStartup.h"
+#include "kvTestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPointer>
+#include <QSignalSpy>
+
+namespace {
+
+const QString Password = QStringLiteral("HalvarnKestrova");
+
+template <typename T> T *child(kvMainWindow &pWindow, const char *pName)
+{
+    T *tChild = pWindow.findChild<T *>(QString::fromLatin1(pName));
+    if (!tChild)
+        qFatal("no child %s", pName);
+    return tChild;
+}
+
+bool debugMenuShown(kvMainWindow &pWindow)
+{
+    return child<QMenu>(pWindow, "debugMenu")->menuAction()->isVisible();
+}
+
+// Sends a press at pPos to the logo; true when something swallowed it before the logo.
+bool pressLogo(kvMainWindow &pWindow, QPoint pPos)
+{
+    QLabel *tLogo = child<QLabel>(pWindow, "lHVLogo");
+    QMouseEvent tPress(QEvent::MouseButtonPress, pPos, tLogo->mapToGlobal(pPos), Qt::LeftButton,
+        Qt::LeftButton, Qt::NoModifier);
+    return static_cast<QObject &>(pWindow).eventFilter(tLogo, &tPress);
+}
+
+} // namespace
+
+// The GL driver is built without frame pointers: a full unwind lets the leak check see
+// its lifetime allocations as the driver's, which the suppressions cover.
+extern "C" const char *__asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+class tst_mainwindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        kvMainWindow::setPortProvider([] { return QVector<kvMainWindow::PortInfo>(); });
+        QVERIFY(Kv::Startup::prepare());
+    }
+    void init() { Kv::Global::DeveloperMode = false; }
+
+    void startsIdle()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPrinter::loadPrinterTypes(
+            QStringLiteral(KV_SOURCE_DIR) + QStringLiteral("/resources/kvPrinterSettings.ini"));
+        QVERIFY(!kvPrinter::PrinterTypes.isEmpty());
+        {
+            kvMainWindow tWindow;
+            QCOMPARE(tWindow.windowTitle(), QStringLiteral("Kestrova (v1.2.3)"));
+            QCOMPARE(tWindow.statusMessage(), QStringLiteral("No printer selected."));
+            auto *tBox = child<QComboBox>(tWindow, "printerSelectionComboBox");
+            QCOMPARE(tBox->count(), 1);
+            QCOMPARE(tBox->itemText(0), QStringLiteral("Searching for printers..."));
+            QVERIFY(tWindow.isPollingPrinters());
+            QVERIFY(!debugMenuShown(tWindow));
+            QVERIFY(!child<QAction>(tWindow, "fileMenuBatchLoad")->isVisible());
+            QVERIFY(!child<QAction>(tWindow, "toolsMenuGLDebug")->isVisible());
+            QVERIFY(!child<QAction>(tWindow, "toolsMenuGCodeAnalysis")->isVisible());
+            QCOMPARE(child<QLabel>(tWindow, "extruder0Label")->text(), QStringLiteral("EXTRUDER"));
+            QCOMPARE(child<QLineEdit>(tWindow, "leXRot")->text(), QStringLiteral("0.0"));
+            QCOMPARE(
+                child<QComboBox>(tWindow, "qualityComboBox")->currentText(), QStringLiteral("Low"));
+            QVERIFY(QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).exists());
+        }
+        QVERIFY(kvPrinter::PrinterTypes.isEmpty());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void logoPrompt_data()
+    {
+        QTest::addColumn<QPoint>("position");
+        QTest::addColumn<bool>("prompts");
+        QTest::newRow("top left corner") << QPoint(20, 418) << true;
+        QTest::newRow("bottom right corner") << QPoint(35, 440) << true;
+        QTest::newRow("left of it") << QPoint(19, 430) << false;
+        QTest::newRow("right of it") << QPoint(36, 430) << false;
+        QTest::newRow("above it") << QPoint(27, 417) << false;
+        QTest::newRow("below it") << QPoint(27, 441) << false;
+    }
+    void logoPrompt()
+    {
+        QFETCH(QPoint, position);
+        QFETCH(bool, prompts);
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        QVERIFY(pressLogo(tWindow, position));
+        QCOMPARE(tDialogs.requests.size(), prompts ? 1 : 0);
+        if (prompts) {
+            const kvDialogs::Request &tRequest = tDialogs.requests.first();
+            QCOMPARE(tRequest.kind, kvDialogs::Text);
+            QCOMPARE(tRequest.title, QStringLiteral("Debug"));
+            QCOMPARE(tRequest.text, QStringLiteral("Dev Password:"));
+            QVERIFY(tRequest.password);
+        }
+        QVERIFY(!Kv::Global::DeveloperMode);
+    }
+
+    void password_data()
+    {
+        QTest::addColumn<QVariant>("answer");
+        QTest::addColumn<bool>("developer");
+        QTest::newRow("right") << QVariant(Password) << true;
+        QTest::newRow("other case") << QVariant(Password.toLower()) << false;
+        QTest::newRow("cancelled") << QVariant() << false;
+    }
+    void password()
+    {
+        QFETCH(QVariant, answer);
+        QFETCH(bool, developer);
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tDialogs.answers << answer;
+        pressLogo(tWindow, QPoint(25, 430));
+        QCOMPARE(Kv::Global::DeveloperMode, developer);
+        QCOMPARE(debugMenuShown(tWindow), developer);
+        QCOMPARE(child<QAction>(tWindow, "toolsMenuGLDebug")->isVisible(), developer);
+        QCOMPARE(child<QAction>(tWindow, "fileMenuBatchLoad")->isVisible(), developer);
+        QVERIFY(child<QWidget>(tWindow, "orthoButton")->isHidden());
+
+        // Other events and other objects pass.
+        QEvent tEnter(QEvent::Enter);
+        QVERIFY(!static_cast<QObject &>(tWindow).eventFilter(
+            child<QLabel>(tWindow, "lHVLogo"), &tEnter));
+        QMouseEvent tPress(QEvent::MouseButtonPress, QPoint(25, 430), Qt::LeftButton,
+            Qt::LeftButton, Qt::NoModifier);
+        QVERIFY(!static_cast<QObject &>(tWindow).eventFilter(
+            child<QWidget>(tWindow, "pbPrint"), &tPress));
+    }
+
+    void exitWhileIdleAsksNothing()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        child<QAction>(tWindow, "fileMenuExit")->trigger();
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void loadWithoutPrinter()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        child<QLineEdit>(tWindow, "leXRot")->setText(QStringLiteral("30"));
+        child<QDoubleSpinBox>(tWindow, "sbScale")->setValue(2.5);
+        child<QComboBox>(tWindow, "qualityComboBox")->setCurrentIndex(2);
+
+        const QString tPath = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        tWindow.loadModel(tPath);
+        kvPrinterFile *tFile = tWindow.printerFile();
+        QVERIFY(tFile);
+        QCOMPARE(tFile->bedCenter(), QVector2D(150.0f, 150.0f));
+        QVERIFY(tFile->slic3rConfig()->PrinterIni().isEmpty());
+        QVERIFY(tFile->slic3rConfig()->FilamentIni().isEmpty());
+        QVERIFY(tFile->slic3rConfig()->PrintIni().endsWith(QStringLiteral("Low.ini")));
+        QCOMPARE(
+            child<QComboBox>(tWindow, "qualityComboBox")->currentText(), QStringLiteral("Low"));
+        for (const char *tName : {"leXRot", "leYRot", "leZRot"})
+            QCOMPARE(child<QLineEdit>(tWindow, tName)->text(), QStringLiteral("0.0"));
+        QCOMPARE(child<QDoubleSpinBox>(tWindow, "sbScale")->value(), 1.0);
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tPath);
+        QCOMPARE(tWindow.glWindow()->glModels().size(), 1);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation(), kvVector3D(0, 0, 0));
+        QVERIFY(!tWindow.glWindow()->glModels().first()->model().triangles().isEmpty());
+
+        // A second load replaces the first file.
+        QPointer<kvPrinterFile> tFirst(tFile);
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube-binary.stl")));
+        QVERIFY(tFirst.isNull());
+        QCOMPARE(tWindow.glWindow()->glModels().size(), 1);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void unreadableFileKeepsWorking()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tWindow.loadModel(QStringLiteral("/nonexistent/part.stl"));
+        QVERIFY(tWindow.printerFile());
+        QVERIFY(!tWindow.statusMessage().isEmpty());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void rotationTyping()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        auto *tEdit = child<QLineEdit>(tWindow, "leXRot");
+        tEdit->clear();
+        QTest::keyClick(tEdit, Qt::Key_4);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation().x(), 4.0f);
+        QTest::keyClick(tEdit, Qt::Key_5);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation().x(), 45.0f);
+        tEdit->setText(QStringLiteral("abc"));
+        QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation().x(), 0.0f);
+        child<QLineEdit>(tWindow, "leZRot")->setText(QStringLiteral("90"));
+        QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation(), kvVector3D(0, 0, 90));
+    }
+
+    void scaleGoesToModel()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        child<QDoubleSpinBox>(tWindow, "sbScale")->setValue(2.0);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->scale(), 2.0f);
+    }
+
+    void dragAcceptance_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("stl") << "file:///x/part.stl" << true;
+        QTest::newRow("upper-case suffix") << "file:///x/part.STL" << true;
+        QTest::newRow("gcode") << "file:///x/part.gcode" << true;
+        QTest::newRow("other suffix") << "file:///x/part.obj" << false;
+        QTest::newRow("no file url") << "/x/part.stl" << false;
+    }
+    void dragAcceptance()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        kvMainWindow tWindow;
+        QMimeData tData;
+        tData.setText(text);
+        QDragEnterEvent tEvent(
+            QPoint(5, 5), Qt::CopyAction, &tData, Qt::LeftButton, Qt::NoModifier);
+        tEvent.setAccepted(false);
+        static_cast<QObject &>(tWindow).event(&tEvent);
+        QCOMPARE(tEvent.isAccepted(), accepted);
+    }
+
+    void dropLoadsFirstFile_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("loaded");
+        const QString tCube = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        const QString tOther = KvTest::dataPath(QStringLiteral("cube-ascii.stl"));
+        QTest::newRow("one file") << QStringLiteral("file://") + tCube << tCube;
+        QTest::newRow("two files")
+            << QStringLiteral("file://") + tCube + QStringLiteral("\nfile://") + tOther << tCube;
+        QTest::newRow("line end") << QStringLiteral("file://") + tCube + QStringLiteral("\r\n")
+                                  << tCube;
+    }
+    void dropLoadsFirstFile()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, loaded);
+        kvMainWindow tWindow;
+        QMimeData tData;
+        tData.setText(text);
+        QDropEvent tEvent(QPointF(5, 5), Qt::CopyAction, &tData, Qt::LeftButton, Qt::NoModifier);
+        static_cast<QObject &>(tWindow).event(&tEvent);
+        QVERIFY(tWindow.printerFile());
+        QCOMPARE(tWindow.printerFile()->fileName(), loaded);
+    }
+
+    void dropOfNameWithBlank()
+    {
+        QTemporaryDir tDir;
+        const QString tPath = tDir.filePath(QStringLiteral("my part.stl"));
+        QVERIFY(QFile::copy(KvTest::dataPath(QStringLiteral("cube10.stl")), tPath));
+        kvMainWindow tWindow;
+        QMimeData tData;
+        tData.setText(QUrl::fromLocalFile(tPath).toString(QUrl::FullyEncoded));
+        QDropEvent tEvent(QPointF(5, 5), Qt::CopyAction, &tData, Qt::LeftButton, Qt::NoModifier);
+        static_cast<QObject &>(tWindow).event(&tEvent);
+        QVERIFY(tWindow.printerFile());
+        QCOMPARE(tWindow.printerFile()->fileName(), tPath);
+    }
+
+    void loadDialog()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        const QString tPath = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        tDialogs.answers << tPath << QVariant();
+        child<QAction>(tWindow, "fileMenuLoadModel")->trigger();
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().kind, kvDialogs::OpenFile);
+        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Select 3D Model"));
+        QCOMPARE(tDialogs.requests.first().filter, QStringLiteral("3D Models (*.stl *.gcode)"));
+        QCOMPARE(tDialogs.requests.first().directory, QDir::homePath());
+        kvPrinterFile *tFile = tWindow.printerFile();
+        QVERIFY(tFile);
+
+        // Cancelled: the model and its file stay.
+        child<QAction>(tWindow, "fileMenuLoadModel")->trigger();
+        QCOMPARE(tWindow.printerFile(), tFile);
+        QCOMPARE(tWindow.glWindow()->glModels().size(), 1);
+    }
+
+    void clearThenSave()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        QSignalSpy tSaved(tWindow.printerFile(), &kvPrinterFile::SaveFileProgress);
+        child<QAction>(tWindow, "fileMenuSaveSTL")->trigger();
+        QVERIFY(!tSaved.isEmpty());
+        QVERIFY(QFile::exists(tWindow.printerFile()->tempSTLFileName()));
+
+        child<QAction>(tWindow, "fileMenuClearModel")->trigger();
+        QVERIFY(!tWindow.printerFile());
+        QVERIFY(tWindow.glWindow()->glModels().isEmpty());
+        QVERIFY(child<QLabel>(tWindow, "printerFileLabel")->text().isEmpty());
+        child<QAction>(tWindow, "fileMenuSaveSTL")->trigger();
+        QMetaObject::invokeMethod(child<QWidget>(tWindow, "tbCenter"), "click");
+        QMetaObject::invokeMethod(child<QWidget>(tWindow, "landModelButton"), "click");
+        QVERIFY(!tWindow.printerFile());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void printerCommandsNeedAPrinter_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        const QString tNoPrinter = QStringLiteral(
+            "No 3D printer has been slected. Please select a 3D printer from the 3D printer drop "
+            "down list.");
+        QTest::newRow("print") << "fileMenuPrint"
+                               << "Printer" << tNoPrinter;
+        QTest::newRow("printer config") << "toolsMenuPrinterConfig"
+                                        << "Printer" << tNoPrinter;
+        QTest::newRow("z offset") << "toolsMenuZOffsetCalibration"
+                                  << "Printer" << tNoPrinter;
+        QTest::newRow("extrude") << "extrude10mm"
+                                 << "Printer" << tNoPrinter;
+        QTest::newRow("retract") << "retract1mm"
+                                 << "Printer" << tNoPrinter;
+        QTest::newRow("slicer profiles")
+            << "optionsMenuSlicerOptions"
+            << "Print"
+            << "No 3D model file has been loaded, please load a file first.";
+    }
+    void printerCommandsNeedAPrinter()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tWindow.findChild<QAction *>(action)->trigger();
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().title, title);
+        QCOMPARE(tDialogs.requests.first().text, text);
+        QVERIFY(!tDialogs.requests.first().parent);
+    }
+
+    void logCreatedOnce()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        auto *tCreate = child<QAction>(tWindow, "optionsMenuLogCreate");
+        tCreate->trigger();
+        QVERIFY(tWindow.logger()->isCreated());
+        const QString tName = tWindow.logger()->fileName();
+        tCreate->trigger();
+        QCOMPARE(tWindow.logger()->fileName(), tName);
+        QVERIFY(tCreate->isChecked());
+    }
+};
+
+KV_TEST_MAIN(tst_mainwindow)
+#include "tst_mainwindow.moc"

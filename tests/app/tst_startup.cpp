@@ -1,0 +1,116 @@
+#include "kvApplication.h"
+#include "kvDialogRecorder.h"
+#include "kvMainWindow.h"
+#include "kvPaths.h"
+#include "kvPrinterFile.h"
+#include "kvSlic3rSetting.h"
+#include "kvStartup.h"
+#include "kvTestSupport.h"
+
+#include <QFile>
+#include <QFileOpenEvent>
+#include <QTemporaryDir>
+
+// The GL driver is built without frame pointers: a full unwind lets the leak check see
+// its lifetime allocations as the driver's, which the suppressions cover.
+extern "C" const char *__asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+class tst_startup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        kvMainWindow::setPortProvider([] { return QVector<kvMainWindow::PortInfo>(); });
+    }
+    void cleanup() { kvMainWindow::setPortProvider(nullptr); }
+
+    void pluginFolder_data()
+    {
+        QTest::addColumn<bool>("withPlugins");
+        QTest::newRow("Plugins beside the executable's folder") << true;
+        QTest::newRow("no Plugins folder") << false;
+    }
+    void pluginFolder()
+    {
+        QFETCH(bool, withPlugins);
+        QTemporaryDir tRoot;
+        QVERIFY(QDir(tRoot.path()).mkpath(QStringLiteral("A/B/C")));
+        if (withPlugins)
+            QVERIFY(QDir(tRoot.path()).mkpath(QStringLiteral("A/B/Plugins")));
+        const QString tExe = tRoot.filePath(QStringLiteral("A/B/C/program"));
+        const QString tExpected = QDir(
+            tRoot.filePath(withPlugins ? QStringLiteral("A/B/Plugins") : QStringLiteral("A/B")))
+                                      .absolutePath();
+        QCOMPARE(Kv::Platform::pluginFolder(tExe), tExpected);
+        QCOMPARE(Kv::Platform::pluginPaths(tExe).first(), tExpected);
+    }
+
+    void prepareInstallsProfiles()
+    {
+        QVERIFY(Kv::Startup::prepare());
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Kestrova"));
+        QVERIFY(QCoreApplication::organizationName().isEmpty());
+        QVERIFY(QFile::exists(Kv::Paths::Slic3rAppData + QStringLiteral("print/Halvarn Low.ini")));
+        for (const auto &tKind : kvSlic3rSetting::InstalledSlic3rSettings)
+            for (const kvSlic3rSetting &tSetting : tKind)
+                QVERIFY2(tSetting.Found(), qPrintable(tSetting.ResourceName()));
+    }
+
+    void prepareFailsWhenProfileFolderCannotBeMade()
+    {
+        // A data "folder" that is a plain file: no profile folder can be made below it.
+        QTemporaryDir tDir;
+        const QString tBlocker = tDir.filePath(QStringLiteral("blocker"));
+        QFile tFile(tBlocker);
+        QVERIFY(tFile.open(QIODevice::WriteOnly));
+        tFile.close();
+        const QByteArray tOld = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(tBlocker));
+        const bool tResult = Kv::Startup::prepare();
+        qputenv("XDG_DATA_HOME", tOld);
+        Kv::Startup::prepare();
+        QVERIFY(!tResult);
+    }
+
+    void fileOpenLoadsModel()
+    {
+        QVERIFY(Kv::Startup::prepare());
+        auto *tApp = static_cast<kvApplication *>(QCoreApplication::instance());
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        const QString tPath = KvTest::dataPath(QStringLiteral("cube-ascii.stl"));
+
+        // Before a window is set the request is the framework's.
+        QFileOpenEvent tEarly(tPath);
+        tApp->event(&tEarly);
+        QVERIFY(!tWindow.printerFile());
+
+        tApp->setMainWindow(&tWindow);
+        QFileOpenEvent tEvent(tPath);
+        QVERIFY(tApp->event(&tEvent));
+        QVERIFY(tWindow.printerFile());
+        QCOMPARE(tWindow.printerFile()->fileName(), tPath);
+
+        // Other events go on to the framework unchanged.
+        QEvent tOther(QEvent::LanguageChange);
+        tApp->event(&tOther);
+        QCOMPARE(tWindow.printerFile()->fileName(), tPath);
+        tApp->setMainWindow(nullptr);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    kvApplication tApp(argc, argv);
+    KvTest::setUpApplication();
+    tst_startup tTest;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tTest, argc, argv);
+}
+
+#include "tst_startup.moc"
