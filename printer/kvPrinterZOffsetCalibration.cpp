@@ -106,6 +106,7 @@ void kvPrinterZOffsetCalibration::clearForm()
     m_zList->setStringList({});
     m_probeResponses.clear();
     m_coefficients.clear();
+    m_newOffsetChosen = false;
 }
 
 void kvPrinterZOffsetCalibration::setNewZChecksValues(const QVector<double> &pOffsets)
@@ -229,9 +230,8 @@ void kvPrinterZOffsetCalibration::onRunClibrationTestButtonClick()
 
 void kvPrinterZOffsetCalibration::applyNewOffset()
 {
-    // Picking the line of the current offset changes nothing; any other value,
-    // 0.00 included, is sent.
-    if (std::abs(m_newOffset - m_currentOffset) >= 0.0005) {
+    // A chosen offset of 0.00 is a real value, not "nothing chosen".
+    if (m_newOffsetChosen) {
         emit SetNewZOffset(float(m_newOffset));
     }
     clearForm();
@@ -249,6 +249,7 @@ void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()
         if (m_choices.at(i).checkBox->isChecked()) {
             m_newOffset
                 = i == CurrentChoice ? m_currentOffset : m_choices.at(i).label->text().toDouble();
+            m_newOffsetChosen = true;
             break;
         }
     }

@@ -81,6 +81,7 @@ private:
     QVector<double> m_offsets {-0.5, -0.4, -0.3, -0.2, -0.1, 0.0, 0.1, 0.2, 0.3, 0.4, 0.5};
     double m_currentOffset = 0.0;
     double m_newOffset = 0.0;
+    bool m_newOffsetChosen = false;
     QStringList m_probeResponses;
     QString m_coefficients;
 };
