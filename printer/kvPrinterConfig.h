@@ -6,9 +6,16 @@
 #include <QString>
 #include <QStringList>
 
+namespace Ui {
+class kvPrinterConfig;
+}
+
+class QPushButton;
+class QSpinBox;
+
 // The printer control window: jogging, homing, heating, filament, console and the
-// firmware's identity. The printer fills it through the setters and turns its signals
-// into G-code.
+// firmware's identity. It holds no printer state: the printer fills it through the
+// setters and turns its signals into G-code.
 class kvPrinterConfig : public QMainWindow
 {
     Q_OBJECT
@@ -16,6 +23,9 @@ class kvPrinterConfig : public QMainWindow
 public:
     explicit kvPrinterConfig(QWidget *pParent = nullptr);
     ~kvPrinterConfig() override;
+
+    // Lines kept by the console; older ones are dropped.
+    static constexpr int ConsoleLineLimit = 5000;
 
     void setTitle(const QString &pTitle);
     void setInitializing(bool pValue);
@@ -53,7 +63,13 @@ public:
     // Console: "C: " before each command, "R: " before each response.
     void setPrinterCommand(const QString &pCommand);
     void setPrinterResponse(const QString &pResponse);
-    QStringList consoleLines() const { return m_console; }
+    QStringList consoleLines() const;
+
+    double moveStep() const { return m_moveStep; }
+    double extrudeAmount() const { return m_extrudeAmount; }
+    int selectedExtruder() const { return m_selectedExtruder; }
+
+    bool eventFilter(QObject *pObject, QEvent *pEvent) override;
 
 signals:
     void GCodeClicked(QString pValue);
@@ -69,7 +85,54 @@ signals:
     void ExtruderTurnOffAfterPrint(int pExtruder, bool pValue);
     void BedTurnOffAfterPrint(bool pValue);
 
+private slots:
+    void onGCodeTextChanged(const QString &pText);
+    void onSendGCodeClicked();
+    void onHeatExtruder0Clicked();
+    void onHeatExtruder1Clicked();
+    void onHeatBedClicked();
+    void onHomeButtonClicked();
+    void onHomeXButtonClicked();
+    void onHomeYButtonClicked();
+    void onPrintControlHomeZButtonClicked();
+    void onExtruder0SpinBoxValueChanged(int pValue);
+    void onExtruder1SpinBoxValueChanged(int pValue);
+    void onBedSpinBoxValueChanged(int pValue);
+    void onPrintControlZCalibrationClicked();
+    void onRunZCalibrationTest();
+    void onPowerTurnOffChecked();
+    void onPrintControlDisableMotorsButtonClicked();
+    void onTabWidgetCurrentChanged(int pIndex);
+    void onPrintControlCenterButtonClicked();
+    void onPrintControlHomeAllButtonClicked();
+    void onPrintControlHomeXYButtonClicked();
+    void onPrintControlXLeftButtonClicked();
+    void onPrintControlXRightButtonClicked();
+    void onPrintControlYBackButtonClicked();
+    void onPrintControlYForwardButtonClicked();
+    void onPrintControlZDownButtonClicked();
+    void onPrintControlZUpButtonClicked();
+    void onPrintControl01mmButtonClicked();
+    void onPrintControl1mmButtonClicked();
+    void onPrintControl10mmButtonClicked();
+    void onPrintControl50mmButtonClicked();
+    void onExtruderExtruderButtonClicked();
+    void onExtruderRetractButtonClicked();
+    void onExtruder1SecondButtonClicked();
+    void onExtruder5SecondButtonClicked();
+    void onExtruder10SecondButtonClicked();
+    void onExtruder1ButtonClicked();
+    void onExtruder2ButtonClicked();
+
 private:
-    bool m_initializing = false;
-    QStringList m_console;
+    QPushButton *extruderHeatButton(int pExtruder) const;
+    static void setSpinBoxTemp(QSpinBox *pBox, float pValue);
+    static QString powerText(float pValue);
+    void setHeatIcon(QPushButton *pButton, float pSetTemp);
+
+    Ui::kvPrinterConfig *m_ui = nullptr;
+    bool m_initializing = true;
+    int m_selectedExtruder = 0;
+    double m_moveStep = 10.0;
+    double m_extrudeAmount = 10.0;
 };
