@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 namespace {
@@ -139,6 +141,37 @@ private slots:
         QCOMPARE(tDialogs.requests.size(), 1);
         QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Select Slic3r.exe"));
         QCOMPARE(tNow, expected);
+    }
+
+    void shownPathIsTheSlicerRun()
+    {
+        // The configured bundle does not exist; the slicer on the PATH is what runs.
+        const QString tOnPath = QStandardPaths::findExecutable(QStringLiteral("slic3r"));
+        if (tOnPath.isEmpty())
+            QSKIP("no slic3r on the PATH");
+        kvSliceOptions tDialog;
+        kvSlic3rConfig tConfig;
+        tConfig.setPath(QStringLiteral("/nonexistent/Slic3r.app"));
+        tDialog.setConfig(&tConfig);
+        QCOMPARE(tDialog.findChild<QLineEdit *>(QStringLiteral("slic3rPathText"))->text(), tOnPath);
+    }
+
+    void openSlicerFailureIsShown()
+    {
+        KvTest::DialogRecorder tDialogs;
+        const QString tOld = Kv::Paths::Slic3rExe;
+        const QByteArray tOldEnv = qgetenv("PATH");
+        QTemporaryDir tEmpty;
+        Kv::Paths::Slic3rExe = QStringLiteral("/nonexistent/Slic3r.app");
+        qputenv("PATH", tEmpty.path().toLocal8Bit());
+        kvSliceOptions tDialog;
+        QTest::mouseClick(
+            tDialog.findChild<QPushButton *>(QStringLiteral("slic3rConfigButton")), Qt::LeftButton);
+        Kv::Paths::Slic3rExe = tOld;
+        qputenv("PATH", tOldEnv);
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Open Slic3r"));
+        QVERIFY(tDialogs.requests.first().text.contains(QStringLiteral("/nonexistent/Slic3r.app")));
     }
 
     void developerPanel()
