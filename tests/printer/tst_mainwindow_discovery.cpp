@@ -4,6 +4,7 @@
 #include "kvMainWindow.h"
 #include "kvPlatform.h"
 #include "kvPrinter.h"
+#include "kvPaths.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterSettings.h"
 #include "kvSlic3rConfig.h"
@@ -169,6 +170,19 @@ QString writeGCode(const QTemporaryDir &pDir, int pMoves)
     for (int i = 0; i < pMoves; ++i)
         tFile.write(QByteArray("G1 X") + QByteArray::number(10 + i % 50) + " Y10 E"
             + QByteArray::number(i) + "\n");
+    return tPath;
+}
+
+// A stand-in slicer program running pBody.
+QString fakeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
+{
+    const QString tPath = pDir.filePath(QStringLiteral("slic3r"));
+    QFile tFile(tPath);
+    if (!tFile.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(tPath));
+    tFile.write("#!/bin/sh\n" + pBody);
+    tFile.close();
+    tFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return tPath;
 }
 
@@ -926,6 +940,128 @@ private slots:
             tFrom));
         QVERIFY(!tPrinter->isHeating() && !tPrinter->isHeated());
         QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void changeWhileSlicingSlicesAgain_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("rotation typed") << 0;
+        QTest::newRow("quality chosen") << 1;
+        QTest::newRow("scale stepped") << 2;
+    }
+    void changeWhileSlicingSlicesAgain()
+    {
+        QFETCH(int, change);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvMainWindow tWindow;
+        tWindow.show();
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        kvPrinterFile *tFile = tWindow.printerFile();
+        QSignalSpy tParsed(tFile, &kvPrinterFile::GCodeParseComplete);
+        click(tWindow, "pbPrint");
+        QVERIFY(tFile->isSlicing());
+        if (change == 0)
+            QTest::keyClicks(child<QLineEdit>(tWindow, "leXRot"), QStringLiteral("5"));
+        else if (change == 1)
+            pick(child<QComboBox>(tWindow, "qualityComboBox"), 1);
+        else
+            QTest::keyClick(child<QWidget>(tWindow, "sbScale"), Qt::Key_Up);
+        QVERIFY(tFile->isSlicing());
+
+        // The slice made before the change is not printed: a new one runs.
+        QVERIFY(waitFor([&] { return !tParsed.isEmpty(); }, 60000));
+        QVERIFY(!tPrinter->currentPrinterFile());
+        QVERIFY(tFile->isSlicing());
+        QVERIFY(waitFor([&] { return tParsed.size() == 2; }, 60000));
+        QVERIFY(tFile->isSliced());
+        QCOMPARE(tPrinter->currentPrinterFile(), tFile);
+        QVERIFY(tPrinter->isWaitingToPrint() || tPrinter->isPrinting());
+        if (change == 1)
+            QVERIFY(tFile->slic3rConfig()->PrintIni().endsWith(QStringLiteral("Medium.ini")));
+        click(tWindow, "pbPrint");
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void slicerFailureIsShown_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("Slic3r was not found");
+        QTest::newRow("failing") << QByteArray("echo boom >&2\nexit 1\n")
+                                 << QStringLiteral("exit code 1: boom");
+    }
+    void slicerFailureIsShown()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, shown);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        QTemporaryDir tDir;
+        const QString tOldPath = Kv::Paths::Slic3rExe;
+        const QByteArray tOldEnv = qgetenv("PATH");
+        Kv::Paths::Slic3rExe = script.isEmpty() ? QStringLiteral("/nonexistent/Slic3r.app")
+                                                : fakeSlicer(tDir, script);
+        if (script.isEmpty())
+            qputenv("PATH", tDir.path().toLocal8Bit());
+        kvMainWindow tWindow;
+        tWindow.show();
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        click(tWindow, "pbPrint");
+        const bool tBack = waitFor([&] { return printTip(tWindow) == QStringLiteral("Print"); });
+        const QString tStatus = tWindow.statusMessage();
+        Kv::Paths::Slic3rExe = tOldPath;
+        qputenv("PATH", tOldEnv);
+        QVERIFY(tBack);
+        QVERIFY2(tStatus.contains(shown), qPrintable(tStatus));
+        if (script.isEmpty())
+            QVERIFY2(tStatus.contains(QStringLiteral("/nonexistent/Slic3r.app")), qPrintable(tStatus));
+        QVERIFY(!tPrinter->isWaitingToPrint() && !tPrinter->isPrinting());
+        QVERIFY(!tPrinter->currentPrinterFile());
+        QVERIFY(printerBox(tWindow)->isEnabled());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void stopWhileSlicingWithTheLinkDown()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        QTemporaryDir tDir;
+        const QString tOldPath = Kv::Paths::Slic3rExe;
+        // A slicer that takes its time.
+        Kv::Paths::Slic3rExe = fakeSlicer(tDir, "exec sleep 30\n");
+        kvMainWindow tWindow;
+        tWindow.show();
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        Kv::Paths::Slic3rExe = tOldPath;
+        click(tWindow, "pbPrint");
+        QVERIFY(tWindow.printerFile()->isSlicing());
+        tBench.firmwares[0]->hangUp();
+        QVERIFY(waitFor([&] { return !tPrinter->isConnected(); }));
+        QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
+
+        // Stop needs no printer: it ends the slice.
+        click(tWindow, "pbPrint");
+        QVERIFY(tDialogs.requests.isEmpty());
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(!tWindow.printerFile()->isSlicing());
+        QVERIFY(printerBox(tWindow)->isEnabled());
     }
 };
 
