@@ -498,6 +498,70 @@ private slots:
         QCOMPARE(tWindow.logger()->fileName(), tName);
         QVERIFY(tCreate->isChecked());
     }
+
+    void placementMarksForSlicing_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("sliced");
+        QTest::newRow("centre") << 0 << false;
+        QTest::newRow("land") << 1 << false;
+        QTest::newRow("rotation typed") << 2 << false;
+        QTest::newRow("scale stepped") << 3 << false;
+        QTest::newRow("quality chosen") << 4 << false;
+        QTest::newRow("filament chosen") << 5 << true;
+    }
+    void placementMarksForSlicing()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, sliced);
+        KvTest::DialogRecorder tDialogs;
+        QTemporaryDir tDir;
+        // A slicer that writes a small G-code file where it is told to (-o).
+        const QString tSlicer = tDir.filePath(QStringLiteral("slic3r"));
+        writeFile(tDir, QStringLiteral("slic3r"), "#!/bin/sh\nprintf 'G21\\nG1 X1\\n' > \"$4\"\n");
+        QFile::setPermissions(
+            tSlicer, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QString tOld = Kv::Paths::Slic3rExe;
+        Kv::Paths::Slic3rExe = tSlicer;
+        kvMainWindow tWindow;
+        tWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        Kv::Paths::Slic3rExe = tOld;
+        kvPrinterFile *tFile = tWindow.printerFile();
+        kvGLModel *tModel = tWindow.glWindow()->glModels().first();
+        QSignalSpy tParsed(tFile, &kvPrinterFile::GCodeParseComplete);
+        // No printer is chosen: its profiles are named here.
+        tFile->slic3rConfig()->setPrinterIni(QStringLiteral("Halvarn 8x8.ini"));
+        tFile->slic3rConfig()->setFilamentIni(QStringLiteral("Halvarn 1.75mm.ini"));
+        tFile->sliceFile(kvVector3D(), tModel->model(), tModel->userTranslation(), 1.0f);
+        QTRY_VERIFY2_WITH_TIMEOUT(!tParsed.isEmpty(), qPrintable(tWindow.statusMessage()), 10000);
+        QVERIFY(tFile->isSliced());
+
+        switch (change) {
+        case 0:
+            QTest::mouseClick(child<QWidget>(tWindow, "tbCenter"), Qt::LeftButton);
+            break;
+        case 1:
+            QTest::mouseClick(child<QWidget>(tWindow, "landModelButton"), Qt::LeftButton);
+            break;
+        case 2:
+            QTest::keyClicks(child<QLineEdit>(tWindow, "leYRot"), QStringLiteral("5"));
+            break;
+        case 3:
+            QTest::keyClick(child<QWidget>(tWindow, "sbScale"), Qt::Key_Up);
+            break;
+        case 4:
+            QTest::keyClick(child<QWidget>(tWindow, "qualityComboBox"), Qt::Key_Down);
+            break;
+        default:
+            QTest::keyClick(child<QWidget>(tWindow, "filamentBox"), Qt::Key_Down);
+            QCOMPARE(child<QComboBox>(tWindow, "filamentBox")->currentText(), QStringLiteral("PLA"));
+            break;
+        }
+        QCOMPARE(tFile->isSliced(), sliced);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
 };
 
 KV_TEST_MAIN(tst_mainwindow)
