@@ -370,8 +370,14 @@ private slots:
         tBench.extra.append({QStringLiteral("/dev/tty.BlueTooth-Incoming"),
             QStringLiteral("tty.BlueTooth-Incoming"), false});
         tBench.extra.append({QStringLiteral("/dev/ttyACM9"), QStringLiteral("ttyACM9"), true});
+        // Legacy serial ports may be a modem or a console: never written to.
+        tBench.extra.append({QStringLiteral("/dev/ttyS0"), QStringLiteral("ttyS0"), false});
+        tBench.extra.append({QStringLiteral("/dev/ttyAMA0"), QStringLiteral("ttyAMA0"), false});
         kvMainWindow tWindow;
         QVERIFY(tWindow.printers().isEmpty());
+        // A USB serial port is probed.
+        tBench.extra.append({QStringLiteral("/dev/ttyUSB7"), QStringLiteral("ttyUSB7"), false});
+        QVERIFY(waitFor([&] { return tWindow.printers().size() == 1; }, 3000));
     }
 
     void exitAsksWhilePrinting_data()
