@@ -3,13 +3,13 @@
 #include "kvDialogs.h"
 #include "kvLogger.h"
 #include "kvPaths.h"
+#include "kvPlacement.h"
 #include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QMatrix4x4>
 #include <QtEndian>
 
 #include <algorithm>
@@ -689,15 +689,9 @@ bool kvPrinterFile::saveFile(
     }
     statusUpdate(QStringLiteral("saveFile: Saving temporary STL file."));
 
-    QMatrix4x4 tRotation;
-    tRotation.rotate(pRotation.x(), 1.0f, 0.0f, 0.0f);
-    tRotation.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
-    tRotation.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
-    QMatrix4x4 tMatrix;
-    tMatrix.scale(pScale);
-    tMatrix.rotate(pRotation.x(), 1.0f, 0.0f, 0.0f);
-    tMatrix.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
-    tMatrix.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
+    // Normals turn with the corners but are not scaled.
+    const QMatrix4x4 tRotation = Kv::placementMatrix(pRotation, 1.0f);
+    const QMatrix4x4 tMatrix = Kv::placementMatrix(pRotation, pScale);
 
     // Lines are gathered into blocks; numbers are written as a text stream writes them.
     QByteArray tOut;

@@ -3,6 +3,7 @@
 #include "kvGLModelCenter.h"
 #include "kvGLModelMBR.h"
 #include "kvHelpers.h"
+#include "kvPlacement.h"
 
 #include <QGLShaderProgram>
 #include <QtOpenGL>
@@ -135,11 +136,7 @@ QMatrix4x4 kvGLModel::placementMatrix(kvVector3D pTranslation, kvVector3D pRotat
 {
     QMatrix4x4 tMatrix;
     tMatrix.translate(pTranslation);
-    tMatrix.rotate(pRotation.x(), 1, 0, 0);
-    tMatrix.rotate(pRotation.y(), 0, 1, 0);
-    tMatrix.rotate(pRotation.z(), 0, 0, 1);
-    tMatrix.scale(pScale);
-    return tMatrix;
+    return tMatrix * Kv::placementMatrix(pRotation, pScale);
 }
 
 QMatrix4x4 kvGLModel::currentMatrix() const
