@@ -7,6 +7,7 @@
 
 #include <QGLShaderProgram>
 #include <QtOpenGL>
+#include <cmath>
 
 kvGLModel::kvGLModel(QObject *pParent)
     : kvGLObject(pParent)
@@ -82,10 +83,19 @@ KV_SETTER(setSpecularColor, m_specularColor, QColor, SpecularColorChanged)
 KV_SETTER(setSpecularReflectivityColor, m_specularReflectivityColor, float,
     SpecularReflectivityColorChanged)
 KV_SETTER(setShininess, m_shininess, float, ShininessChanged)
-KV_SETTER(setScale, m_scale, float, ScaleChanged)
 KV_SETTER(setRotation, m_rotation, kvVector3D, RotationChanged)
 
 #undef KV_SETTER
+
+void kvGLModel::setScale(float pValue)
+{
+    // A part scaled to nothing or by a value that is not a number cannot be shown or printed.
+    if (!(pValue > 0.0f) || !std::isfinite(pValue))
+        return;
+    m_scale = pValue;
+    if (!m_silent)
+        emit ScaleChanged();
+}
 
 void kvGLModel::setUserRotation(kvVector3D pValue)
 {
@@ -174,10 +184,20 @@ kvBoundingBox kvGLModel::placedBox() const
     return tBox;
 }
 
+namespace {
+bool isFinite(kvVector3D pValue)
+{
+    return std::isfinite(pValue.x()) && std::isfinite(pValue.y()) && std::isfinite(pValue.z());
+}
+} // namespace
+
 bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 {
+    // A volume or a corner that is not a number cannot be said to fit.
+    if (!isFinite(pBedSize))
+        return false;
     for (const kvVector3D &tPoint : pBox.box()) {
-        if (!Kv::pointInside(tPoint, pBedSize))
+        if (!isFinite(tPoint) || !Kv::pointInside(tPoint, pBedSize))
             return false;
     }
     return true;
@@ -185,8 +205,11 @@ bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 
 void kvGLModel::checkBounds(kvVector3D pBedSize)
 {
+    const kvBoundingBox tBox = placedBox();
+    // A mesh whose placed points are all lost (a scale that is not a number) does not fit.
+    const bool tPlaced = std::isfinite(m_scale) && !(tBox.isEmpty() && !m_vertices.isEmpty());
     m_boundingBox->setColor(
-        fitsInside(placedBox(), pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
+        tPlaced && fitsInside(tBox, pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
 }
 
 void kvGLModel::land(float pFloor)
