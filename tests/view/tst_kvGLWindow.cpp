@@ -332,10 +332,49 @@ private slots:
         QCOMPARE(tView->bedSize(), kvVector3D(150, 100, 150));
         QCOMPARE(tView->printerBed()->vertices().size(), 80);
         QCOMPARE(tView->printerArea()->dimensions(), kvVector3D(150, 100, 150));
-        // The shades fall back to the fixed strips.
-        QCOMPARE(tView->rulerXShade()->vertices().at(1).x(), 50.0f);
-        tView->landModel(true);
-        QCOMPARE(tView->glModels().first()->placedBox().minPoint().y(), -50.0f);
+        // The part stands on the new floor at once; its box and strips follow it.
+        kvGLModel *tModel = tView->glModels().first();
+        QCOMPARE(tModel->placedBox().minPoint().y(), -50.0f);
+        QCOMPARE(tModel->boundingBox()->color(), QColor(Qt::darkGreen));
+        QCOMPARE(tView->rulerXShade()->vertices().at(0).x(), 5.0f);
+        QCOMPARE(tView->rulerXShade()->vertices().at(1).x(), -5.0f);
+        QCOMPARE(tView->rulerZShade()->vertices().at(1).y(), -50.0f);
+    }
+
+    void bedChangeKeepsThePartOnThePlate_data()
+    {
+        QTest::addColumn<kvVector3D>("bed");
+        QTest::addColumn<float>("edge");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("smaller bed, part fits") << kvVector3D(150, 150, 100) << 60.0f << true;
+        QTest::newRow("larger bed") << kvVector3D(300, 200, 250) << 60.0f << true;
+        QTest::newRow("part wider than the bed") << kvVector3D(100, 100, 100) << 120.0f << false;
+        QTest::newRow("bed not a number")
+            << kvVector3D(std::numeric_limits<float>::quiet_NaN(), 150, 150) << 20.0f << false;
+        QTest::newRow("infinite bed")
+            << kvVector3D(150, std::numeric_limits<float>::infinity(), 150) << 20.0f << false;
+    }
+    void bedChangeKeepsThePartOnThePlate()
+    {
+        QFETCH(kvVector3D, bed);
+        QFETCH(float, edge);
+        QFETCH(bool, fits);
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        tView->insertModel(0, cube(edge));
+        kvGLModel *tModel = tView->glModels().first();
+        // Dragged towards a corner of the 200 mm plate first.
+        tModel->setUserTranslation(kvVector3D(60, 0, 60));
+        tView->setBedSize(bed);
+        const kvVector3D tSize = tView->bedSize();
+        const kvBoundingBox tBox = tModel->placedBox();
+        if (std::isfinite(tSize.y()))
+            QCOMPARE(tBox.minPoint().y(), -tSize.y() / 2);
+        if (fits) {
+            QVERIFY(tBox.minPoint().x() >= -tSize.x() / 2 && tBox.maxPoint().x() <= tSize.x() / 2);
+            QVERIFY(tBox.minPoint().z() >= -tSize.z() / 2 && tBox.maxPoint().z() <= tSize.z() / 2);
+        }
+        QCOMPARE(tModel->boundingBox()->color(), fits ? QColor(Qt::darkGreen) : QColor(Qt::red));
     }
 
     void orbit_data()
