@@ -274,9 +274,14 @@ void kvGLWindow::paintGL()
 
     glDisable(GL_CULL_FACE);
     m_printerBedCenter->paintGL(m_projection, tView);
+    // The strips lie in the rulers' planes: pulled a little toward the eye, they show over
+    // the ticks instead of losing the depth test to them.
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1.0f, -2.0f);
     m_rulerXShade->paintGL(m_projection, tView);
     m_rulerYShade->paintGL(m_projection, tView);
     m_rulerZShade->paintGL(m_projection, tView);
+    glDisable(GL_POLYGON_OFFSET_FILL);
     glEnable(GL_CULL_FACE);
 
     const QVector<kvGLModel *> tModels = m_glModels;
