@@ -480,6 +480,69 @@ private slots:
         QCOMPARE(tView->camera()->distance(), tBefore);
     }
 
+    void zoomStopsBeforeTheCentre()
+    {
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        kvGLCamera *tCamera = tView->camera();
+        const auto tEye = [tCamera] { return tCamera->center().z() + tCamera->distance(); };
+        // Twelve notches would take the eye 432 mm forward, through the plate's centre.
+        for (int i = 0; i < 12; ++i)
+            sendWheel(tView, QPoint(0, 120));
+        QVERIFY2(tEye() >= 10 && tEye() < 40, qPrintable(QString::number(tEye())));
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(tView, Qt::Key_Up);
+        QVERIFY2(tEye() >= 10, qPrintable(QString::number(tEye())));
+        // Far out the scene stays inside the far plane.
+        for (int i = 0; i < 400; ++i)
+            sendWheel(tView, QPoint(0, -120));
+        QVERIFY2(tEye() <= tCamera->farPlane() / 2 && tEye() > 1000,
+            qPrintable(QString::number(tEye())));
+        // The way back is free.
+        const float tFar = tEye();
+        sendWheel(tView, QPoint(0, 120));
+        QCOMPARE(tEye(), tFar - 36);
+    }
+
+    void dragFollowsTheMouseOnScreen_data()
+    {
+        QTest::addColumn<float>("theta");
+        QTest::addColumn<float>("phi");
+        QTest::newRow("front") << 0.0f << -30.0f;
+        QTest::newRow("quarter turn") << 90.0f << -30.0f;
+        QTest::newRow("half turn") << 180.0f << -30.0f;
+        QTest::newRow("three quarters") << 270.0f << -20.0f;
+        QTest::newRow("odd angle") << 35.0f << -50.0f;
+        QTest::newRow("from below the plate") << 180.0f << 60.0f;
+    }
+    void dragFollowsTheMouseOnScreen()
+    {
+        QFETCH(float, theta);
+        QFETCH(float, phi);
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        tView->insertModel(0, cube(20));
+        tView->setRotationType(GLRotationTypeModel);
+        tView->camera()->setTheta(theta);
+        tView->camera()->setPhi(phi);
+        kvGLModel *tModel = tView->glModels().first();
+        const auto tShown = [&] {
+            return widgetPoint(tView, QVector3D(tModel->placedBox().center()));
+        };
+        const QPoint tStart(200, 150);
+        sendPress(tView, tStart, Qt::LeftButton);
+        QPoint tBefore = tShown();
+        sendMove(tView, tStart + QPoint(20, 0), Qt::LeftButton);
+        QPoint tMoved = tShown() - tBefore;
+        QVERIFY2(tMoved.x() > 5 && qAbs(tMoved.y()) * 2 < tMoved.x(),
+            qPrintable(QString("right: %1,%2").arg(tMoved.x()).arg(tMoved.y())));
+        tBefore = tShown();
+        sendMove(tView, tStart + QPoint(20, 20), Qt::LeftButton);
+        tMoved = tShown() - tBefore;
+        QVERIFY2(tMoved.y() > 3 && qAbs(tMoved.x()) * 2 < tMoved.y(),
+            qPrintable(QString("down: %1,%2").arg(tMoved.x()).arg(tMoved.y())));
+    }
+
     void worldCoordinateUnderTheMouse()
     {
         CountingView *tView = shownView();
