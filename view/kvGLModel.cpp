@@ -231,27 +231,6 @@ void kvGLModel::center()
     setUserTranslation(kvVector3D(0, 0, 0));
 }
 
-void kvGLModel::keepInside(kvVector3D pBedSize)
-{
-    const kvBoundingBox tBox = placedBox();
-    if (tBox.isEmpty() || !isFinite(pBedSize))
-        return;
-    const auto tShift = [](float pMin, float pMax, float pSize) {
-        const float tHalf = pSize * 0.5f;
-        if (pMax - pMin > pSize)
-            return -(pMin + pMax) * 0.5f;
-        if (pMin < -tHalf)
-            return -tHalf - pMin;
-        if (pMax > tHalf)
-            return tHalf - pMax;
-        return 0.0f;
-    };
-    const float tX = tShift(tBox.minPoint().x(), tBox.maxPoint().x(), pBedSize.x());
-    const float tZ = tShift(tBox.minPoint().z(), tBox.maxPoint().z(), pBedSize.z());
-    if (tX != 0.0f || tZ != 0.0f)
-        setTranslation(m_translation.add(kvVector3D(tX, 0, tZ)));
-}
-
 void kvGLModel::paintGL(QMatrix4x4 pProjection, QMatrix4x4 pView, kvVector3D pLight)
 {
     if (!m_visible)

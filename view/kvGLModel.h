@@ -54,9 +54,6 @@ public:
     void land(float pFloor);
     // Centres the turned and scaled mesh over the origin in X and Z.
     void center();
-    // Moves the part in X and Z so its placed box lies on a plate of pBedSize; along an axis
-    // where it is larger than the plate it is centred.
-    void keepInside(kvVector3D pBedSize);
     // Colours the box red when the placed part leaves the volume of size pBedSize.
     void checkBounds(kvVector3D pBedSize);
 

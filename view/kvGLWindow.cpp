@@ -311,10 +311,10 @@ void kvGLWindow::placeModelOnBed()
 {
     if (m_glModels.isEmpty())
         return;
-    // The shown part goes onto the new plate, and its box colour and strips follow.
+    // The shown part goes onto the new plate (landing also undoes a drag, so it stands
+    // where it was centred), and its box colour and strips follow.
     kvGLModel *tModel = m_glModels.first();
     tModel->land(-m_bedSize.y() * 0.5f);
-    tModel->keepInside(m_bedSize);
     tModel->checkBounds(m_bedSize);
     updateRulerShades();
 }
