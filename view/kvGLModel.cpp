@@ -206,8 +206,8 @@ bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 void kvGLModel::checkBounds(kvVector3D pBedSize)
 {
     const kvBoundingBox tBox = placedBox();
-    // A mesh whose placed points are all lost (a scale that is not a number) does not fit.
-    const bool tPlaced = std::isfinite(m_scale) && !(tBox.isEmpty() && !m_vertices.isEmpty());
+    // A mesh whose placed points are all lost (a scale so large they overflow) does not fit.
+    const bool tPlaced = !(tBox.isEmpty() && !m_vertices.isEmpty());
     m_boundingBox->setColor(
         tPlaced && fitsInside(tBox, pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
 }

@@ -258,8 +258,15 @@ private slots:
         kvGLModel tModel(cube(20));
         tModel.land(-100);
         tModel.checkBounds(bed);
-        if (!std::isfinite(bed.x()) || !std::isfinite(bed.y()))
-            QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::red));
+        QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::red));
+    }
+
+    void overflowingScaleDoesNotFit()
+    {
+        kvGLModel tModel(cube(20));
+        tModel.setScale(1e38f);
+        tModel.checkBounds(kvVector3D(200, 200, 200));
+        QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::red));
     }
 
     void emptyMesh()
