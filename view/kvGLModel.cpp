@@ -205,11 +205,17 @@ bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 
 void kvGLModel::checkBounds(kvVector3D pBedSize)
 {
-    const kvBoundingBox tBox = placedBox();
-    // A mesh whose placed points are all lost (a scale so large they overflow) does not fit.
-    const bool tPlaced = !(tBox.isEmpty() && !m_vertices.isEmpty());
+    // The placed box leaves out points that overflow (a huge scale); such a part does not
+    // fit, which the placed corners of the mesh's own box show.
+    bool tPlaced = true;
+    const kvBoundingBox tMesh = m_model.boundingBox();
+    if (!tMesh.isEmpty()) {
+        const QMatrix4x4 tMatrix = currentMatrix();
+        for (const kvVector3D &tCorner : tMesh.box())
+            tPlaced = tPlaced && isFinite(tMatrix.map(QVector3D(tCorner)));
+    }
     m_boundingBox->setColor(
-        tPlaced && fitsInside(tBox, pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
+        tPlaced && fitsInside(placedBox(), pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
 }
 
 void kvGLModel::land(float pFloor)
