@@ -499,8 +499,8 @@ void kvGLWindow::mouseMoveEvent(QMouseEvent *pEvent)
                 m_camera->center(), m_camera->distance(), m_camera->theta(), m_camera->phi());
             const QPointF tMove = kvGLViewMath::plateDrag(
                 tDx, tDy, m_camera->theta(), tEye.y() >= -m_bedSize.y() * 0.5f);
-            tModel->setUserTranslation(kvVector3D(tOffset.x() + float(tMove.x()), tOffset.y(),
-                tOffset.z() + float(tMove.y())));
+            tModel->setUserTranslation(kvVector3D(
+                tOffset.x() + float(tMove.x()), tOffset.y(), tOffset.z() + float(tMove.y())));
             emit modelTranslationChanged();
             updateRulerShades();
             repaintScene();

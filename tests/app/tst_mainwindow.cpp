@@ -60,8 +60,8 @@ bool writeBoxSTL(const QString &pPath, QVector3D pSize)
     if (!tFile.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     const float x = pSize.x(), y = pSize.y(), z = pSize.z();
-    const QVector3D c[8] = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z},
-        {x, y, z}, {0, y, z}};
+    const QVector3D c[8]
+        = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
     const int f[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
         {2, 3, 7}, {2, 7, 6}, {1, 2, 6}, {1, 6, 5}, {3, 0, 4}, {3, 4, 7}};
     QTextStream tOut(&tFile);
@@ -401,10 +401,18 @@ private slots:
         const QVector3D tShownMax = tShown.maxPoint() - QVector3D(tOffset);
         QVERIFY2((tMin - tShownMin).length() < 1e-3f && (tMax - tShownMax).length() < 1e-3f,
             qPrintable(QString("written %1 %2 %3 .. %4 %5 %6, shown %7 %8 %9 .. %10 %11 %12")
-                           .arg(tMin.x()).arg(tMin.y()).arg(tMin.z())
-                           .arg(tMax.x()).arg(tMax.y()).arg(tMax.z())
-                           .arg(tShownMin.x()).arg(tShownMin.y()).arg(tShownMin.z())
-                           .arg(tShownMax.x()).arg(tShownMax.y()).arg(tShownMax.z())));
+                           .arg(tMin.x())
+                           .arg(tMin.y())
+                           .arg(tMin.z())
+                           .arg(tMax.x())
+                           .arg(tMax.y())
+                           .arg(tMax.z())
+                           .arg(tShownMin.x())
+                           .arg(tShownMin.y())
+                           .arg(tShownMin.z())
+                           .arg(tShownMax.x())
+                           .arg(tShownMax.y())
+                           .arg(tShownMax.z())));
     }
 
     void clearThenSave()

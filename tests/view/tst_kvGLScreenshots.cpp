@@ -96,15 +96,14 @@ public:
         : image(pImage)
         , m_view(pView)
         , m_projection(pProjection)
-    {
-    }
+    { }
 
     QPoint pixel(QVector3D pPoint) const
     {
         const QVector3D tWindow
             = pPoint.project(m_view, m_projection, QRect(QPoint(0, 0), image.size()));
-        return QPoint(int(std::floor(tWindow.x())),
-            image.height() - 1 - int(std::floor(tWindow.y())));
+        return QPoint(
+            int(std::floor(tWindow.x())), image.height() - 1 - int(std::floor(tWindow.y())));
     }
     // A square of 2 × pRadius + 1 pixels around where pPoint lands.
     QRect around(QVector3D pPoint, int pRadius = 1) const
@@ -121,8 +120,8 @@ public:
     {
         QRect tRegion;
         for (int i = 0; i < 8; ++i) {
-            const QVector3D tCorner(
-                i & 1 ? pMax.x() : pMin.x(), i & 2 ? pMax.y() : pMin.y(), i & 4 ? pMax.z() : pMin.z());
+            const QVector3D tCorner(i & 1 ? pMax.x() : pMin.x(), i & 2 ? pMax.y() : pMin.y(),
+                i & 4 ? pMax.z() : pMin.z());
             tRegion = tRegion.united(QRect(pixel(tCorner), QSize(1, 1)));
         }
         return tRegion;
@@ -225,7 +224,8 @@ private slots:
         const Frame tFrame = grab(QStringLiteral("sphere-%1-%2").arg(theta).arg(phi));
         // Landed and centred: the sphere's centre is 40 mm above the floor at y = -100.
         const QVector3D tCentre(0, -60, 0);
-        const QRect tRegion = tFrame.region(tCentre - QVector3D(40, 40, 40), tCentre + QVector3D(40, 40, 40));
+        const QRect tRegion
+            = tFrame.region(tCentre - QVector3D(40, 40, 40), tCentre + QVector3D(40, 40, 40));
         const Shading tShading(tFrame.image, tRegion);
         QVERIFY2(tShading.count > 1000, qPrintable(QString::number(tShading.count)));
         // Lit: the faces turned to the light are brighter than those at a grazing angle.
@@ -239,7 +239,8 @@ private slots:
         const QPoint tOffset = tShading.brightest - tFrame.pixel(tCentre);
         const int tRadius = tRegion.width() / 2;
         QVERIFY2(tOffset.manhattanLength() < tRadius * 0.45,
-            qPrintable(QString("offset %1,%2 radius %3").arg(tOffset.x()).arg(tOffset.y()).arg(tRadius)));
+            qPrintable(
+                QString("offset %1,%2 radius %3").arg(tOffset.x()).arg(tOffset.y()).arg(tRadius)));
     }
 
     void lightFollowsItsPosition()
@@ -251,7 +252,8 @@ private slots:
         m_view->lightSource()->setPosition(kvVector3D(600, 0, 1));
         const Frame tFrame = grab(QStringLiteral("sphere-light-right"));
         const QVector3D tCentre(0, -60, 0);
-        const QRect tRegion = tFrame.region(tCentre - QVector3D(40, 40, 40), tCentre + QVector3D(40, 40, 40));
+        const QRect tRegion
+            = tFrame.region(tCentre - QVector3D(40, 40, 40), tCentre + QVector3D(40, 40, 40));
         const Shading tShading(tFrame.image, tRegion);
         const int tShift = tShading.brightest.x() - tFrame.pixel(tCentre).x();
         QVERIFY2(tShift > tRegion.width() / 2 * 0.3, qPrintable(QString::number(tShift)));
@@ -312,9 +314,11 @@ private slots:
         orbit(0, -35, 40);
         const Frame tFrame = grab(QStringLiteral("plate-300x200"));
         for (float tX : {-125.0f, -75.0f, 35.0f, 105.0f}) {
-            QVERIFY2(tFrame.shows(QVector3D(tX, -100, -70), isGrey), qPrintable(QString::number(tX)));
+            QVERIFY2(
+                tFrame.shows(QVector3D(tX, -100, -70), isGrey), qPrintable(QString::number(tX)));
             // Behind the plate no line runs across.
-            QVERIFY2(countIn(tFrame.image, tFrame.around(QVector3D(tX, -100, -150), 2), isGrey) == 0,
+            QVERIFY2(
+                countIn(tFrame.image, tFrame.around(QVector3D(tX, -100, -150), 2), isGrey) == 0,
                 qPrintable(QString::number(tX)));
         }
     }
@@ -330,14 +334,18 @@ private slots:
         const Frame tFrame = grab(QStringLiteral("strips"));
         // X: red, on the floor in front of the plate, from x = -20 to 20.
         for (float tX : {-15.0f, 15.0f})
-            QVERIFY2(tFrame.shows(QVector3D(tX, -100, 101.2f), isReddish), qPrintable(QString::number(tX)));
+            QVERIFY2(tFrame.shows(QVector3D(tX, -100, 101.2f), isReddish),
+                qPrintable(QString::number(tX)));
         for (float tX : {-30.0f, 30.0f})
-            QVERIFY2(!tFrame.shows(QVector3D(tX, -100, 101.2f), isReddish), qPrintable(QString::number(tX)));
+            QVERIFY2(!tFrame.shows(QVector3D(tX, -100, 101.2f), isReddish),
+                qPrintable(QString::number(tX)));
         // Depth: green, on the floor right of the plate, from z = -10 to 10.
         for (float tZ : {-6.0f, 6.0f})
-            QVERIFY2(tFrame.shows(QVector3D(101.2f, -100, tZ), isGreenish), qPrintable(QString::number(tZ)));
+            QVERIFY2(tFrame.shows(QVector3D(101.2f, -100, tZ), isGreenish),
+                qPrintable(QString::number(tZ)));
         for (float tZ : {-22.0f, 22.0f})
-            QVERIFY2(!tFrame.shows(QVector3D(101.2f, -100, tZ), isGreenish), qPrintable(QString::number(tZ)));
+            QVERIFY2(!tFrame.shows(QVector3D(101.2f, -100, tZ), isGreenish),
+                qPrintable(QString::number(tZ)));
         // Height: blue, upright at the front right corner, from y = -100 to -90.
         QVERIFY(tFrame.shows(QVector3D(101.2f, -95, 100), isBluish));
         QVERIFY(!tFrame.shows(QVector3D(101.2f, -75, 100), isBluish));
@@ -359,9 +367,11 @@ private slots:
         const QRgb tFront = commonColor(tFrame.image, tFrame.around(QVector3D(0, -70, 30), 3));
         const QRgb tLeft = commonColor(tFrame.image, tFrame.around(QVector3D(-30, -70, 0), 3));
         for (QRgb tFace : {tTop, tFront, tLeft})
-            QVERIFY2(isPart(tFace), qPrintable(colorText(tTop) + " " + colorText(tFront) + " " + colorText(tLeft)));
+            QVERIFY2(isPart(tFace),
+                qPrintable(colorText(tTop) + " " + colorText(tFront) + " " + colorText(tLeft)));
         // Lit: the top faces the eye more than the sides do.
-        QVERIFY2(qBlue(tTop) - qBlue(tFront) > 15, qPrintable(colorText(tTop) + " " + colorText(tFront)));
+        QVERIFY2(qBlue(tTop) - qBlue(tFront) > 15,
+            qPrintable(colorText(tTop) + " " + colorText(tFront)));
         // The grid lies behind the part: no grid line crosses its faces.
         const QRect tFace = tFrame.region(QVector3D(-10, -80, 30), QVector3D(10, -60, 30));
         QCOMPARE(countIn(tFrame.image, tFace, isGrey), 0);

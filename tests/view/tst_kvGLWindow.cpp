@@ -536,9 +536,8 @@ private slots:
         tView->camera()->setTheta(theta);
         tView->camera()->setPhi(phi);
         kvGLModel *tModel = tView->glModels().first();
-        const auto tShown = [&] {
-            return widgetPoint(tView, QVector3D(tModel->placedBox().center()));
-        };
+        const auto tShown
+            = [&] { return widgetPoint(tView, QVector3D(tModel->placedBox().center())); };
         const QPoint tStart(200, 150);
         sendPress(tView, tStart, Qt::LeftButton);
         QPoint tBefore = tShown();
