@@ -213,7 +213,7 @@ void kvMainWindow::connectWidgets()
     connect(ui->debugMenuPrinterTypes, &QAction::triggered, this,
         &kvMainWindow::onDebugMenuPrinterTypes);
 
-    connect(ui->printerSelectionComboBox, QOverload<const QString &>::of(&QComboBox::activated),
+    connect(ui->printerSelectionComboBox, &QComboBox::textActivated,
         this, &kvMainWindow::onPrinterSelectionTextChanged);
     connect(ui->pbPrint, &QAbstractButton::clicked, this, &kvMainWindow::onPrintButtonClick);
     connect(
@@ -227,9 +227,9 @@ void kvMainWindow::connectWidgets()
         &kvMainWindow::onScaleChange);
     for (QLineEdit *tEdit : {ui->leXRot, ui->leYRot, ui->leZRot})
         connect(tEdit, &QLineEdit::textChanged, this, &kvMainWindow::onRotationTextChanged);
-    connect(ui->filamentBox, QOverload<const QString &>::of(&QComboBox::activated), this,
+    connect(ui->filamentBox, &QComboBox::textActivated, this,
         &kvMainWindow::onFilamentTextChanged);
-    connect(ui->qualityComboBox, QOverload<const QString &>::of(&QComboBox::activated), this,
+    connect(ui->qualityComboBox, &QComboBox::textActivated, this,
         &kvMainWindow::onQualityTextChanged);
     connect(
         ui->landModelButton, &QAbstractButton::clicked, this, &kvMainWindow::onLandModelClicked);
@@ -240,7 +240,7 @@ void kvMainWindow::connectWidgets()
         ui->perspectiveButton, &QAbstractButton::clicked, this, &kvMainWindow::onPerspectiveButton);
     connect(ui->connectToPrinterButton, &QAbstractButton::clicked, this,
         &kvMainWindow::onConnectToPrinter);
-    connect(ui->activeExtruderCombobox, QOverload<const QString &>::of(&QComboBox::activated), this,
+    connect(ui->activeExtruderCombobox, &QComboBox::textActivated, this,
         &kvMainWindow::onActiveExtruderChanged);
 }
 

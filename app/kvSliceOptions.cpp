@@ -39,11 +39,11 @@ kvSliceOptions::kvSliceOptions(QWidget *pParent)
 
     connect(ui->setSlic3rPathButton, &QAbstractButton::clicked, this,
         &kvSliceOptions::OnSetSlic3rPathClicked);
-    connect(ui->printSettingsCombo, QOverload<const QString &>::of(&QComboBox::activated), this,
+    connect(ui->printSettingsCombo, &QComboBox::textActivated, this,
         &kvSliceOptions::OnPrintSettingsChanged);
-    connect(ui->filamentSettingsCombo, QOverload<const QString &>::of(&QComboBox::activated), this,
+    connect(ui->filamentSettingsCombo, &QComboBox::textActivated, this,
         &kvSliceOptions::OnFilamentSettingsChanged);
-    connect(ui->printerSettingsCombo, QOverload<const QString &>::of(&QComboBox::activated), this,
+    connect(ui->printerSettingsCombo, &QComboBox::textActivated, this,
         &kvSliceOptions::OnPrinterSettingsChanged);
     connect(ui->slic3rConfigButton, &QAbstractButton::clicked, this,
         &kvSliceOptions::OnSlic3rConfigButtonClicked);

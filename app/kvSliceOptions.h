@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QProcess>
 
-class kvSlic3rConfig;
+#include "kvSlic3rConfig.h"
 
 namespace Ui {
 class kvSliceOptions;

@@ -8,4 +8,3 @@ cmake --build build -j "$(nproc)"
 if [ -x build/Kestrova ]; then
   exec build/Kestrova "$@"
 fi
-echo "Built. The application window is not there yet."

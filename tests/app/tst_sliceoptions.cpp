@@ -110,7 +110,7 @@ private slots:
         QVERIFY(tIndex >= 0);
         tBox->setCurrentIndex(tIndex);
         QCOMPARE(tConfig.FilamentIni(), QStringLiteral("Halvarn 1.75mm.ini"));
-        emit tBox->activated(tBox->currentText());
+        emit tBox->textActivated(tBox->currentText());
         QCOMPARE(tConfig.FilamentIni(), QStringLiteral("Halvarn Tovra.ini"));
     }
 

@@ -96,7 +96,7 @@ void choose(kvMainWindow &pWindow, int pIndex)
 {
     QComboBox *tBox = printerBox(pWindow);
     tBox->setCurrentIndex(pIndex);
-    emit tBox->activated(tBox->currentText());
+    emit tBox->textActivated(tBox->currentText());
 }
 
 } // namespace
@@ -225,7 +225,7 @@ private slots:
         QVERIFY(!tBench.sentFromContains(0, tFrom, QStringLiteral("T")));
 
         tBox->setCurrentIndex(2);
-        emit tBox->activated(tBox->currentText());
+        emit tBox->textActivated(tBox->currentText());
         QCOMPARE(tWindow.currentPrinter()->activeExtruder(), Kv::Defines::ActiveExtruderSecond);
         tFrom = tBench.firmwares[0]->lineCount();
         tWindow.findChild<QAction *>(QStringLiteral("extrude10mm"))->trigger();

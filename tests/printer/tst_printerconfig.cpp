@@ -211,7 +211,8 @@ void tst_printerconfig::consoleLine()
 {
     kvPrinterConfig tWindow;
     tWindow.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+    tWindow.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&tWindow));
     child<QTabWidget>(tWindow, "tabWidget")->setCurrentIndex(1);
     auto *tLine = child<QLineEdit>(tWindow, "gcodeText");
     QCOMPARE(QApplication::focusWidget(), tLine);

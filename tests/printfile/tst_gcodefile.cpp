@@ -243,7 +243,8 @@ void tst_gcodefile::nameIsUpToFirstDot()
 
 void tst_gcodefile::slicerOutputAddsUp()
 {
-    const QString tPath = QStringLiteral(":/GCodeAnalysis.gcode");
+    // The analysis dialog's sample file, as the slicer wrote it.
+    const QString tPath = QStringLiteral(KV_SOURCE_DIR "/resources/GCodeAnalysis.gcode");
     QFile tRaw(tPath);
     QVERIFY(tRaw.open(QIODevice::ReadOnly));
     const QList<QByteArray> tRawLines = tRaw.readAll().split('\n');

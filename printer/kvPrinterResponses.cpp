@@ -1,0 +1,536 @@
+// Reading replies and dispatching them: temperature reports, firmware restarts;
+// the heaters and the temperature rule.
+#include "kvPrinter.h"
+
+#include "kvFirmware.h"
+#include "kvHelpers.h"
+#include "kvPrinterConfig.h"
+#include "kvPrinterFile.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Numbers on the wire: up to six significant digits, shortest form (215, 0.5, -75).
+QString number(float pValue)
+{
+    return QString::number(double(pValue), 'g', 6);
+}
+
+// A number that is not one reads as 0.
+float readNumber(const QString &pText)
+{
+    bool tOk = false;
+    const float tValue = pText.trimmed().toFloat(&tOk);
+    return (tOk && std::isfinite(tValue)) ? tValue : 0.0f;
+}
+
+// A reply fragment without a line end is given up as a response past this size.
+constexpr int MaxFragmentBytes = 64 * 1024;
+
+} // namespace
+
+void kvPrinter::onSerialReadData()
+{
+    QByteArray tData = m_serialPort.readAll();
+    tData.resize(int(std::remove(tData.begin(), tData.end(), '\0') - tData.begin()));
+    m_readBuffer.append(tData);
+
+    // Complete lines of this read are one response; a trailing fragment waits for its end.
+    const int tEnd = m_readBuffer.lastIndexOf('\n');
+    QByteArray tResponse;
+    if (tEnd >= 0) {
+        tResponse = m_readBuffer.left(tEnd + 1);
+        m_readBuffer.remove(0, tEnd + 1);
+    } else if (m_readBuffer.size() > MaxFragmentBytes) {
+        tResponse.swap(m_readBuffer);
+    } else {
+        return;
+    }
+    handleResponse(QString::fromUtf8(tResponse));
+}
+
+void kvPrinter::handleResponse(const QString &pResponse)
+{
+    m_waitingResponseTimer->stop();
+    m_silenceReported = false;
+    printerDebug(QStringLiteral("kvPrinter::onReadData(") + m_serialPort.portName()
+        + QStringLiteral("): ") + pResponse);
+    setPrinterResponse(pResponse.trimmed());
+
+    handleZOffsetCalibration(pResponse);
+    handleEEPROMSettings(pResponse);
+
+    // A firmware that restarts says "start" on a line of its own.
+    if (pResponse.contains(QLatin1String("start"))) {
+        const QStringList tLines = pResponse.split(QLatin1Char('\n'));
+        for (const QString &tLine : tLines) {
+            if (tLine.trimmed() == QLatin1String("start")) {
+                handlePrinterReset();
+                break;
+            }
+        }
+    }
+
+    if (isTemperatureString(pResponse)) {
+        parseHeatResponse(pResponse);
+    } else if (pResponse.contains(QLatin1String("HVT100"))
+        || pResponse.contains(QLatin1String("HVT102"))
+        || pResponse.contains(QLatin1String("HVT103"))
+        || pResponse.contains(QLatin1String("HVT101"))) {
+        parseHalvarnTovraResponse(pResponse);
+    } else if (pResponse.contains(QLatin1String("FIRMWARE_NAME"))) {
+        parseFirmware(pResponse);
+    } else if (m_isPrinting && pResponse.contains(QLatin1String("ok"))
+        && !pResponse.contains(QLatin1String("FIRMWARE"))
+        && !pResponse.contains(QLatin1String("B@"))) {
+        if (getHeatTimerDelta() >= HeatCheckIntervalMs) {
+            printerDebug(QStringLiteral("OnReadSerial: ok returned but time to check the temp"));
+            onCheckHeatTimerTick(false);
+        } else {
+            printerDebug(QStringLiteral("OnReadSerial: ok returned send next command"));
+            sendQueuedGCode();
+        }
+    }
+}
+
+void kvPrinter::handlePrinterReset()
+{
+    printerDebug(QStringLiteral("handlePrinterReset: the printer restarted"));
+    if (!m_isConnected) {
+        // A board that resets when the port opens misses the first handshake.
+        if (m_connectTimeOutTimer->isActive()) {
+            sendCommandToPrinter(QStringLiteral("M115"));
+        }
+        return;
+    }
+    const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
+    m_waitingResponseTimer->stop();
+    m_printingStatusTimer->stop();
+    if (m_isPrinting) {
+        setIsPrinting(false);
+    }
+    if (m_isPaused) {
+        setIsPaused(false);
+    }
+    if (m_isWaitingToPrint) {
+        setIsWaitingToPrint(false);
+    }
+    // The firmware forgot its heater targets.
+    setIsHeating(false);
+    if (m_printerFile) {
+        m_printerFile->resetQueue();
+    }
+    if (!m_checkHeatTimer->isActive()) {
+        m_checkHeatTimer->start();
+    }
+    setStatusString(tHadPrint ? QStringLiteral("The printer restarted; the print was stopped.")
+                              : QStringLiteral("The printer restarted."));
+}
+
+// ---- Temperatures and heating
+
+bool kvPrinter::isTemperatureString(const QString &pResponse)
+{
+    return pResponse.contains(QLatin1String("T:")) && !pResponse.contains(QLatin1String("COUNT"))
+        && (pResponse.contains(QLatin1String("B@"))
+            || (pResponse.contains(QLatin1String("B:"))
+                && pResponse.contains(QLatin1String("@:"))));
+}
+
+bool kvPrinter::isWatched(int pExtruder) const
+{
+    switch (m_activeExtruder) {
+    case Kv::Defines::ActiveExtruderFirst:
+        return pExtruder == 0;
+    case Kv::Defines::ActiveExtruderSecond:
+        return pExtruder == 1;
+    default:
+        return true;
+    }
+}
+
+bool kvPrinter::isTovraType() const
+{
+    return m_printerSettings
+        && m_printerSettings->firmwareName().toUpper().contains(QLatin1String("TOVRA"));
+}
+
+void kvPrinter::parseHeatResponse(QString pResponse)
+{
+    printerDebug(QStringLiteral("kvPrinter::parseHeatResponse"));
+
+    QStringList tTokens {QStringLiteral("T:"), QStringLiteral("B:")};
+    for (int i = 0; i < extruderCount(); ++i) {
+        tTokens.append(QStringLiteral("T%1:").arg(i));
+    }
+    tTokens.append(QStringLiteral("@:"));
+    tTokens.append(QStringLiteral("B@:"));
+
+    for (const QString &tToken : qAsConst(tTokens)) {
+        const int tAt = pResponse.indexOf(tToken);
+        if (tAt < 0) {
+            continue;
+        }
+        QString tValue = pResponse.mid(tAt + tToken.size());
+        int tCut = -1;
+        for (const QString &tOther : qAsConst(tTokens)) {
+            if (tOther == tToken) {
+                continue;
+            }
+            const int tPos = tValue.indexOf(tOther);
+            if (tPos > 0 && (tCut < 0 || tPos < tCut)) {
+                tCut = tPos;
+            }
+        }
+        // A value ends with its line too: "@:0\nok" reads 0.
+        static const QRegularExpression tLineBreak(QStringLiteral("[\r\n]"));
+        const int tLineEnd = tValue.indexOf(tLineBreak);
+        if (tLineEnd > 0 && (tCut < 0 || tLineEnd < tCut)) {
+            tCut = tLineEnd;
+        }
+        if (tCut > 0) {
+            tValue.truncate(tCut);
+        }
+        tValue = tValue.trimmed();
+
+        float tCurrent = 0.0f;
+        float tTarget = 0.0f;
+        if (tToken == QLatin1String("T:")) {
+            Kv::parseTempAndSetTemp(tValue, m_lastTemp, m_lastSetTemp);
+            if (extruderCount() == 1) {
+                setExtruderTemp(0, m_lastTemp);
+                setExtruderSetTemp(0, m_lastSetTemp);
+            }
+        } else if (tToken == QLatin1String("B:")) {
+            Kv::parseTempAndSetTemp(tValue, tCurrent, tTarget);
+            setBedTemp(tCurrent);
+            setBedSetTemp(tTarget);
+        } else if (tToken == QLatin1String("@:") || tToken == QLatin1String("B@:")) {
+            // "@:" is found inside "B@:" first when the bed's power comes first.
+            const int tAgain = tValue.indexOf(tToken);
+            if (tAgain >= 0) {
+                tValue = tValue.mid(tAgain + tToken.size());
+            }
+            const float tPower = readNumber(tValue);
+            if (tToken == QLatin1String("@:")) {
+                setExtruderWatt(tPower);
+            } else {
+                setBedWatt(tPower);
+            }
+        } else {
+            const int tIndex = tToken.mid(1, tToken.size() - 2).toInt();
+            Kv::parseTempAndSetTemp(tValue, tCurrent, tTarget);
+            setExtruderTemp(tIndex, tCurrent);
+            setExtruderSetTemp(tIndex, tTarget);
+        }
+    }
+
+    bool tAnyHeating = false;
+    bool tExtrudersHeated = true;
+    for (int i = 0; i < extruderCount(); ++i) {
+        if (!isWatched(i) || m_extruderSetTemps.at(i) == 0.0f) {
+            continue;
+        }
+        tAnyHeating = true;
+        if (m_extruderTemps.at(i) < m_desiredExtruderTemps.at(i) - 1.0f) {
+            tExtrudersHeated = false;
+        }
+    }
+    tExtrudersHeated = tExtrudersHeated && tAnyHeating;
+    const bool tBedHeated = m_bedTemp <= 0.0f || m_bedTemp >= m_desiredBedTemp - 1.0f;
+
+    if (!(tExtrudersHeated && tBedHeated)) {
+        setIsHeated(false);
+    } else if (!m_isPrinting) {
+        printerDebug(QStringLiteral(
+            "kvPrinter::parseHeatResponse: if (tExtrudersHeated && tBedHeated && !isPrinting())"));
+        setIsHeating(false);
+        setIsHeated(true);
+        if (m_isWaitingToPrint && m_printerFile) {
+            printerDebug(QStringLiteral(
+                "kvPrinter::parseHeatResponse: if (isWaitingToPrint() && m_printerFile != NULL)"));
+            print();
+        }
+    }
+
+    if (!m_isHeated && !m_isHeating && !m_isPrinting && m_isWaitingToPrint) {
+        printerDebug(QStringLiteral("kvPrinter::parseHeatResponse: if (!isHeated() && "
+                                    "!isHeating() && !isPrinting() && isWaitingToPrint())"));
+        heatPrinter(true);
+    }
+
+    if (m_isPrinting) {
+        printerDebug(QStringLiteral("kvPrinter::parseHeatResponse sending next queued gcode"));
+        sendQueuedGCode();
+    }
+}
+
+int kvPrinter::getHeatTimerDelta() const
+{
+    if (m_lastTempCheck.isNull()) {
+        return 0;
+    }
+    const qint64 tDelta = m_lastTempCheck.msecsTo(m_clock());
+    return int(
+        qBound<qint64>(std::numeric_limits<int>::min(), tDelta, std::numeric_limits<int>::max()));
+}
+
+void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
+{
+    printerDebug(QStringLiteral("OnCheckHeatTimer"));
+    const int tDelta = getHeatTimerDelta();
+    printerDebug(QStringLiteral("OnCheckHeatTimer: tDelta: ") + QString::number(tDelta));
+    if (tDelta < HeatCheckIntervalMs && !pSkipIntervalCheck) {
+        if (m_timeCheckCount != 0) {
+            printerDebug(QStringLiteral("OnCheckHeatTimer: did not check temp"));
+            return;
+        }
+        m_timeCheckCount = 1;
+    } else {
+        ++m_timeCheckCount;
+    }
+    printerDebug(
+        QStringLiteral("OnCheckHeatTimer: m_timeCheckCount: ") + QString::number(m_timeCheckCount));
+    if (m_isConnected && m_serialPort.isOpen()) {
+        printerDebug(QStringLiteral("OnCheckHeatTimer: sending command to printer!"));
+        sendCommandToPrinter(QStringLiteral("M105"));
+    }
+    m_lastTempCheck = m_clock();
+}
+
+void kvPrinter::startCheckHeatTimer()
+{
+    if (!m_isConnected || !m_serialPort.isOpen()) {
+        return;
+    }
+    m_lastTempCheck = m_clock();
+    onCheckHeatTimerTick(true);
+    m_checkHeatTimer->start();
+}
+
+void kvPrinter::sendHeatExtruder(bool pValue, int pExtruder, float pTemp)
+{
+    if (pValue) {
+        sendCommandToPrinter(QStringLiteral("M104 S") + number(pTemp) + QStringLiteral(" T")
+            + QString::number(pExtruder));
+        setStatusString(QStringLiteral("Heating Extruder ") + QString::number(pExtruder));
+    } else {
+        sendCommandToPrinter(QStringLiteral("M104 S0 T") + QString::number(pExtruder));
+        setStatusString(
+            QStringLiteral("Tuning OFF heat to extruder ") + QString::number(pExtruder));
+    }
+}
+
+void kvPrinter::sendHeatBed(bool pValue, float pTemp)
+{
+    if (pValue) {
+        sendCommandToPrinter(QStringLiteral("M140 S") + number(pTemp));
+        setStatusString(QStringLiteral("Heating Bed"));
+    } else {
+        sendCommandToPrinter(QStringLiteral("M140 S0"));
+        setStatusString(QStringLiteral("Tunring OFF heat to the bed"));
+    }
+}
+
+void kvPrinter::sendHeatExtruders(bool pValue, float pTemp)
+{
+    for (int i = 0; i < extruderCount(); ++i) {
+        sendHeatExtruder(pValue, i, pTemp);
+    }
+}
+
+void kvPrinter::heatPrinter(bool pValue)
+{
+    if (pValue) {
+        if (m_isHeating) {
+            return;
+        }
+        for (int i = 0; i < extruderCount(); ++i) {
+            if (isWatched(i)) {
+                sendHeatExtruder(true, i, m_desiredExtruderTemps.at(i));
+            }
+        }
+        sendHeatBed(true, m_desiredBedTemp);
+        setIsHeating(true);
+    } else {
+        for (int i = 0; i < extruderCount(); ++i) {
+            sendHeatExtruder(false, i, 0.0f);
+        }
+        sendHeatBed(false, 0.0f);
+        setIsHeating(false);
+    }
+}
+
+void kvPrinter::updateDesiredTemps()
+{
+    if (isTovraType()) {
+        setDesiredBedTemp(100.0f);
+        setDesiredExtruderTemp(230.0f);
+    } else {
+        setDesiredBedTemp(105.0f);
+        setDesiredExtruderTemp(215.0f);
+    }
+}
+
+void kvPrinter::setFilamentType(Kv::Defines::kvFilamentType pType)
+{
+    const bool tTovra = isTovraType();
+    m_filamentType = pType;
+    if (pType == Kv::Defines::FilamentTypeABS) {
+        setDesiredBedTemp(tTovra ? 100.0f : 105.0f);
+        setDesiredExtruderTemp(tTovra ? 230.0f : 215.0f);
+    } else if (pType == Kv::Defines::FilamentTypePLA) {
+        setDesiredBedTemp(50.0f);
+        setDesiredExtruderTemp(190.0f);
+    }
+    if (m_isHeating || m_isHeated || m_isWaitingToPrint || m_extruderWatt != 0.0f
+        || m_bedWatt != 0.0f) {
+        sendHeatBed(true, m_desiredBedTemp);
+        for (int i = 0; i < extruderCount(); ++i) {
+            sendHeatExtruder(true, i, m_desiredExtruderTemps.at(i));
+        }
+    }
+}
+
+void kvPrinter::setExtruderTemp(int pExtruder, float pValue)
+{
+    if (pExtruder < 0 || pExtruder >= extruderCount()) {
+        return;
+    }
+    m_extruderTemps[pExtruder] = pValue;
+    emit ExtruderTempChange(this, pExtruder, pValue);
+    updateWindows();
+}
+
+void kvPrinter::setExtruderSetTemp(int pExtruder, float pValue)
+{
+    if (pExtruder < 0 || pExtruder >= extruderCount()) {
+        return;
+    }
+    m_extruderSetTemps[pExtruder] = pValue;
+    emit ExtruderSetTempChange(this, pExtruder, pValue);
+    updateWindows();
+}
+
+void kvPrinter::setBedTemp(float pValue)
+{
+    m_bedTemp = pValue;
+    m_bedIsHeated = pValue > 0.0f;
+    emit BedTempChange(this, pValue);
+    updateWindows();
+}
+
+void kvPrinter::setBedSetTemp(float pValue)
+{
+    m_bedSetTemp = pValue;
+    emit BedSetTempChange(this, pValue);
+    updateWindows();
+}
+
+void kvPrinter::setIsHeating(bool pValue)
+{
+    if (m_isHeating == pValue) {
+        return;
+    }
+    m_isHeating = pValue;
+    emit IsHeatingChanged(this, pValue);
+    updateWindows();
+}
+
+void kvPrinter::setIsHeated(bool pValue)
+{
+    if (m_isHeated == pValue) {
+        return;
+    }
+    m_isHeated = pValue;
+    emit IsHeatedChanged(this, pValue);
+    updateWindows();
+}
+
+void kvPrinter::setDesiredExtruderTemp(float pValue)
+{
+    printerDebug(QStringLiteral("setDesiredExtruderTemp(float pValue)"));
+    m_desiredExtruderTemps.fill(pValue);
+}
+
+void kvPrinter::setDesiredExtruderTemp(int pExtruder, float pValue)
+{
+    if (pExtruder >= 0 && pExtruder < extruderCount()) {
+        m_desiredExtruderTemps[pExtruder] = pValue;
+    }
+}
+
+void kvPrinter::setExtruderToldToHeat(int pExtruder, bool pValue)
+{
+    if (pExtruder >= 0 && pExtruder < extruderCount()) {
+        m_extruderToldToHeat[pExtruder] = pValue;
+    }
+}
+
+bool kvPrinter::extruderToldToHeat(int pExtruder) const
+{
+    return pExtruder >= 0 && pExtruder < extruderCount() && m_extruderToldToHeat.at(pExtruder);
+}
+
+float kvPrinter::extruderTemp(int pExtruder) const
+{
+    return (pExtruder >= 0 && pExtruder < extruderCount()) ? m_extruderTemps.at(pExtruder)
+                                                           : -100.0f;
+}
+
+float kvPrinter::extruderDesiredTemp(int pExtruder) const
+{
+    return (pExtruder >= 0 && pExtruder < extruderCount()) ? m_desiredExtruderTemps.at(pExtruder)
+                                                           : 0.0f;
+}
+
+float kvPrinter::extruderSetTemp(int pExtruder) const
+{
+    return (pExtruder >= 0 && pExtruder < extruderCount()) ? m_extruderSetTemps.at(pExtruder)
+                                                           : 0.0f;
+}
+
+bool kvPrinter::extruderTurnOffAfterPrint(int pExtruder) const
+{
+    return pExtruder >= 0 && pExtruder < extruderCount()
+        && m_extruderTurnOffAfterPrint.at(pExtruder);
+}
+
+void kvPrinter::onPrinterConfigHeatBed(bool pValue, float pTemp)
+{
+    setDesiredBedTemp(pTemp);
+    sendHeatBed(pValue, pTemp);
+    setBedToldToHeat(pValue);
+    updateWindows();
+}
+
+void kvPrinter::onPrinterConfigHeatExtruder(int pExtruder, bool pValue, float pTemp)
+{
+    const bool tKnown = pExtruder >= 0 && pExtruder < extruderCount();
+    if (tKnown) {
+        setDesiredExtruderTemp(pExtruder, pTemp);
+    }
+    sendHeatExtruder(pValue, pExtruder, pTemp);
+    if (tKnown) {
+        setExtruderToldToHeat(pExtruder, pValue);
+    }
+    updateWindows();
+}
+
+void kvPrinter::onExtruderTurnOffAfterPrint(int pExtruder, bool pValue)
+{
+    if (pExtruder >= 0 && pExtruder < extruderCount()) {
+        m_extruderTurnOffAfterPrint[pExtruder] = pValue;
+    }
+}
+
+void kvPrinter::onBedTurnOffAfterPrint(bool pValue)
+{
+    m_bedTurnOffAfterPrint = pValue;
+}
