@@ -4,7 +4,7 @@
 #include <QDir>
 
 #include <malloc.h>
-#include <memory>
+#include <cstdlib>
 
 namespace KvTest {
 
@@ -23,10 +23,12 @@ QString dataPath(const QString &pName)
 qint64 heapInUse()
 {
     // A small block taken must show, else the heap is not the one watched here.
+    static void *volatile tProbe = nullptr;
     const qint64 tBefore = qint64(mallinfo2().uordblks);
-    std::unique_ptr<char[]> tProbe(new char[64 * 1024]);
-    tProbe[0] = 1;
+    tProbe = std::malloc(64 * 1024);
     const qint64 tDuring = qint64(mallinfo2().uordblks);
+    std::free(tProbe);
+    tProbe = nullptr;
     if (tDuring - tBefore < 64 * 1024)
         return -1;
     return tBefore;
