@@ -187,14 +187,17 @@ bool writeGCode(const QString &pDir, const QString &pPath)
     return tOut.write(tText) == tText.size();
 }
 
-// Child mode: loads one file with kvPrinterFile and checks what it got.
+// Child mode: loads one file with kvPrinterFile, checks what it got and ends at once (the
+// time of freeing the mesh is not part of loading it).
 int loadOnly(const QString &pPath, int pExpected)
 {
     kvPrinterFile tFile(pPath);
     const kvModel tModel = tFile.loadFile();
+    bool tOk = tModel.triangles().size() == pExpected;
     if (tFile.fileType() == Kv::Defines::FileTypeGCode)
-        return tFile.GCodeQueueCount() >= pExpected ? 0 : 1;
-    return tModel.triangles().size() == pExpected ? 0 : 1;
+        tOk = tFile.GCodeQueueCount() >= pExpected;
+    std::fflush(stdout);
+    std::_Exit(tOk ? 0 : 1);
 }
 
 struct Peer
