@@ -199,12 +199,19 @@ void kvVertexList::store(const kvVertex &pVertex, int pSlot)
     }
 }
 
-void kvVertexList::prefetch(const kvVector3D &pPoint) const
+void kvVertexList::prefetch(const kvVector3D &pPoint, bool pStored) const
 {
     if (m_index.isEmpty())
         return;
-    const uint tMask = uint(m_index.size() - 1);
-    __builtin_prefetch(m_index.constData() + (positionHash(pPoint) & tMask));
+    const uint tHash = positionHash(pPoint);
+    const Slot *tSlot = m_index.constData() + (tHash & uint(m_index.size() - 1));
+    if (!pStored) {
+        __builtin_prefetch(tSlot);
+        return;
+    }
+    // The entry has been asked for earlier: the vertex it names comes next.
+    if (tSlot->used() && tSlot->hash == tHash)
+        __builtin_prefetch(m_stored.constData() + tSlot->vertex);
 }
 
 void kvVertexList::renumber()

@@ -59,8 +59,9 @@ private:
     // Adds a copy of pVertex with the id count + 1 unless a vertex of exactly its position
     // is stored. Returns whether it was added.
     bool addUnique(const kvVertex &pVertex);
-    // Starts loading the index entry of pPoint, so that a lookup soon after does not wait.
-    void prefetch(const kvVector3D &pPoint) const;
+    // Starts loading the index entry of pPoint, or (pStored) the stored vertex that entry
+    // names, so that a lookup soon after does not wait.
+    void prefetch(const kvVector3D &pPoint, bool pStored) const;
     void renumber();
     // Makes the buckets from the stored vertices, once.
     void makeBuckets() const;

@@ -25,6 +25,9 @@ namespace {
 const qint64 kHeaderSize = 84;
 const qint64 kFacetSize = 50;
 const int kGCodeBlock = 1 << 20;
+// How many facets ahead the binary reader announces corners.
+const qint64 kFarAhead = 24;
+const qint64 kNearAhead = 8;
 const int kLongestGCodeLine = 1 << 20;
 
 QString timeStamp(const QDateTime &pTime)
@@ -199,6 +202,22 @@ bool startsWithNoCase(const char *pData, qint64 pSize, const char *pWord)
 bool isFinite(const kvVector3D &pPoint)
 {
     return std::isfinite(pPoint.x()) && std::isfinite(pPoint.y()) && std::isfinite(pPoint.z());
+}
+
+// The line holds "M104" or "M109" anywhere.
+bool mentionsHeating(const char *pData, qint64 pSize)
+{
+    const char *tEnd = pData + pSize;
+    for (const char *tAt = pData; tEnd - tAt >= 4;) {
+        const void *tHit = memmem(tAt, size_t(tEnd - tAt), "M10", 3);
+        if (!tHit)
+            return false;
+        const char *tM = static_cast<const char *>(tHit);
+        if (tEnd - tM >= 4 && (tM[3] == '4' || tM[3] == '9'))
+            return true;
+        tAt = tM + 1;
+    }
+    return false;
 }
 
 QString droppedFacets(const QString &pReader, qint64 pCount)
@@ -432,6 +451,12 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
         const qint64 tComplete = tGot > 0 ? tGot / kFacetSize : 0;
         const char *tData = tBlock.constData();
         for (qint64 i = 0; i < tComplete; ++i, tData += kFacetSize) {
+            for (int c = 0; c < 3; ++c) {
+                if (i + kFarAhead < tComplete)
+                    tModel.prepareCorner(readVector(tData + kFarAhead * kFacetSize + 12 + 12 * c), false);
+                if (i + kNearAhead < tComplete)
+                    tModel.prepareCorner(readVector(tData + kNearAhead * kFacetSize + 12 + 12 * c), true);
+            }
             const kvVector3D tA = readVector(tData + 12);
             const kvVector3D tB = readVector(tData + 24);
             const kvVector3D tC = readVector(tData + 36);
@@ -626,8 +651,7 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
                 --pSize;
             if (pSize == 0 || *pData == ';')
                 return;
-            if (!m_useRawGCode
-                && (memmem(pData, size_t(pSize), "M104", 4) || memmem(pData, size_t(pSize), "M109", 4)))
+            if (!m_useRawGCode && mentionsHeating(pData, pSize))
                 return;
             enqueueGCode(kvGCode(QString::fromUtf8(pData, int(pSize))));
             ++tQueued;
@@ -704,8 +728,11 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
 
 void kvPrinterFile::enqueueGCode(kvGCode pGCode)
 {
-    m_parsedQueue.enqueue(pGCode);
-    analyzeGCode(m_parsedQueue.last(), pGCode);
+    m_parsedQueue.append(std::move(pGCode));
+    // What analyzeGCode does with the line, without two copies of it.
+    const kvGCode &tLine = m_parsedQueue.constLast();
+    if (tLine.CommandNumber() == 1 && tLine.Command() == QLatin1String("G"))
+        m_estimator.estimate(tLine);
 }
 
 void kvPrinterFile::analyzeGCode(kvGCode pPrevious, kvGCode pGCode)
@@ -739,8 +766,6 @@ void kvPrinterFile::clearGCodeQueue()
 
 QQueue<kvGCode> kvPrinterFile::gcodeQueue() const
 {
-    if (m_printBegin == 0 && m_printEnd == m_parsedQueue.size())
-        return m_parsedQueue;
     QQueue<kvGCode> tQueue;
     tQueue.reserve(PrintQueueCount());
     for (int i = m_printBegin; i < m_printEnd; ++i)
@@ -750,7 +775,10 @@ QQueue<kvGCode> kvPrinterFile::gcodeQueue() const
 
 void kvPrinterFile::setGcodeQueue(const QQueue<kvGCode> &pQueue)
 {
-    m_parsedQueue = pQueue;
+    m_parsedQueue.clear();
+    m_parsedQueue.reserve(pQueue.size());
+    for (const kvGCode &tLine : pQueue)
+        m_parsedQueue.append(tLine);
     resetQueue();
 }
 

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QQueue>
+#include <QVector>
 #include <QString>
 #include <QVector2D>
 
@@ -137,10 +138,10 @@ private:
     QFile m_file;
     Kv::Defines::kvFileTypes m_fileType = Kv::Defines::FileTypeSTL;
     Kv::Defines::kvSTLFileTypes m_stlFileType = Kv::Defines::STLFileTypeASCII;
-    // The print queue is the part of the parsed queue from m_printBegin up to m_printEnd:
-    // the parsed queue is only ever appended to, cleared or replaced, and starting a
-    // print copies nothing.
-    QQueue<kvGCode> m_parsedQueue;
+    // The parsed queue, one array without a heap node per line. The print queue is its
+    // part from m_printBegin up to m_printEnd: the parsed queue is only ever appended to,
+    // cleared or replaced, and starting a print copies nothing.
+    QVector<kvGCode> m_parsedQueue;
     int m_printBegin = 0;
     int m_printEnd = 0;
     QVector2D m_bedCenter;
