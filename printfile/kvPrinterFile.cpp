@@ -643,6 +643,10 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
         while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0)
             tBreaks += std::count(tBlock.constData(), tBlock.constData() + tGot, '\n');
         const float tTotal = float(tBreaks + 1);
+        // Room for every line and the closing ones; capacity never written costs nothing.
+        const qint64 tRoom = qint64(m_parsedQueue.size()) + tBreaks + 8;
+        if (tRoom < qint64(std::numeric_limits<int>::max()) / qint64(sizeof(kvGCode)))
+            m_parsedQueue.reserve(int(tRoom));
 
         qint64 tQueued = 0;
         qint64 tTooLong = 0;
@@ -675,18 +679,19 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
                 const char *tLineEnd = tBreak ? tBreak : tEnd;
                 if (tAtLineStart && *tData == ';')
                     tPassOver = true;
-                if (tPassOver) {
-                } else if (tBreak && tPartial.isEmpty()) {
-                    tLine(tData, tLineEnd - tData);
-                } else if (tPartial.size() + (tLineEnd - tData) > kLongestGCodeLine) {
-                    tPartial.clear();
-                    tPassOver = true;
-                    ++tTooLong;
-                } else {
-                    tPartial.append(tData, int(tLineEnd - tData));
-                    if (tBreak) {
-                        tLine(tPartial.constData(), tPartial.size());
+                if (!tPassOver) {
+                    if (tBreak && tPartial.isEmpty()) {
+                        tLine(tData, tLineEnd - tData);
+                    } else if (tPartial.size() + (tLineEnd - tData) > kLongestGCodeLine) {
                         tPartial.clear();
+                        tPassOver = true;
+                        ++tTooLong;
+                    } else {
+                        tPartial.append(tData, int(tLineEnd - tData));
+                        if (tBreak) {
+                            tLine(tPartial.constData(), tPartial.size());
+                            tPartial.clear();
+                        }
                     }
                 }
                 if (!tBreak) {
