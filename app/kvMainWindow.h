@@ -96,6 +96,8 @@ private slots:
     void onRotationTextChanged(QString pValue);
     void onRotationSubmitClicked();
     void onModelUserTranslationChanged(kvGLObject *pObject);
+    // The scale box follows a scale set on the shown part elsewhere (the inspector).
+    void onModelScaleChanged();
     void onLoadFileProgress(int pProgress);
     void onSaveFileProgress(int pProgress);
 
@@ -159,6 +161,8 @@ private:
     // A load that failed: the window stays as it was, the reason in the status line.
     void failLoad(const QString &pFileName, const QString &pReason);
     kvGLModel *shownModel() const;
+    // The scale the part is shown at; the slice and the saved STL use the same one.
+    float placementScale() const;
     // A slice for a print, or a print on the chosen printer, is running or waiting.
     bool isPrintUnderWay() const;
     // The question Exit and closing ask while a print runs; true to go on.
