@@ -58,12 +58,7 @@ kvTriangle::kvTriangle(const kvTriangle &pOther)
 
 kvTriangle::kvTriangle(kvTriangle &&pOther) noexcept
 {
-    std::memcpy(m_data, pOther.m_data, sizeof(m_data));
-    m_shell = pOther.m_shell;
-    m_form = pOther.m_form;
-    m_count = pOther.m_count;
-    pOther.m_form = ZeroNormal;
-    pOther.m_count = 0;
+    takeFrom(pOther);
 }
 
 kvTriangle &kvTriangle::operator=(const kvTriangle &pOther)
@@ -79,14 +74,19 @@ kvTriangle &kvTriangle::operator=(kvTriangle &&pOther) noexcept
 {
     if (this != &pOther) {
         release();
-        std::memcpy(m_data, pOther.m_data, sizeof(m_data));
-        m_shell = pOther.m_shell;
-        m_form = pOther.m_form;
-        m_count = pOther.m_count;
-        pOther.m_form = ZeroNormal;
-        pOther.m_count = 0;
+        takeFrom(pOther);
     }
     return *this;
+}
+
+void kvTriangle::takeFrom(kvTriangle &pOther) noexcept
+{
+    std::memcpy(m_data, pOther.m_data, sizeof(m_data));
+    m_shell = pOther.m_shell;
+    m_form = pOther.m_form;
+    m_count = pOther.m_count;
+    pOther.m_form = ZeroNormal;
+    pOther.m_count = 0;
 }
 
 kvTriangle::~kvTriangle()

@@ -57,6 +57,8 @@ private:
     void assign(const QVector<kvVertex> &pCorners, const kvVector3D &pNormal);
     void release();
     void copyFrom(const kvTriangle &pOther);
+    // Moves pOther's storage here, leaving it empty; this holds nothing before.
+    void takeFrom(kvTriangle &pOther) noexcept;
     int cornerCount() const;
     // Positions of corners 0 to 2 (those present).
     void positions(kvVector3D *pOut) const;
