@@ -263,8 +263,8 @@ void tst_printerheat::okAfterInterval_data()
     QTest::addColumn<int>("delay");
     QTest::addColumn<QStringList>("wire");
 
-    QTest::newRow("4999 ms") << 4999 << QStringList {"G1 X3"};
-    QTest::newRow("5000 ms") << 5000 << QStringList {"M105", "G1 X3"};
+    QTest::newRow("4999 ms") << 4999 << QStringList {"G1 X2"};
+    QTest::newRow("5000 ms") << 5000 << QStringList {"M105", "G1 X2"};
 }
 
 void tst_printerheat::okAfterInterval()
@@ -277,13 +277,13 @@ void tst_printerheat::okAfterInterval()
     // Moves go unanswered; the test answers them itself.
     tRig.firmware.setReply(QStringLiteral("G1"), QByteArray());
     QVERIFY(tRig.startPrint({"G1 X1", "G1 X2", "G1 X3", "G1 X4"}));
-    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2")));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
     QVERIFY(tRig.settle());
     const int tFrom = tRig.firmware.lineCount();
 
     tRig.advance(delay);
     tRig.firmware.sendLine(QStringLiteral("ok"));
-    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X3"), 3000, tFrom));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 3000, tFrom));
     QVERIFY(tRig.settle());
     QCOMPARE(tRig.sentFrom(tFrom), wire);
 }
