@@ -684,8 +684,9 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
     m_lastReceiveMs = m_clock.elapsed();
     m_rawReceived += pBytes;
     m_partial += pBytes;
+    // All lines of this read are in the receive buffer before the first is handled.
+    QByteArrayList tArrived;
     int tStart = 0;
-    int tOks = 0;
     for (;;) {
         const int tEnd = m_partial.indexOf('\n', tStart);
         if (tEnd < 0)
@@ -703,8 +704,14 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
             }
             m_unanswered.enqueue(tSize);
             m_ringFill += tSize;
-            m_maxUnanswered = qMax(m_maxUnanswered, m_unanswered.size());
         }
+        tArrived.append(tLine);
+    }
+    m_partial.remove(0, tStart);
+    m_maxUnanswered = qMax(m_maxUnanswered, m_unanswered.size());
+
+    int tOks = 0;
+    for (const QByteArray &tLine : qAsConst(tArrived)) {
         m_lines.append(tLine);
         if (isSignalConnected(QMetaMethod::fromSignal(&kvFakeFirmware::LineReceived)))
             emit LineReceived(QString::fromUtf8(tLine));
@@ -723,7 +730,6 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
         }
         handleLine(tLine);
     }
-    m_partial.remove(0, tStart);
     if (tOks > 0) {
         QByteArray tReply;
         tReply.reserve(tOks * 3);
