@@ -174,13 +174,17 @@ void kvPrinter::handlePrinterReset()
 
 bool kvPrinter::isTemperatureString(const QString &pResponse)
 {
-    if (!pResponse.contains(QLatin1String("T:")) || pResponse.contains(QLatin1String("COUNT"))) {
+    if (pResponse.contains(QLatin1String("COUNT"))) {
         return false;
     }
+    if (pResponse.contains(QLatin1String("T:"))
+        && (pResponse.contains(QLatin1String("B@"))
+            || (pResponse.contains(QLatin1String("B:"))
+                && pResponse.contains(QLatin1String("@:"))))) {
+        return true;
+    }
     // Some firmwares leave out the heater power ("T:21.3/0.0 B:20.1/0.0").
-    return pResponse.contains(QLatin1String("B@"))
-        || (pResponse.contains(QLatin1String("B:")) && pResponse.contains(QLatin1String("@:")))
-        || hasTemperatureReading(pResponse);
+    return hasTemperatureReading(pResponse);
 }
 
 bool kvPrinter::isWatched(int pExtruder) const
