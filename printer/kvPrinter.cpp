@@ -333,9 +333,14 @@ void kvPrinter::closePort()
                 writeLine(m_outgoing.dequeue());
                 continue;
             }
-            m_serialPort.waitForReadyRead(int(qMax<qint64>(1, FlushTimeoutMs - tWait.elapsed())));
-            if (m_serialPort.isOpen()) {
-                onSerialReadData();
+            const bool tRead = m_serialPort.waitForReadyRead(
+                int(qMax<qint64>(1, FlushTimeoutMs - tWait.elapsed())));
+            if (!m_serialPort.isOpen()) {
+                break;
+            }
+            onSerialReadData();
+            if (!tRead) {
+                break;
             }
         }
         while (!m_outgoing.isEmpty() && m_serialPort.isOpen()) {

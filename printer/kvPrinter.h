@@ -163,9 +163,7 @@ public:
     bool isAwaitingZOffset() const { return m_awaitingZOffset; }
     bool isCalibrationRunning() const { return m_calibrationRunning; }
 
-    // Lines written that the firmware has not answered with "ok" yet (0 or 1), and lines
-    // waiting for their turn.
-    int unacknowledgedLines() const { return m_unacknowledged; }
+    // Lines waiting for the firmware to answer the one before.
     int queuedLines() const { return m_outgoing.size(); }
 
 signals:
