@@ -532,6 +532,12 @@ void kvPrinter::onConnectTimeOutTimerTick()
     printerDebug(QStringLiteral("onConnectTimeOutTimerTick"));
     m_checkHeatTimer->stop();
     m_connectTimeOutTimer->stop();
+    if (endPrint()) {
+        setStatusString(QStringLiteral("The printer on ") + m_portPath
+            + QStringLiteral(" did not answer; the print was stopped."));
+    }
+    // A printer that does not answer is not waited for.
+    forgetOutgoing();
     closePort();
     if (m_isConnected) {
         setIsConnected(false);

@@ -174,10 +174,12 @@ void kvPrinter::handlePrinterReset()
 
 bool kvPrinter::isTemperatureString(const QString &pResponse)
 {
-    if (pResponse.contains(QLatin1String("COUNT"))) {
+    const bool tHasT = pResponse.contains(QLatin1String("T:"));
+    if ((!tHasT && !pResponse.contains(QLatin1String("T0:")))
+        || pResponse.contains(QLatin1String("COUNT"))) {
         return false;
     }
-    if (pResponse.contains(QLatin1String("T:"))
+    if (tHasT
         && (pResponse.contains(QLatin1String("B@"))
             || (pResponse.contains(QLatin1String("B:"))
                 && pResponse.contains(QLatin1String("@:"))))) {

@@ -19,6 +19,7 @@ private slots:
     void emptyPortNameDoesNothing();
     void missingDeviceTimesOut();
     void rehandshakeTimeOutClearsConnected();
+    void timeOutEndsThePrint();
     void splitIdentityReply();
     void splitOkKeepsStreaming();
     void resetDuringHandshakeRepeatsIt();
@@ -160,6 +161,26 @@ void tst_printerlink::rehandshakeTimeOutClearsConnected()
     QVERIFY(!tRig.printer->isWaitingToPrint());
     QCOMPARE(tRig.printer->statusString(), QStringLiteral("The printer is not connected."));
     QCOMPARE(tRig.firmware.lineCount(), tFrom);
+}
+
+void tst_printerlink::timeOutEndsThePrint()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    // The printer stops answering during a new handshake; a print waits for its heaters.
+    tRig.firmware.setSilent(true);
+    tRig.printer->setConnectTimeOutInterval(300);
+    QSignalSpy tTimeOut(tRig.printer, &kvPrinter::ConnectionTimeOut);
+    tRig.printer->connectToPrinter();
+    tRig.printer->setPrinterFile(tRig.makeFile({"G1 X1", "G1 X2"}));
+    tRig.printer->print();
+    QVERIFY(tRig.printer->isWaitingToPrint());
+    QSignalSpy tWaiting(tRig.printer, &kvPrinter::IsWaitingToPrintChanged);
+
+    QVERIFY(tTimeOut.wait(3000));
+    QVERIFY(!tRig.printer->isWaitingToPrint());
+    QCOMPARE(tWaiting.count(), 1);
+    QVERIFY(tRig.printer->statusString().endsWith(QStringLiteral("the print was stopped.")));
 }
 
 void tst_printerlink::splitIdentityReply()
