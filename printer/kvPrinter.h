@@ -67,6 +67,8 @@ public:
     kvFirmware *firmware() const { return m_firmware; }
     QVector2D bedCenter() const;
     int extruderCount() const { return m_extruderTemps.size(); }
+    // Queues the command; it is written once the firmware has answered every line before it.
+    // Dropped while the port is closed or closing.
     void sendCommandToPrinter(QString pCommand);
     void printerDebug(QString pMessage);
     void setStatusString(QString pStatus);
