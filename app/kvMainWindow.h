@@ -97,6 +97,8 @@ private slots:
     void onRotationTextChanged(QString pValue);
     void onRotationSubmitClicked();
     void onModelUserTranslationChanged(kvGLObject *pObject);
+    // The scale box follows a scale set on the shown part elsewhere (the inspector).
+    void onModelScaleChanged();
     void onLoadFileProgress(int pProgress);
     void onSaveFileProgress(int pProgress);
 
@@ -158,6 +160,8 @@ private:
     void turnOffExtruders();
     void enterDeveloperMode();
     kvGLModel *shownModel() const;
+    // The scale the part is shown at; the slice and the saved STL use the same one.
+    float placementScale() const;
     // A slice for a print, or a print on the chosen printer, is running or waiting.
     bool isPrintUnderWay() const;
 

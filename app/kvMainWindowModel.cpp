@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QMimeData>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -75,9 +76,12 @@ void kvMainWindow::loadModel(QString pFileName)
     ui->printerFileLabel->setText(tModel.filename());
 
     m_glWindow->replaceModel(0, tModel);
-    if (kvGLModel *tShown = shownModel())
+    if (kvGLModel *tShown = shownModel()) {
         connect(tShown, &kvGLModel::UserTranslationChanged, this,
             &kvMainWindow::onModelUserTranslationChanged, Qt::UniqueConnection);
+        connect(tShown, &kvGLModel::ScaleChanged, this, &kvMainWindow::onModelScaleChanged,
+            Qt::UniqueConnection);
+    }
 
     ui->qualityComboBox->setCurrentIndex(0);
     ui->leXRot->setText(QStringLiteral("0.0"));
@@ -155,8 +159,7 @@ void kvMainWindow::onFileMenuSaveSTLTriggered()
     kvGLModel *tModel = shownModel();
     if (!m_printerFile || !tModel)
         return;
-    m_printerFile->saveSTL(
-        tModel->userRotation(), tModel->model(), static_cast<float>(ui->sbScale->value()));
+    m_printerFile->saveSTL(tModel->userRotation(), tModel->model(), placementScale());
 }
 
 void kvMainWindow::onFileMenuBatchLoadTriggered()
@@ -198,6 +201,21 @@ void kvMainWindow::onScaleChange(double)
         m_printerFile->resetSliced();
         m_sliceOptions->setConfig(m_printerFile->slic3rConfig());
     }
+}
+
+float kvMainWindow::placementScale() const
+{
+    kvGLModel *tModel = shownModel();
+    return tModel ? tModel->scale() : static_cast<float>(ui->sbScale->value());
+}
+
+void kvMainWindow::onModelScaleChanged()
+{
+    kvGLModel *tModel = shownModel();
+    if (!tModel)
+        return;
+    const QSignalBlocker tBlocker(ui->sbScale);
+    ui->sbScale->setValue(double(tModel->scale()));
 }
 
 void kvMainWindow::onCenterModelClicked()

@@ -342,8 +342,8 @@ void kvMainWindow::sliceFile()
     m_printerFile->setMachineType(m_currentPrinter->machineType());
     m_printerFile->setPrinterSettings(m_currentPrinter->settings());
     m_printAfterSlice = true;
-    m_printerFile->sliceFile(tRotation, tModel->model(), tModel->userTranslation(),
-        static_cast<float>(ui->sbScale->value()));
+    m_printerFile->sliceFile(
+        tRotation, tModel->model(), tModel->userTranslation(), placementScale());
 }
 
 void kvMainWindow::onPrinterFileGCodeParseComplete(float)

@@ -1,30 +1,99 @@
-// Loading a 1,000,000-triangle part as binary and as ASCII STL, and parsing a
-// 1,000,000-line G-code file of Debian's slic3r into the print queue. Each case
-// runs in a child process of its own so that its peak memory is its own.
+// Loading STL parts and G-code side by side with other tools, on the same generated files:
+// spheres of 100,000, 1,000,000 and 4,000,000 triangles as binary STL, 100,000 and
+// 1,000,000 as ASCII STL, and a 1,000,000-line G-code file. Every load runs as a process
+// of its own, five times, interleaved with the peers; the medians of wall time and peak
+// memory are printed with the ratio this project / peer.
+// Peers (Debian packages): admesh ("admesh --exact": read and match every edge exactly)
+// and python3-stl (numpy-stl's Mesh.from_file). A peer that is missing is skipped.
+// Usage: bench_printerfile [--quick]   (--quick: 100,000 and 1,000,000 triangles only)
 #include "benchMeshes.h"
 #include "benchSupport.h"
 
 #include "kvPrinterFile.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
-constexpr int kSlices = 1000;
-constexpr int kStacks = 501; // 2 * slices * (stacks - 1) = 1,000,000 triangles
-constexpr int kTriangles = 2 * kSlices * (kStacks - 1);
+constexpr int kRuns = 5;
 constexpr int kGCodeLines = 1000000;
+
+struct Sample
+{
+    double seconds = 0.0;
+    double peakBytes = 0.0;
+    bool ok = false;
+};
+
+struct Median
+{
+    double seconds = 0.0;
+    double peakBytes = 0.0;
+    bool ok = false;
+};
+
+// Runs a program to its end; wall time and peak resident memory of that process alone.
+Sample runProcess(const std::vector<std::string> &pArgs)
+{
+    Sample tSample;
+    std::vector<char *> tArgv;
+    for (const std::string &tArg : pArgs)
+        tArgv.push_back(const_cast<char *>(tArg.c_str()));
+    tArgv.push_back(nullptr);
+    std::fflush(stdout);
+    QElapsedTimer tClock;
+    tClock.start();
+    const pid_t tPid = fork();
+    if (tPid == 0) {
+        // Peers print their reports; only the times matter here.
+        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr))
+            _exit(127);
+        execvp(tArgv[0], tArgv.data());
+        _exit(127);
+    }
+    int tStatus = 0;
+    rusage tUsage {};
+    wait4(tPid, &tStatus, 0, &tUsage);
+    tSample.seconds = tClock.nsecsElapsed() / 1e9;
+    tSample.peakBytes = double(tUsage.ru_maxrss) * 1024.0;
+    tSample.ok = WIFEXITED(tStatus) && WEXITSTATUS(tStatus) == 0;
+    return tSample;
+}
+
+Median median(std::vector<Sample> pSamples)
+{
+    Median tMedian;
+    tMedian.ok = !pSamples.empty()
+        && std::all_of(pSamples.begin(), pSamples.end(), [](const Sample &s) { return s.ok; });
+    if (pSamples.empty())
+        return tMedian;
+    std::vector<double> tTimes, tPeaks;
+    for (const Sample &tSample : pSamples) {
+        tTimes.push_back(tSample.seconds);
+        tPeaks.push_back(tSample.peakBytes);
+    }
+    std::sort(tTimes.begin(), tTimes.end());
+    std::sort(tPeaks.begin(), tPeaks.end());
+    tMedian.seconds = tTimes[tTimes.size() / 2];
+    tMedian.peakBytes = tPeaks[tPeaks.size() / 2];
+    return tMedian;
+}
 
 bool writeBinary(const QString &pPath, const QVector<kvVector3D> &pCorners)
 {
@@ -67,15 +136,14 @@ bool writeAscii(const QString &pPath, const QVector<kvVector3D> &pCorners)
     return std::fclose(tOut) == 0;
 }
 
-// Slices a part with Debian's slic3r and repeats its output up to the wanted line count.
+// Debian's slic3r output repeated up to the wanted line count; without slic3r, moves of
+// the same shape.
 bool writeGCode(const QString &pDir, const QString &pPath)
 {
-    const QString tStl = pDir + "/part.stl";
-    QFile tPart(tStl);
-    if (!tPart.open(QIODevice::WriteOnly))
-        return false;
-    tPart.write("solid part\n");
-    // A 30 mm cube.
+    QList<QByteArray> tLines;
+    const QString tStl = pDir + "/cube.stl";
+    const QString tSliced = pDir + "/cube.gcode";
+    kvModel tCube;
     const float tS = 30.0f;
     const float tQuads[6][4][3] = {{{0, 0, 0}, {0, tS, 0}, {tS, tS, 0}, {tS, 0, 0}},
         {{0, 0, tS}, {tS, 0, tS}, {tS, tS, tS}, {0, tS, tS}},
@@ -86,71 +154,94 @@ bool writeGCode(const QString &pDir, const QString &pPath)
     for (const auto &tQuad : tQuads) {
         for (const int tTri : {0, 1}) {
             const int tIdx[3] = {0, 1 + tTri, 2 + tTri};
-            tPart.write(" facet normal 0 0 0\n  outer loop\n");
-            for (int c : tIdx)
-                tPart.write(QString("   vertex %1 %2 %3\n")
-                                .arg(tQuad[c][0])
-                                .arg(tQuad[c][1])
-                                .arg(tQuad[c][2])
-                                .toUtf8());
-            tPart.write("  endloop\n endfacet\n");
+            tCube.addTriangle(kvVertex(tQuad[tIdx[0]][0], tQuad[tIdx[0]][1], tQuad[tIdx[0]][2]),
+                kvVertex(tQuad[tIdx[1]][0], tQuad[tIdx[1]][1], tQuad[tIdx[1]][2]),
+                kvVertex(tQuad[tIdx[2]][0], tQuad[tIdx[2]][1], tQuad[tIdx[2]][2]), kvVector3D());
         }
     }
-    tPart.write("endsolid part\n");
-    tPart.close();
-
-    const QString tSliced = pDir + "/part.gcode";
-    QProcess tSlicer;
-    tSlicer.start("slic3r", {tStl, "--layer-height", "0.1", "-o", tSliced});
-    if (!tSlicer.waitForFinished(120000) || tSlicer.exitStatus() != QProcess::NormalExit
-        || tSlicer.exitCode() != 0)
-        return false;
-    QFile tIn(tSliced);
-    if (!tIn.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> tLines = tIn.readAll().split('\n');
+    kvPrinterFile tWriter;
+    if (tWriter.saveFile(tStl, kvVector3D(), tCube)
+        && !QStandardPaths::findExecutable(QStringLiteral("slic3r")).isEmpty()) {
+        QProcess tSlicer;
+        tSlicer.start("slic3r", {tStl, "--layer-height", "0.1", "-o", tSliced});
+        QFile tIn(tSliced);
+        if (tSlicer.waitForFinished(120000) && tSlicer.exitCode() == 0
+            && tIn.open(QIODevice::ReadOnly))
+            tLines = tIn.readAll().split('\n');
+    }
+    if (tLines.size() < 2) {
+        std::printf("(slic3r not available: synthetic G-code)\n");
+        tLines.clear();
+        for (int i = 0; i < 1000; ++i)
+            tLines << QByteArray("G1 X") + QByteArray::number(i % 200) + ".5 Y"
+                    + QByteArray::number((i * 7) % 200) + ".25 E" + QByteArray::number(i * 0.01)
+                    + " ; perimeter";
+        tLines << QByteArray();
+    }
     QFile tOut(pPath);
-    if (!tOut.open(QIODevice::WriteOnly | QIODevice::Truncate) || tLines.size() < 2)
+    if (!tOut.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray tText;
     for (int i = 0; i < kGCodeLines; ++i)
         tText += tLines.at(i % (tLines.size() - 1)) + '\n';
-    tOut.write(tText);
-    return true;
+    return tOut.write(tText) == tText.size();
 }
 
-// Runs pWork in a child process; returns false when the child failed.
-template <typename Work> bool inChild(Work pWork)
+// Child mode: loads one file with kvPrinterFile, checks what it got and ends at once (the
+// time of freeing the mesh is not part of loading it).
+int loadOnly(const QString &pPath, int pExpected)
 {
-    std::fflush(stdout);
-    const pid_t tPid = fork();
-    if (tPid == 0) {
-        const bool tResult = pWork();
-        std::fflush(stdout);
-        _exit(tResult ? 0 : 1);
-    }
-    int tStatus = 0;
-    waitpid(tPid, &tStatus, 0);
-    return WIFEXITED(tStatus) && WEXITSTATUS(tStatus) == 0;
-}
-
-bool loadCase(const char *pWhat, const QString &pPath, double pLimitSeconds)
-{
-    QElapsedTimer tTimer;
-    tTimer.start();
     kvPrinterFile tFile(pPath);
     const kvModel tModel = tFile.loadFile();
-    const double tSeconds = tTimer.nsecsElapsed() / 1e9;
-    KvBench::report(pWhat, tSeconds, kTriangles, "triangles");
-    const double tPerTriangle = double(KvBench::peakMemoryBytes()) / kTriangles;
-    std::printf("%-48s %9.0f bytes per triangle (peak)\n", "", tPerTriangle);
-    if (tModel.triangles().size() != kTriangles) {
-        std::printf("  read %d triangles, expected %d\n", tModel.triangles().size(), kTriangles);
-        return false;
+    bool tOk = tModel.triangles().size() == pExpected;
+    if (tFile.fileType() == Kv::Defines::FileTypeGCode)
+        tOk = tFile.GCodeQueueCount() >= pExpected;
+    std::fflush(stdout);
+    std::_Exit(tOk ? 0 : 1);
+}
+
+struct Peer
+{
+    const char *name;
+    std::vector<std::string> command; // the file is appended
+};
+
+void printRow(const char *pWho, const Median &pMedian, double pItems, const char *pUnit,
+    const Median *pOurs)
+{
+    if (!pMedian.ok) {
+        std::printf("  %-22s failed\n", pWho);
+        return;
     }
-    std::printf("  %s: %.3f s (limit %.1f s)\n", tSeconds <= pLimitSeconds ? "ok" : "SLOW",
-        tSeconds, pLimitSeconds);
-    return true;
+    std::printf("  %-22s %8.3f s %10.0f %s/s  peak %8.1f MB %7.0f B/%s", pWho, pMedian.seconds,
+        pItems / pMedian.seconds, pUnit, pMedian.peakBytes / 1048576.0,
+        pMedian.peakBytes / pItems, pUnit);
+    if (pOurs && pOurs->ok)
+        std::printf("   ours/peer: time %.2f x, memory %.2f x", pOurs->seconds / pMedian.seconds,
+            pOurs->peakBytes / pMedian.peakBytes);
+    std::printf("\n");
+}
+
+void compare(const char *pWhat, const std::string &pSelf, const QString &pPath, int pItems,
+    int pExpected, const char *pUnit, const std::vector<Peer> &pPeers)
+{
+    std::printf("%s (%.1f MB)\n", pWhat, QFileInfo(pPath).size() / 1048576.0);
+    const std::string tPath = QFile::encodeName(pPath).toStdString();
+    std::vector<Sample> tOurs;
+    std::vector<std::vector<Sample>> tTheirs(pPeers.size());
+    for (int tRun = 0; tRun < kRuns; ++tRun) {
+        tOurs.push_back(runProcess({pSelf, "--load", tPath, std::to_string(pExpected)}));
+        for (size_t p = 0; p < pPeers.size(); ++p) {
+            std::vector<std::string> tCommand = pPeers[p].command;
+            tCommand.push_back(tPath);
+            tTheirs[p].push_back(runProcess(tCommand));
+        }
+    }
+    const Median tMine = median(tOurs);
+    printRow("kestrova", tMine, pItems, pUnit, nullptr);
+    for (size_t p = 0; p < pPeers.size(); ++p)
+        printRow(pPeers[p].name, median(tTheirs[p]), pItems, pUnit, &tMine);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -158,41 +249,65 @@ bool loadCase(const char *pWhat, const QString &pPath, double pLimitSeconds)
 int main(int argc, char **argv)
 {
     QCoreApplication tApp(argc, argv);
+    qInstallMessageHandler(KvBench::quietDebug);
+    const QStringList tArgs = tApp.arguments();
+    if (tArgs.size() == 4 && tArgs.at(1) == QLatin1String("--load"))
+        return loadOnly(tArgs.at(2), tArgs.at(3).toInt());
+    const bool tQuick = tArgs.contains(QStringLiteral("--quick"));
+
     QTemporaryDir tDir;
     if (!tDir.isValid())
         return 1;
-    const QString tBinary = tDir.filePath("sphere-binary.stl");
-    const QString tAscii = tDir.filePath("sphere-ascii.stl");
-    const QString tGCode = tDir.filePath("slic3r.gcode");
+    const std::string tSelf = QFile::encodeName(tApp.applicationFilePath()).toStdString();
+
+    std::vector<Peer> tStlPeers;
+    if (!QStandardPaths::findExecutable(QStringLiteral("admesh")).isEmpty())
+        tStlPeers.push_back({"admesh --exact", {"admesh", "--exact"}});
+    else
+        std::printf("(admesh not installed: apt-get install admesh)\n");
+    // Debian's python3 carries python3-stl, whichever python is first on the PATH.
+    if (QFileInfo::exists(QStringLiteral("/usr/lib/python3/dist-packages/stl")))
+        tStlPeers.push_back({"numpy-stl",
+            {"/usr/bin/python3", "-c",
+                "import sys; from stl import mesh; mesh.Mesh.from_file(sys.argv[1])"}});
+    else
+        std::printf("(numpy-stl not installed: apt-get install python3-stl)\n");
+
+    // 2 * slices * (stacks - 1) triangles.
+    struct Size
     {
-        const QVector<kvVector3D> tCorners = KvBench::sphereCorners(50.0, kSlices, kStacks);
-        if (!writeBinary(tBinary, tCorners) || !writeAscii(tAscii, tCorners)) {
-            std::printf("could not write the STL files\n");
-            return 1;
+        int slices;
+        int stacks;
+        bool ascii;
+    };
+    std::vector<Size> tSizes = {{100, 501, true}, {1000, 501, true}};
+    if (!tQuick)
+        tSizes.push_back({2000, 1001, false});
+    for (const Size &tSize : tSizes) {
+        const int tTriangles = 2 * tSize.slices * (tSize.stacks - 1);
+        const QString tBinary = tDir.filePath(QStringLiteral("sphere-%1.stl").arg(tTriangles));
+        const QString tAscii = tDir.filePath(QStringLiteral("sphere-%1-ascii.stl").arg(tTriangles));
+        {
+            const QVector<kvVector3D> tCorners
+                = KvBench::sphereCorners(50.0, tSize.slices, tSize.stacks);
+            if (!writeBinary(tBinary, tCorners) || (tSize.ascii && !writeAscii(tAscii, tCorners))) {
+                std::printf("could not write the STL files\n");
+                return 1;
+            }
+        }
+        compare(qPrintable(QStringLiteral("binary STL, %1 triangles").arg(tTriangles)), tSelf,
+            tBinary, tTriangles, tTriangles, "tri", tStlPeers);
+        QFile::remove(tBinary);
+        if (tSize.ascii) {
+            compare(qPrintable(QStringLiteral("ASCII STL, %1 triangles").arg(tTriangles)), tSelf,
+                tAscii, tTriangles, tTriangles, "tri", tStlPeers);
+            QFile::remove(tAscii);
         }
     }
-    std::printf("binary STL %.1f MB, ASCII STL %.1f MB\n", QFileInfo(tBinary).size() / 1048576.0,
-        QFileInfo(tAscii).size() / 1048576.0);
 
-    bool tOk = true;
-    tOk &= inChild([&] { return loadCase("loadFile binary STL, 1M triangles", tBinary, 0.8); });
-    tOk &= inChild([&] { return loadCase("loadFile ASCII STL, 1M triangles", tAscii, 2.5); });
-
-    if (writeGCode(tDir.path(), tGCode)) {
-        tOk &= inChild([&] {
-            QElapsedTimer tTimer;
-            tTimer.start();
-            kvPrinterFile tFile(tGCode);
-            tFile.loadFile();
-            const double tSeconds = tTimer.nsecsElapsed() / 1e9;
-            KvBench::report("parseGCode slic3r output, 1M lines", tSeconds, kGCodeLines, "lines");
-            std::printf("  %d lines queued; %s: %.0f lines/s (at least 1000000)\n",
-                tFile.GCodeQueueCount(), kGCodeLines / tSeconds >= 1e6 ? "ok" : "SLOW",
-                kGCodeLines / tSeconds);
-            return tFile.GCodeQueueCount() > kGCodeLines / 2;
-        });
-    } else {
-        std::printf("parseGCode: slic3r not available, case skipped\n");
-    }
-    return tOk ? 0 : 1;
+    const QString tGCode = tDir.filePath(QStringLiteral("print.gcode"));
+    if (writeGCode(tDir.path(), tGCode))
+        compare("G-code into the print queue, 1000000 lines", tSelf, tGCode, kGCodeLines,
+            kGCodeLines / 2, "line", {});
+    return 0;
 }

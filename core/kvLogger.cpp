@@ -52,7 +52,8 @@ void kvLogger::create()
     }
 
     m_created = true;
-    m_stream.setDevice(&m_file);
+    if (m_stream.device() != &m_file)
+        m_stream.setDevice(&m_file);
     m_stream << headerRule() << '\n'
              << "# Kestrova (" << Kv::Global::VersionNumber << ") Print Log File   #\n"
              << "# Created: " << tNow.toString(QStringLiteral("MM-dd-yyyy hh:mm:ss.zzz"))
@@ -71,15 +72,16 @@ void kvLogger::log(const QString &pMessage)
 {
     if (m_logLevel == Kv::Defines::LoggerLevelOff || !m_created || m_fileName.isEmpty())
         return;
-    // The file stays open between lines: reopening it for each line would limit a
-    // logged print to a few thousand lines a second. Each line is flushed.
-    if (!m_file.isOpen() && !m_file.open(QIODevice::ReadWrite))
-        return;
-    m_file.seek(m_file.size());
-    m_stream.setDevice(&m_file);
-    m_stream << '['
-             << QDateTime::currentDateTime().toString(QStringLiteral("MM.dd.yyyy hh.mm.ss.zzz"))
-             << "] " << pMessage << '\n';
+    // The file stays open between lines, attached to the stream once; each line is
+    // flushed. A file deleted meanwhile is made again under its name.
+    if (m_file.isOpen() && Kv::Platform::isFileRemoved(m_file))
+        m_file.close();
+    if (!m_file.isOpen()) {
+        if (!m_file.open(QIODevice::ReadWrite))
+            return;
+        m_file.seek(m_file.size());
+    }
+    m_stream << '[' << lineTime() << "] " << pMessage << '\n';
     m_stream.flush();
     // A failed write (a full disk) closes the file; the next line opens it by name again.
     if (m_stream.status() != QTextStream::Ok || m_file.error() != QFileDevice::NoError) {
@@ -87,6 +89,24 @@ void kvLogger::log(const QString &pMessage)
         m_file.close();
         m_file.unsetError();
     }
+}
+
+QString kvLogger::lineTime()
+{
+    // The local time is worked out once a second; time zone changes fall on whole seconds.
+    const qint64 tNow = QDateTime::currentMSecsSinceEpoch();
+    const qint64 tMilliseconds = ((tNow % 1000) + 1000) % 1000;
+    const qint64 tSecond = tNow - tMilliseconds;
+    if (tSecond != m_stampSecond || m_stampPrefix.isEmpty()) {
+        m_stampSecond = tSecond;
+        m_stampPrefix = QDateTime::fromMSecsSinceEpoch(tSecond).toString(
+            QStringLiteral("MM.dd.yyyy hh.mm.ss."));
+    }
+    QString tText = m_stampPrefix;
+    tText.append(QLatin1Char(char('0' + tMilliseconds / 100)));
+    tText.append(QLatin1Char(char('0' + tMilliseconds / 10 % 10)));
+    tText.append(QLatin1Char(char('0' + tMilliseconds % 10)));
+    return tText;
 }
 
 void kvLogger::setFileName(const QString &pFileName)

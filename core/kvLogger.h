@@ -33,9 +33,14 @@ public:
     void close();
 
 private:
+    // The time stamp of a line, "MM.dd.yyyy hh.mm.ss.zzz" in local time.
+    QString lineTime();
+
     bool m_created = false;
     QString m_fileName;
     QFile m_file;
     QTextStream m_stream;
     Kv::Defines::kvLoggerLevel m_logLevel = Kv::Defines::LoggerLevelOff;
+    qint64 m_stampSecond = 0;
+    QString m_stampPrefix;
 };

@@ -54,9 +54,9 @@ void kvModel::addTriangle(
 {
     // The same steps as addTriangle(kvTriangle), without copying the new triangle's corners.
     // The three index lookups are started first, so that their memory loads overlap.
-    m_vertices.prefetch(pA.position());
-    m_vertices.prefetch(pB.position());
-    m_vertices.prefetch(pC.position());
+    m_vertices.prefetch(pA.position(), false);
+    m_vertices.prefetch(pB.position(), false);
+    m_vertices.prefetch(pC.position(), false);
     kvTriangle tTriangle(pA, pB, pC, pNormal);
     addVertex(pA);
     addVertex(pB);
@@ -64,6 +64,11 @@ void kvModel::addTriangle(
     appendNormals(tTriangle.normal());
     makeRoom(m_triangles, 1);
     m_triangles.append(std::move(tTriangle));
+}
+
+void kvModel::prepareCorner(const kvVector3D &pPoint, bool pSoon) const
+{
+    m_vertices.prefetch(pPoint, pSoon);
 }
 
 void kvModel::addTriangle(const kvTriangle &pTriangle)

@@ -29,6 +29,9 @@ public:
     void addTriangle(
         const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal);
     void addTriangle(const kvTriangle &pTriangle);
+    // A reader that knows the corners to come tells them ahead, some facets early and then
+    // again shortly before (pSoon), so that their lookups find the memory loaded.
+    void prepareCorner(const kvVector3D &pPoint, bool pSoon) const;
 
     QVector<kvVector3D> vertexVector() const { return m_vertexStream; }
     QVector<kvVector3D> normals() const { return m_normals; }

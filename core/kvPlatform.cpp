@@ -129,5 +129,16 @@ QString serialPortOpenProblem(const QString &pDevicePath)
         + QStringLiteral(", then log in again.");
 }
 
+bool isFileRemoved(const QFile &pFile)
+{
+    struct stat tOpen;
+    if (pFile.handle() < 0 || fstat(pFile.handle(), &tOpen) != 0)
+        return false;
+    struct stat tNamed;
+    if (tOpen.st_nlink == 0 || stat(QFile::encodeName(pFile.fileName()).constData(), &tNamed) != 0)
+        return true;
+    return tOpen.st_dev != tNamed.st_dev || tOpen.st_ino != tNamed.st_ino;
+}
+
 } // namespace Platform
 } // namespace Kv

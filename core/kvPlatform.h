@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,10 @@ QString osDescription();
 // Why a serial device cannot be opened, for the user: lacking access names the group
 // that owns the device.
 QString serialPortOpenProblem(const QString &pDevicePath);
+
+// Whether an open file has been deleted while it was open (its name now leads nowhere,
+// or to another file).
+bool isFileRemoved(const QFile &pFile);
 
 } // namespace Platform
 } // namespace Kv

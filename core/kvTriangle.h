@@ -6,22 +6,30 @@
 #include <QVector>
 
 // A facet: its corners in order, a unit normal and the stored measures.
+// A mesh holds millions of facets, so the usual facet (up to three corners that are bare
+// positions, with the normal of its corners) is kept in 48 bytes; any other corner list
+// or normal is kept apart as it was given.
 class kvTriangle
 {
 public:
-    kvTriangle() = default;
+    kvTriangle();
     // The normal argument is replaced at once by the normal of the corner order.
     kvTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC, kvVector3D pNormal);
     kvTriangle(const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal);
+    kvTriangle(const kvTriangle &pOther);
+    kvTriangle(kvTriangle &&pOther) noexcept;
+    kvTriangle &operator=(const kvTriangle &pOther);
+    kvTriangle &operator=(kvTriangle &&pOther) noexcept;
+    ~kvTriangle();
 
-    QVector<kvVertex> vertices() const { return m_vertices; }
-    void setVertices(const QVector<kvVertex> &pVertices) { m_vertices = pVertices; }
+    QVector<kvVertex> vertices() const;
+    void setVertices(const QVector<kvVertex> &pVertices);
     void addVertex(const kvVertex &pVertex);
 
     void recomputeNormal();
-    kvVector3D normal() const { return m_normal; }
-    void setNormal(kvVector3D pNormal) { m_normal = pNormal; }
-    void setNormal(float pX, float pY, float pZ) { m_normal = kvVector3D(pX, pY, pZ); }
+    kvVector3D normal() const;
+    void setNormal(kvVector3D pNormal);
+    void setNormal(float pX, float pY, float pZ) { setNormal(kvVector3D(pX, pY, pZ)); }
 
     double area();
     double volume();
@@ -35,14 +43,30 @@ public:
     bool operator!=(const kvTriangle &pOther) const { return !(*this == pOther); }
 
 private:
-    bool hasThreeCorners() const { return m_vertices.size() >= 3; }
+    // How the corners and the normal are kept.
+    enum Form : quint8 {
+        CornerNormal, // bare corners in m_data; the normal of the corner order
+        ZeroNormal, // bare corners in m_data; the normal (0, 0, 0)
+        Separate // corner list and normal in a block of their own
+    };
+    struct Block;
 
-    QVector<kvVertex> m_vertices;
-    kvVector3D m_normal;
-    kvVector3D m_center;
-    double m_area = 0.0;
-    double m_volume = 0.0;
+    static bool isBare(const kvVertex &pVertex);
+    static kvVector3D cornerNormal(const kvVector3D *pCorners, int pCount);
+    // Keeps the corner list and the normal in the smallest form that holds them exactly.
+    void assign(const QVector<kvVertex> &pCorners, const kvVector3D &pNormal);
+    void release();
+    void copyFrom(const kvTriangle &pOther);
+    int cornerCount() const;
+    // Positions of corners 0 to 2 (those present).
+    void positions(kvVector3D *pOut) const;
+    Block *separate() const;
+
+    // Three corners of three floats each, or a pointer to the separate block.
+    alignas(8) float m_data[9];
     int m_shell = 0;
+    quint8 m_form = ZeroNormal;
+    quint8 m_count = 0;
 };
 
 Q_DECLARE_TYPEINFO(kvTriangle, Q_MOVABLE_TYPE);

@@ -43,15 +43,13 @@ int kvVertexList::hashVertex(const kvVertex &pVertex)
 void kvVertexList::add(const kvVertex &pVertex)
 {
     ++m_count;
-    m_buckets[hashVertex(pVertex)].append(pVertex);
     const kvVector3D tPosition = pVertex.position();
-    if (!indexable(tPosition))
-        return;
-    growIndex();
-    const uint tHash = positionHash(tPosition);
-    const int tSlot = findSlot(tPosition, tHash);
-    if (!m_index.at(tSlot).used())
-        indexInsert(tSlot, pVertex);
+    int tSlot = -1;
+    if (indexable(tPosition)) {
+        growIndex();
+        tSlot = findSlot(tPosition, positionHash(tPosition));
+    }
+    store(pVertex, tSlot);
 }
 
 void kvVertexList::add(const kvVector3D &pPoint)
@@ -69,11 +67,10 @@ bool kvVertexList::contains(const kvVertex &pVertex, kvVertex &pFound) const
     const kvVector3D tPosition = pVertex.position();
     if (!indexable(tPosition) || m_index.isEmpty())
         return false;
-    const int tSlot = findSlot(tPosition, positionHash(tPosition));
-    const Slot &tEntry = m_index.at(tSlot);
+    const Slot &tEntry = m_index.at(findSlot(tPosition, positionHash(tPosition)));
     if (!tEntry.used())
         return false;
-    pFound = m_indexed.at(tEntry.vertex);
+    pFound = m_stored.at(tEntry.vertex);
     return true;
 }
 
@@ -89,6 +86,7 @@ bool kvVertexList::contains(const QVector3D &pPoint, kvVertex &pFound) const
 
 void kvVertexList::remove(const kvVertex &pVertex)
 {
+    makeBuckets();
     const auto tBucket = m_buckets.find(hashVertex(pVertex));
     if (tBucket == m_buckets.end())
         return;
@@ -101,23 +99,17 @@ void kvVertexList::remove(const kvVertex &pVertex)
             ++tIt;
         }
     }
-    m_count -= tRemoved;
-
-    const kvVector3D tPosition = pVertex.position();
-    if (tRemoved == 0 || !indexable(tPosition) || m_index.isEmpty())
+    if (tRemoved == 0)
         return;
-    // The indexed vertex may be gone: index the first one of that position still stored.
-    const uint tHash = positionHash(tPosition);
-    int tSlot = findSlot(tPosition, tHash);
-    if (m_index.at(tSlot).used())
-        indexErase(tSlot);
-    for (const kvVertex &tVertex : qAsConst(*tBucket)) {
-        if (samePosition(tVertex.position(), tPosition)) {
-            tSlot = findSlot(tPosition, tHash);
-            indexInsert(tSlot, tVertex);
-            break;
-        }
+    m_count -= tRemoved;
+    // The array follows the buckets; the index then finds the first vertex of each
+    // position in its bucket.
+    m_stored.clear();
+    for (const kvVertexBucket &tList : qAsConst(m_buckets)) {
+        for (const kvVertex &tVertex : tList)
+            m_stored.append(tVertex);
     }
+    rebuildIndex();
 }
 
 void kvVertexList::remove(const kvVector3D &pPoint)
@@ -133,14 +125,32 @@ void kvVertexList::remove(const QVector3D &pPoint)
 void kvVertexList::clear()
 {
     m_buckets.clear();
+    m_bucketsMade = false;
+    m_stored.clear();
     m_count = 0;
     m_index.clear();
-    m_indexed.clear();
     m_indexUsed = 0;
+}
+
+QHash<int, kvVertexBucket> kvVertexList::vertices() const
+{
+    makeBuckets();
+    return m_buckets;
+}
+
+void kvVertexList::makeBuckets() const
+{
+    if (m_bucketsMade)
+        return;
+    // In the order added, as if each vertex had gone into its bucket when it came.
+    for (const kvVertex &tVertex : m_stored)
+        m_buckets[hashVertex(tVertex)].append(tVertex);
+    m_bucketsMade = true;
 }
 
 QVector<kvVector3D> kvVertexList::vertexVector()
 {
+    makeBuckets();
     QVector<kvVertex> tVertices;
     tVertices.reserve(m_count);
     for (const kvVertexBucket &tBucket : qAsConst(m_buckets)) {
@@ -170,26 +180,50 @@ bool kvVertexList::addUnique(const kvVertex &pVertex)
     kvVertex tVertex(pVertex);
     tVertex.setId(m_count + 1);
     ++m_count;
-    m_buckets[hashVertex(tVertex)].append(tVertex);
-    if (tSlot >= 0)
-        indexInsert(tSlot, tVertex);
+    store(tVertex, tSlot);
     return true;
 }
 
-void kvVertexList::prefetch(const kvVector3D &pPoint) const
+void kvVertexList::store(const kvVertex &pVertex, int pSlot)
+{
+    if (m_stored.size() == m_stored.capacity())
+        m_stored.reserve(qMax(1024, m_stored.size() * 2));
+    m_stored.append(pVertex);
+    if (m_bucketsMade)
+        m_buckets[hashVertex(pVertex)].append(pVertex);
+    if (pSlot >= 0 && !m_index.at(pSlot).used()) {
+        Slot &tSlot = m_index[pSlot];
+        tSlot.hash = positionHash(pVertex.position());
+        tSlot.vertex = m_stored.size() - 1;
+        ++m_indexUsed;
+    }
+}
+
+void kvVertexList::prefetch(const kvVector3D &pPoint, bool pStored) const
 {
     if (m_index.isEmpty())
         return;
-    const uint tMask = uint(m_index.size() - 1);
-    __builtin_prefetch(m_index.constData() + (positionHash(pPoint) & tMask));
+    const uint tHash = positionHash(pPoint);
+    const Slot *tSlot = m_index.constData() + (tHash & uint(m_index.size() - 1));
+    if (!pStored) {
+        __builtin_prefetch(tSlot);
+        return;
+    }
+    // The entry has been asked for earlier: the vertex it names comes next.
+    if (tSlot->used() && tSlot->hash == tHash)
+        __builtin_prefetch(m_stored.constData() + tSlot->vertex);
 }
 
 void kvVertexList::renumber()
 {
+    makeBuckets();
     int tId = 0;
+    m_stored.clear();
     for (kvVertexBucket &tBucket : m_buckets) {
-        for (kvVertex &tVertex : tBucket)
+        for (kvVertex &tVertex : tBucket) {
             tVertex.setId(++tId);
+            m_stored.append(tVertex);
+        }
     }
     rebuildIndex();
 }
@@ -207,38 +241,13 @@ int kvVertexList::findSlot(const kvVector3D &pPoint, uint pHash) const
 {
     const int tMask = m_index.size() - 1;
     const Slot *tSlots = m_index.constData();
+    const kvVertex *tStored = m_stored.constData();
     for (int i = int(pHash & uint(tMask));; i = (i + 1) & tMask) {
         const Slot &tSlot = tSlots[i];
-        if (!tSlot.used() || samePosition(tSlot.position, pPoint))
+        if (!tSlot.used()
+            || (tSlot.hash == pHash && samePosition(tStored[tSlot.vertex].position(), pPoint)))
             return i;
     }
-}
-
-void kvVertexList::indexInsert(int pSlot, const kvVertex &pVertex)
-{
-    Slot &tSlot = m_index[pSlot];
-    tSlot.position = pVertex.position();
-    tSlot.vertex = m_indexed.size();
-    m_indexed.append(pVertex);
-    ++m_indexUsed;
-}
-
-void kvVertexList::indexErase(int pSlot)
-{
-    // Backward-shift deletion keeps every probe chain unbroken.
-    const int tMask = m_index.size() - 1;
-    int tHole = pSlot;
-    for (int j = (tHole + 1) & tMask; m_index.at(j).used(); j = (j + 1) & tMask) {
-        const int tHome = int(positionHash(m_index.at(j).position) & uint(tMask));
-        const bool tStays
-            = tHole <= j ? (tHole < tHome && tHome <= j) : (tHole < tHome || tHome <= j);
-        if (tStays)
-            continue;
-        m_index[tHole] = m_index.at(j);
-        tHole = j;
-    }
-    m_index[tHole] = Slot();
-    --m_indexUsed;
 }
 
 void kvVertexList::growIndex()
@@ -246,14 +255,14 @@ void kvVertexList::growIndex()
     // At most half full, so probe chains stay short.
     if (2 * (m_indexUsed + 1) <= m_index.size())
         return;
-    QVector<Slot> tOld = m_index;
+    const QVector<Slot> tOld = m_index;
     m_index = QVector<Slot>(qMax(64, m_index.size() * 2));
     const int tMask = m_index.size() - 1;
     Slot *tSlots = m_index.data();
-    for (const Slot &tEntry : qAsConst(tOld)) {
+    for (const Slot &tEntry : tOld) {
         if (!tEntry.used())
             continue;
-        int i = int(positionHash(tEntry.position) & uint(tMask));
+        int i = int(tEntry.hash & uint(tMask));
         while (tSlots[i].used())
             i = (i + 1) & tMask;
         tSlots[i] = tEntry;
@@ -263,17 +272,18 @@ void kvVertexList::growIndex()
 void kvVertexList::rebuildIndex()
 {
     m_index.clear();
-    m_indexed.clear();
     m_indexUsed = 0;
-    for (const kvVertexBucket &tBucket : qAsConst(m_buckets)) {
-        for (const kvVertex &tVertex : tBucket) {
-            const kvVector3D tPosition = tVertex.position();
-            if (!indexable(tPosition))
-                continue;
-            growIndex();
-            const int tSlot = findSlot(tPosition, positionHash(tPosition));
-            if (!m_index.at(tSlot).used())
-                indexInsert(tSlot, tVertex);
+    for (int i = 0; i < m_stored.size(); ++i) {
+        const kvVector3D tPosition = m_stored.at(i).position();
+        if (!indexable(tPosition))
+            continue;
+        growIndex();
+        const uint tHash = positionHash(tPosition);
+        Slot &tSlot = m_index[findSlot(tPosition, tHash)];
+        if (!tSlot.used()) {
+            tSlot.hash = tHash;
+            tSlot.vertex = i;
+            ++m_indexUsed;
         }
     }
 }

@@ -13,8 +13,10 @@ QT_WARNING_DISABLE_DEPRECATED
 using kvVertexBucket = QLinkedList<kvVertex>;
 
 // The distinct vertices of a mesh, grouped into buckets by a key of their truncated
-// coordinates. A second index on the exact position makes the lookup independent of
-// how many vertices share a bucket.
+// coordinates. The vertices are kept in one array in the order they came; the buckets are
+// made from it when they are first asked for (adding them one by one costs a list node
+// each), and kept from then on. An index on the exact position makes the lookup
+// independent of how many vertices share a bucket.
 class kvVertexList
 {
 public:
@@ -39,17 +41,17 @@ public:
 
     void clear();
     int count() const { return m_count; }
-    QHash<int, kvVertexBucket> vertices() const { return m_buckets; }
+    QHash<int, kvVertexBucket> vertices() const;
     // Positions of the stored vertices, ordered by id (equal ids in bucket order).
     QVector<kvVector3D> vertexVector();
 
 private:
     friend class kvModel;
 
-    // An index entry: a position and where its vertex is kept in m_indexed.
+    // An index entry: where the first stored vertex of a position is kept in m_stored.
     struct Slot
     {
-        kvVector3D position;
+        uint hash = 0;
         int vertex = -1; // -1: free
         bool used() const { return vertex >= 0; }
     };
@@ -57,9 +59,15 @@ private:
     // Adds a copy of pVertex with the id count + 1 unless a vertex of exactly its position
     // is stored. Returns whether it was added.
     bool addUnique(const kvVertex &pVertex);
-    // Starts loading the index entry of pPoint, so that a lookup soon after does not wait.
-    void prefetch(const kvVector3D &pPoint) const;
+    // Starts loading the index entry of pPoint, or (pStored) the stored vertex that entry
+    // names, so that a lookup soon after does not wait.
+    void prefetch(const kvVector3D &pPoint, bool pStored) const;
     void renumber();
+    // Makes the buckets from the stored vertices, once.
+    void makeBuckets() const;
+    // Stores a vertex: in the array, in its bucket once the buckets exist, and in the
+    // index when its position is new there.
+    void store(const kvVertex &pVertex, int pSlot);
 
     // Only finite positions can ever be found again.
     static bool indexable(const kvVector3D &pPoint)
@@ -73,18 +81,19 @@ private:
         return pA.x() == pB.x() && pA.y() == pB.y() && pA.z() == pB.z();
     }
     int findSlot(const kvVector3D &pPoint, uint pHash) const;
-    void indexInsert(int pSlot, const kvVertex &pVertex);
     void indexErase(int pSlot);
     void growIndex();
     void rebuildIndex();
 
     int m_count = 0;
     QVector<kvVector3D> m_positions;
-    QHash<int, kvVertexBucket> m_buckets;
+    // Every stored vertex; in the order added until the buckets are made, in bucket order
+    // after a removal.
+    QVector<kvVertex> m_stored;
+    mutable QHash<int, kvVertexBucket> m_buckets;
+    mutable bool m_bucketsMade = false;
     // Open addressing by exact position: the first stored vertex of every finite position.
     QVector<Slot> m_index;
-    // The vertices the index refers to; an entry dropped from the index stays unused here.
-    QVector<kvVertex> m_indexed;
     int m_indexUsed = 0;
 };
 

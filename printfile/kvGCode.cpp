@@ -446,6 +446,33 @@ float kvGCode::parseFloat(const QChar *pBegin, const QChar *pEnd)
     if (tAt != pEnd)
         return 0;
 
+    // Up to seven digits and ten decimals without an exponent: the digits and the power
+    // of ten are exact floats, so one division rounds as the full conversion does.
+    static const float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f,
+        1e10f};
+    if (tDigits <= 7) {
+        std::int32_t tValue = 0;
+        int tDecimals = -1;
+        bool tPlain = true;
+        for (const QChar *tChar = tMantissa; tChar < pEnd; ++tChar) {
+            const ushort tCode = tChar->unicode();
+            if (tCode == '.') {
+                tDecimals = 0;
+            } else if (isDigit(tCode)) {
+                tValue = tValue * 10 + (tCode - '0');
+                if (tDecimals >= 0)
+                    ++tDecimals;
+            } else {
+                tPlain = false; // an exponent
+                break;
+            }
+        }
+        if (tPlain && tDecimals <= 10) {
+            const float tResult = float(tValue) / kPowers[tDecimals < 0 ? 0 : tDecimals];
+            return tNegative ? -tResult : tResult;
+        }
+    }
+
     QVarLengthArray<char, 64> tText;
     tText.reserve(int(pEnd - tMantissa) + 1);
     if (tNegative)

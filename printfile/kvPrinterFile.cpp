@@ -3,19 +3,20 @@
 #include "kvDialogs.h"
 #include "kvLogger.h"
 #include "kvPaths.h"
+#include "kvPlacement.h"
 #include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QMatrix4x4>
 #include <QtEndian>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 using namespace Kv::Defines;
 
@@ -23,6 +24,11 @@ namespace {
 
 const qint64 kHeaderSize = 84;
 const qint64 kFacetSize = 50;
+const int kGCodeBlock = 1 << 20;
+// How many facets ahead the binary reader announces corners.
+const qint64 kFarAhead = 24;
+const qint64 kNearAhead = 8;
+const int kLongestGCodeLine = 1 << 20;
 
 QString timeStamp(const QDateTime &pTime)
 {
@@ -64,13 +70,13 @@ float parseNumber(const char *pBegin, const char *pEnd)
     return tValue;
 }
 
-// Three numbers separated by blanks.
+// Three numbers separated by runs of white space.
 kvVector3D parseVectorBytes(const char *pBegin, const char *pEnd)
 {
     float tValues[2] = {0.0f, 0.0f};
     for (float &tValue : tValues) {
         trim(pBegin, pEnd);
-        const char *tBlank = std::find(pBegin, pEnd, ' ');
+        const char *tBlank = std::find_if(pBegin, pEnd, isBlankByte);
         tValue = parseNumber(pBegin, tBlank);
         // Without a blank the whole text is read again for the next number.
         if (tBlank != pEnd)
@@ -79,16 +85,51 @@ kvVector3D parseVectorBytes(const char *pBegin, const char *pEnd)
     return kvVector3D(tValues[0], tValues[1], parseNumber(pBegin, pEnd));
 }
 
-// Forward keyword search over the whole text; remembers its last answer so that
-// repeated searches from nearby positions do not scan the same text again.
+// Next position at or after a start where one byte occurs; remembers its last answer.
+class ByteFinder
+{
+public:
+    ByteFinder(const char *pText, qint64 pSize, char pByte)
+        : m_text(pText)
+        , m_size(pSize)
+        , m_byte(pByte)
+    { }
+
+    qint64 find(qint64 pFrom)
+    {
+        if (m_lastFrom >= 0 && pFrom >= m_lastFrom && (m_lastHit < 0 || pFrom <= m_lastHit))
+            return m_lastHit;
+        m_lastFrom = pFrom;
+        m_lastHit = -1;
+        if (pFrom < m_size) {
+            const void *tHit = std::memchr(m_text + pFrom, m_byte, size_t(m_size - pFrom));
+            if (tHit)
+                m_lastHit = static_cast<const char *>(tHit) - m_text;
+        }
+        return m_lastHit;
+    }
+
+private:
+    const char *m_text;
+    qint64 m_size;
+    char m_byte;
+    qint64 m_lastFrom = -1;
+    qint64 m_lastHit = -1;
+};
+
+// Forward search of an upper-case keyword in any letter case over the whole text;
+// remembers its last answer so that repeated searches from nearby positions do not
+// scan the same text again.
 class KeywordFinder
 {
 public:
-    KeywordFinder(const QByteArray &pText, const char *pKeyword)
-        : m_text(pText.constData())
-        , m_size(pText.size())
+    KeywordFinder(const char *pText, qint64 pSize, const char *pKeyword)
+        : m_text(pText)
+        , m_size(pSize)
         , m_keyword(pKeyword)
         , m_length(qstrlen(pKeyword))
+        , m_upper(pText, pSize, pKeyword[0])
+        , m_lower(pText, pSize, char(pKeyword[0] | 0x20))
     { }
 
     qint64 find(qint64 pFrom)
@@ -99,23 +140,92 @@ public:
             return m_lastHit;
         m_lastFrom = pFrom;
         m_lastHit = -1;
-        if (pFrom + m_length <= m_size) {
-            const void *tHit
-                = memmem(m_text + pFrom, size_t(m_size - pFrom), m_keyword, size_t(m_length));
-            if (tHit)
-                m_lastHit = static_cast<const char *>(tHit) - m_text;
+        qint64 tPos = pFrom;
+        while (tPos + m_length <= m_size) {
+            const qint64 tUpper = m_upper.find(tPos);
+            const qint64 tLower = m_lower.find(tPos);
+            const qint64 tHit = tUpper < 0 ? tLower
+                : tLower < 0               ? tUpper
+                                           : std::min(tUpper, tLower);
+            if (tHit < 0 || tHit + m_length > m_size)
+                break;
+            if (matches(tHit)) {
+                m_lastHit = tHit;
+                break;
+            }
+            tPos = tHit + 1;
         }
         return m_lastHit;
     }
 
 private:
+    bool matches(qint64 pAt) const
+    {
+        for (qint64 i = 1; i < m_length; ++i) {
+            const char tKey = m_keyword[i];
+            const char tChar = m_text[pAt + i];
+            if (tKey == ' ' ? tChar != ' ' : (tChar | 0x20) != (tKey | 0x20))
+                return false;
+        }
+        return true;
+    }
+
     const char *m_text;
     qint64 m_size;
     const char *m_keyword;
     qint64 m_length;
+    ByteFinder m_upper;
+    ByteFinder m_lower;
     qint64 m_lastFrom = -1;
     qint64 m_lastHit = -1;
 };
+
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool startsWithByteOrderMark(const char *pData, qint64 pSize)
+{
+    return pSize >= 3 && std::memcmp(pData, kByteOrderMark, 3) == 0;
+}
+
+bool startsWithNoCase(const char *pData, qint64 pSize, const char *pWord)
+{
+    const qint64 tLength = qstrlen(pWord);
+    if (pSize < tLength)
+        return false;
+    for (qint64 i = 0; i < tLength; ++i) {
+        if ((pData[i] | 0x20) != (pWord[i] | 0x20))
+            return false;
+    }
+    return true;
+}
+
+bool isFinite(const kvVector3D &pPoint)
+{
+    return std::isfinite(pPoint.x()) && std::isfinite(pPoint.y()) && std::isfinite(pPoint.z());
+}
+
+// The line holds "M104" or "M109" anywhere.
+bool mentionsHeating(const char *pData, qint64 pSize)
+{
+    const char *tEnd = pData + pSize;
+    for (const char *tAt = pData; tEnd - tAt >= 4;) {
+        const void *tHit = memmem(tAt, size_t(tEnd - tAt), "M10", 3);
+        if (!tHit)
+            return false;
+        const char *tM = static_cast<const char *>(tHit);
+        if (tEnd - tM >= 4 && (tM[3] == '4' || tM[3] == '9'))
+            return true;
+        tAt = tM + 1;
+    }
+    return false;
+}
+
+QString droppedFacets(const QString &pReader, qint64 pCount)
+{
+    return QStringLiteral("%1: %2 facets with coordinates that are not finite numbers dropped.")
+        .arg(pReader)
+        .arg(pCount);
+}
 
 float readFloat(const char *pData)
 {
@@ -160,8 +270,8 @@ kvPrinterFile::kvPrinterFile(QString pFileName, QObject *pParent)
 
 kvPrinterFile::~kvPrinterFile()
 {
-    m_printQueue.clear();
     m_parsedQueue.clear();
+    clearGCodeQueue();
     // No slot may run on a half-destroyed file.
     m_slic3rProcess->disconnect(this);
     m_slic3rConfig->disconnect(this);
@@ -276,10 +386,25 @@ void kvPrinterFile::determineSTLType()
         m_stlFileType = STLFileTypeBinary;
         return;
     }
-    // STL text never holds a NUL byte; binary data nearly always does. Such a file is
-    // a binary STL whose count does not match its size (truncated, or a wrong header).
+    // The size does not match the count: text that begins like an ASCII STL is one,
+    // whatever else it holds (some exporters pad it with NUL bytes).
     m_file.seek(0);
     const QByteArray tStart = m_file.read(kHeaderSize + 64 * kFacetSize);
+    const char *tData = tStart.constData();
+    qint64 tLength = tStart.size();
+    if (startsWithByteOrderMark(tData, tLength)) {
+        tData += 3;
+        tLength -= 3;
+    }
+    while (tLength > 0 && isBlankByte(*tData)) {
+        ++tData;
+        --tLength;
+    }
+    if (startsWithNoCase(tData, tLength, "solid")
+        && KeywordFinder(tData, tLength, "FACET").find(5) >= 0)
+        return;
+    // Other text never holds a NUL byte; binary data nearly always does. Such a file is
+    // a binary STL whose count does not match its size (truncated, or a wrong header).
     if (tStart.contains('\0'))
         m_stlFileType = STLFileTypeBinary;
 }
@@ -318,6 +443,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     const qint64 tBlockFacets = 8192;
     QByteArray tBlock;
     qint64 tRead = 0;
+    qint64 tDropped = 0;
     while (tRead < tFacets) {
         const qint64 tWant = std::min(tBlockFacets, tFacets - tRead);
         tBlock.resize(int(tWant * kFacetSize));
@@ -325,9 +451,19 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
         const qint64 tComplete = tGot > 0 ? tGot / kFacetSize : 0;
         const char *tData = tBlock.constData();
         for (qint64 i = 0; i < tComplete; ++i, tData += kFacetSize) {
-            const kvVector3D tNormal = readVector(tData);
-            tModel.addTriangle(kvVertex(readVector(tData + 12)), kvVertex(readVector(tData + 24)),
-                kvVertex(readVector(tData + 36)), tNormal);
+            for (int c = 0; c < 3; ++c) {
+                if (i + kFarAhead < tComplete)
+                    tModel.prepareCorner(readVector(tData + kFarAhead * kFacetSize + 12 + 12 * c), false);
+                if (i + kNearAhead < tComplete)
+                    tModel.prepareCorner(readVector(tData + kNearAhead * kFacetSize + 12 + 12 * c), true);
+            }
+            const kvVector3D tA = readVector(tData + 12);
+            const kvVector3D tB = readVector(tData + 24);
+            const kvVector3D tC = readVector(tData + 36);
+            if (isFinite(tA) && isFinite(tB) && isFinite(tC))
+                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC), readVector(tData));
+            else
+                ++tDropped;
             ++tRead;
             emit LoadFileProgress(int(float(tRead) / float(tFacets) * 100.0f));
         }
@@ -336,6 +472,8 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
             break;
         }
     }
+    if (tDropped > 0)
+        statusUpdate(droppedFacets(QStringLiteral("parseSTLBinary"), tDropped));
 
     emit LoadFileProgress(100);
     const QDateTime tEnd = QDateTime::currentDateTime();
@@ -360,27 +498,48 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
     statusUpdate(
         QStringLiteral("parseSTLAscii: Begin parse STL Ascii [%1].").arg(timeStamp(tStart)));
 
-    QByteArray tText;
-    if (pDevice->isOpen() && pDevice->seek(0))
-        tText = pDevice->readAll();
-    // Keywords and numbers are ASCII; upper-casing the bytes in place keeps one copy.
-    for (char *tChar = tText.data(), *tEnd = tChar + tText.size(); tChar < tEnd; ++tChar) {
-        if (*tChar >= 'a' && *tChar <= 'z')
-            *tChar = char(*tChar - ('a' - 'A'));
+    // A file is read through a mapping, which has no 2 GiB limit and no copy.
+    QByteArray tBuffer;
+    const char *tData = nullptr;
+    qint64 tLength = 0;
+    bool tUnreadable = false;
+    QFile *tFile = qobject_cast<QFile *>(pDevice);
+    uchar *tMapped = nullptr;
+    if (pDevice->isOpen()) {
+        const qint64 tSize = pDevice->size();
+        if (tFile && tSize > 0)
+            tMapped = tFile->map(0, tSize);
+        if (tMapped) {
+            tData = reinterpret_cast<const char *>(tMapped);
+            tLength = tSize;
+        } else if (tSize > qint64(std::numeric_limits<int>::max()) - 1024) {
+            tUnreadable = true;
+        } else if (pDevice->seek(0)) {
+            tBuffer = pDevice->readAll();
+            tData = tBuffer.constData();
+            tLength = tBuffer.size();
+        }
     }
-    const char *tData = tText.constData();
-    const qint64 tLength = tText.size();
+    if (tUnreadable)
+        statusUpdate(QStringLiteral("parseSTLAscii: Cannot read the file (%1 bytes): %2")
+                         .arg(pDevice->size())
+                         .arg(pDevice->errorString()));
+    if (startsWithByteOrderMark(tData, tLength)) {
+        tData += 3;
+        tLength -= 3;
+    }
     const qint64 tPerFacet = tLength / 256;
 
-    KeywordFinder tFacet(tText, "FACET");
-    KeywordFinder tEndFacet(tText, "ENDFACET");
-    KeywordFinder tNormal(tText, "NORMAL");
-    KeywordFinder tOuterLoop(tText, "OUTER LOOP");
-    KeywordFinder tVertex(tText, "VERTEX");
-    KeywordFinder tEndLoop(tText, "ENDLOOP");
+    KeywordFinder tFacet(tData, tLength, "FACET");
+    KeywordFinder tEndFacet(tData, tLength, "ENDFACET");
+    KeywordFinder tNormal(tData, tLength, "NORMAL");
+    KeywordFinder tOuterLoop(tData, tLength, "OUTER LOOP");
+    KeywordFinder tVertex(tData, tLength, "VERTEX");
+    KeywordFinder tEndLoop(tData, tLength, "ENDLOOP");
 
     qint64 tPos = 0;
     qint64 tCount = 0;
+    qint64 tDropped = 0;
     bool tTruncated = false;
     for (;;) {
         const qint64 f = tFacet.find(tPos);
@@ -396,33 +555,45 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         const qint64 a = o < 0 ? -1 : tVertex.find(o + 10);
         const qint64 b = a < 0 ? -1 : tVertex.find(a + 6);
         const qint64 c = b < 0 ? -1 : tVertex.find(b + 7);
-        const qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
+        qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
         if (d < 0) {
             tTruncated = true;
-            break;
+            // A text cut after the third vertex's line still holds the whole facet.
+            if (c < 0 || !std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7)))
+                break;
+            d = tLength;
         }
-        const kvVector3D tFileNormal = parseVectorBytes(tData + n + 6, tData + o);
-        tModel.addTriangle(kvVertex(parseVectorBytes(tData + a + 6, tData + b)),
-            kvVertex(parseVectorBytes(tData + b + 7, tData + c)),
-            kvVertex(parseVectorBytes(tData + c + 7, tData + d)), tFileNormal);
-        ++tCount;
+        const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
+        const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
+        const kvVector3D tC = parseVectorBytes(tData + c + 7, tData + d);
+        if (isFinite(tA) && isFinite(tB) && isFinite(tC)) {
+            tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC),
+                parseVectorBytes(tData + n + 6, tData + o));
+            ++tCount;
+        } else {
+            ++tDropped;
+        }
 
         int tProgress = 99;
         if (tPerFacet > 0) {
-            const float tValue = float(tCount) / float(tPerFacet) * 100.0f;
+            const float tValue = float(tCount + tDropped) / float(tPerFacet) * 100.0f;
             tProgress = tValue > 100.0f ? 99 : int(tValue);
         }
         emit LoadFileProgress(tProgress);
 
-        if (e < 0) {
+        if (e < 0 || d == tLength) {
             tTruncated = true;
             break;
         }
         tPos = e + 8;
     }
+    if (tMapped)
+        tFile->unmap(tMapped);
     if (tTruncated)
         statusUpdate(
             QStringLiteral("parseSTLAscii: File ends inside a facet; %1 facets read.").arg(tCount));
+    if (tDropped > 0)
+        statusUpdate(droppedFacets(QStringLiteral("parseSTLAscii"), tDropped));
 
     emit LoadFileProgress(100);
     const QDateTime tEnd = QDateTime::currentDateTime();
@@ -454,39 +625,93 @@ void kvPrinterFile::parseGCode()
 {
     if (!QFileInfo::exists(m_tempGCodeFileName) || m_slicerError != -1)
         return;
+    QFile tFile(m_tempGCodeFileName);
+    parseGCode(&tFile);
+}
 
+void kvPrinterFile::parseGCode(QIODevice *pDevice)
+{
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(QStringLiteral("parseGCode: Begin parse gcode [%1].").arg(timeStamp(tStart)));
 
-    QFile tFile(m_tempGCodeFileName);
-    if (tFile.open(QIODevice::ReadOnly)) {
-        const QByteArray tText = tFile.readAll();
-        tFile.close();
-        const float tTotal = float(tText.count('\n') + 1);
-        const char *tData = tText.constData();
-        const char *tEnd = tData + tText.size();
+    if (pDevice->isOpen() || pDevice->open(QIODevice::ReadOnly)) {
+        // The file is read in blocks, so its size has no limit.
+        QByteArray tBlock(kGCodeBlock, Qt::Uninitialized);
+        qint64 tBreaks = 0;
+        qint64 tGot = 0;
+        pDevice->seek(0);
+        while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0)
+            tBreaks += std::count(tBlock.constData(), tBlock.constData() + tGot, '\n');
+        const float tTotal = float(tBreaks + 1);
+        // Room for every line and the closing ones; capacity never written costs nothing.
+        const qint64 tRoom = qint64(m_parsedQueue.size()) + tBreaks + 8;
+        if (tRoom < qint64(std::numeric_limits<int>::max()) / qint64(sizeof(kvGCode)))
+            m_parsedQueue.reserve(int(tRoom));
+
         qint64 tQueued = 0;
-        while (tData < tEnd) {
-            const char *tBreak
-                = static_cast<const char *>(std::memchr(tData, '\n', size_t(tEnd - tData)));
-            const char *tLineEnd = tBreak ? tBreak : tEnd;
-            const char *tNext = tBreak ? tBreak + 1 : tEnd;
-            if (tLineEnd > tData && tLineEnd[-1] == '\r')
-                --tLineEnd;
-            const qint64 tSize = tLineEnd - tData;
-            if (tSize == 0 || *tData == ';') {
-                tData = tNext;
-                continue;
-            }
-            const QString tLine = QString::fromUtf8(tData, int(tSize));
-            tData = tNext;
-            if (!m_useRawGCode
-                && (tLine.contains(QLatin1String("M104")) || tLine.contains(QLatin1String("M109"))))
-                continue;
-            enqueueGCode(kvGCode(tLine));
+        qint64 tTooLong = 0;
+        const auto tLine = [&](const char *pData, qint64 pSize) {
+            if (pSize > 0 && pData[pSize - 1] == '\r')
+                --pSize;
+            if (pSize == 0 || *pData == ';')
+                return;
+            if (!m_useRawGCode && mentionsHeating(pData, pSize))
+                return;
+            enqueueGCode(kvGCode(QString::fromUtf8(pData, int(pSize))));
             ++tQueued;
             emit LoadFileProgress(int(float(tQueued) / tTotal * 100.0f));
+        };
+
+        pDevice->seek(0);
+        if (pDevice->peek(3) == QByteArray(kByteOrderMark))
+            pDevice->read(3);
+        // The start of a line that goes on into the next block; a comment line or a line
+        // too long to be G-code is passed over instead of being kept.
+        QByteArray tPartial;
+        bool tPassOver = false;
+        bool tAtLineStart = true;
+        while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
+            const char *tData = tBlock.constData();
+            const char *tEnd = tData + tGot;
+            while (tData < tEnd) {
+                const char *tBreak
+                    = static_cast<const char *>(std::memchr(tData, '\n', size_t(tEnd - tData)));
+                const char *tLineEnd = tBreak ? tBreak : tEnd;
+                if (tAtLineStart && *tData == ';')
+                    tPassOver = true;
+                if (!tPassOver) {
+                    if (tBreak && tPartial.isEmpty()) {
+                        tLine(tData, tLineEnd - tData);
+                    } else if (tPartial.size() + (tLineEnd - tData) > kLongestGCodeLine) {
+                        tPartial.clear();
+                        tPassOver = true;
+                        ++tTooLong;
+                    } else {
+                        tPartial.append(tData, int(tLineEnd - tData));
+                        if (tBreak) {
+                            tLine(tPartial.constData(), tPartial.size());
+                            tPartial.clear();
+                        }
+                    }
+                }
+                if (!tBreak) {
+                    tAtLineStart = false;
+                    break;
+                }
+                tPassOver = false;
+                tAtLineStart = true;
+                tData = tBreak + 1;
+            }
         }
+        if (!tPassOver && !tPartial.isEmpty())
+            tLine(tPartial.constData(), tPartial.size());
+        if (tGot < 0 || pDevice->pos() < pDevice->size())
+            statusUpdate(QStringLiteral("parseGCode: Read error: ") + pDevice->errorString());
+        if (tTooLong > 0)
+            statusUpdate(QStringLiteral("parseGCode: %1 lines longer than %2 bytes skipped.")
+                             .arg(tTooLong)
+                             .arg(kLongestGCodeLine));
+        pDevice->close();
         if (!m_useRawGCode) {
             enqueueGCode(kvGCode(QStringLiteral("G28") + QStringLiteral(" X159 Y150")));
             enqueueGCode(kvGCode(QStringLiteral("G91")));
@@ -495,7 +720,7 @@ void kvPrinterFile::parseGCode()
                 enqueueGCode(kvGCode(QStringLiteral("M101")));
         }
     }
-    m_printQueue = m_parsedQueue;
+    resetQueue();
 
     emit LoadFileProgress(100);
     const QDateTime tEnd = QDateTime::currentDateTime();
@@ -508,8 +733,11 @@ void kvPrinterFile::parseGCode()
 
 void kvPrinterFile::enqueueGCode(kvGCode pGCode)
 {
-    m_parsedQueue.enqueue(pGCode);
-    analyzeGCode(m_parsedQueue.last(), pGCode);
+    m_parsedQueue.append(std::move(pGCode));
+    // What analyzeGCode does with the line, without two copies of it.
+    const kvGCode &tLine = m_parsedQueue.constLast();
+    if (tLine.CommandNumber() == 1 && tLine.Command() == QLatin1String("G"))
+        m_estimator.estimate(tLine);
 }
 
 void kvPrinterFile::analyzeGCode(kvGCode pPrevious, kvGCode pGCode)
@@ -522,28 +750,41 @@ void kvPrinterFile::analyzeGCode(kvGCode pPrevious, kvGCode pGCode)
 kvGCode kvPrinterFile::dequeueGCode()
 {
     // An empty queue has no line to give; the default line is never sent as G-code.
-    if (m_printQueue.isEmpty())
+    if (isGCodeQueueEmpty())
         return kvGCode();
-    const kvGCode tLine = m_printQueue.dequeue();
-    if (m_printQueue.isEmpty())
+    const kvGCode tLine = m_parsedQueue.at(m_printBegin++);
+    if (isGCodeQueueEmpty())
         emit GCodeQueueIsEmpty();
     return tLine;
 }
 
 void kvPrinterFile::resetQueue()
 {
-    m_printQueue = m_parsedQueue;
+    m_printBegin = 0;
+    m_printEnd = m_parsedQueue.size();
 }
 
 void kvPrinterFile::clearGCodeQueue()
 {
-    m_printQueue.clear();
+    m_printBegin = m_printEnd = 0;
+}
+
+QQueue<kvGCode> kvPrinterFile::gcodeQueue() const
+{
+    QQueue<kvGCode> tQueue;
+    tQueue.reserve(PrintQueueCount());
+    for (int i = m_printBegin; i < m_printEnd; ++i)
+        tQueue.enqueue(m_parsedQueue.at(i));
+    return tQueue;
 }
 
 void kvPrinterFile::setGcodeQueue(const QQueue<kvGCode> &pQueue)
 {
-    m_parsedQueue = pQueue;
-    m_printQueue = pQueue;
+    m_parsedQueue.clear();
+    m_parsedQueue.reserve(pQueue.size());
+    for (const kvGCode &tLine : pQueue)
+        m_parsedQueue.append(tLine);
+    resetQueue();
 }
 
 void kvPrinterFile::loadZOffsetCalibrationFile()
@@ -628,21 +869,21 @@ void kvPrinterFile::sliceFile(
 {
     const bool tSaved = saveSTL(pRotation, pModel, pScale);
     if (m_sliced) {
-        m_printQueue = m_parsedQueue;
+        resetQueue();
         return;
     }
     if (!tSaved) {
         // The file on disk is an earlier part, or half of this one.
-        m_printQueue.clear();
         m_parsedQueue.clear();
+        clearGCodeQueue();
         m_errorReported = false;
         failSlice(QProcess::WriteError, QStringLiteral("sliceFile: No STL file to slice."));
         return;
     }
     m_slic3rConfig->setPrintCenter(
         kvVector3D(m_bedCenter.x() + pOffset.x(), m_bedCenter.y() - pOffset.z(), 0.0f));
-    m_printQueue.clear();
     m_parsedQueue.clear();
+    clearGCodeQueue();
     sliceSTL();
 }
 
@@ -653,8 +894,8 @@ void kvPrinterFile::sliceFile(kvVector3D pRotation, kvModel pModel, kvVector3D p
 
 void kvPrinterFile::sliceFile()
 {
-    m_printQueue.clear();
     m_parsedQueue.clear();
+    clearGCodeQueue();
     sliceSTL();
 }
 
@@ -689,23 +930,18 @@ bool kvPrinterFile::saveFile(
     }
     statusUpdate(QStringLiteral("saveFile: Saving temporary STL file."));
 
-    QMatrix4x4 tRotation;
-    tRotation.rotate(pRotation.x(), 1.0f, 0.0f, 0.0f);
-    tRotation.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
-    tRotation.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
-    QMatrix4x4 tMatrix;
-    tMatrix.scale(pScale);
-    tMatrix.rotate(pRotation.x(), 1.0f, 0.0f, 0.0f);
-    tMatrix.rotate(pRotation.y(), 0.0f, 1.0f, 0.0f);
-    tMatrix.rotate(pRotation.z(), 0.0f, 0.0f, 1.0f);
+    // Normals turn with the corners but are not scaled.
+    const QMatrix4x4 tRotation = Kv::placementMatrix(pRotation, 1.0f);
+    const QMatrix4x4 tMatrix = Kv::placementMatrix(pRotation, pScale);
 
     // Lines are gathered into blocks; numbers are written as a text stream writes them.
     QByteArray tOut;
     tOut.reserve(kWriteBlock + 1024);
-    bool tWritten = true;
+    // Closing the file forgets why a write failed: the text is kept at the failure.
+    QString tWriteError;
     const auto tFlush = [&] {
-        if (tWritten && tFile.write(tOut) != tOut.size())
-            tWritten = false;
+        if (tWriteError.isEmpty() && (tFile.write(tOut) != tOut.size() || !tFile.flush()))
+            tWriteError = tFile.errorString();
         tOut.clear();
     };
     const auto tVector = [&](const char *pLead, const QVector3D &pValue) {
@@ -740,8 +976,10 @@ bool kvPrinterFile::saveFile(
     tOut.append("endsolid\n");
     tFlush();
     tFile.close();
-    if (!tWritten || tFile.error() != QFile::NoError) {
-        statusUpdate(QStringLiteral("saveFile: Failed to write file! ") + tFile.errorString());
+    if (tWriteError.isEmpty() && tFile.error() != QFile::NoError)
+        tWriteError = tFile.errorString();
+    if (!tWriteError.isEmpty()) {
+        statusUpdate(QStringLiteral("saveFile: Failed to write file! ") + tWriteError);
         return false;
     }
     emit SaveFileProgress(100);

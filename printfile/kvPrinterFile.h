@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QProcess>
 #include <QQueue>
+#include <QVector>
 #include <QString>
 #include <QVector2D>
 
@@ -65,12 +66,12 @@ public:
     void enqueueGCode(kvGCode pGCode);
     void analyzeGCode(kvGCode pPrevious, kvGCode pGCode);
     kvGCode dequeueGCode();
-    bool isGCodeQueueEmpty() const { return m_printQueue.isEmpty(); }
+    bool isGCodeQueueEmpty() const { return m_printBegin >= m_printEnd; }
     int GCodeQueueCount() const { return m_parsedQueue.size(); }
-    int PrintQueueCount() const { return m_printQueue.size(); }
+    int PrintQueueCount() const { return m_printEnd - m_printBegin; }
     void resetQueue();
     void clearGCodeQueue();
-    QQueue<kvGCode> gcodeQueue() const { return m_printQueue; }
+    QQueue<kvGCode> gcodeQueue() const;
     void setGcodeQueue(const QQueue<kvGCode> &pQueue);
     void loadZOffsetCalibrationFile();
     void loadZOffsetCalibrationFile(QString pFileName);
@@ -93,6 +94,7 @@ public:
     int slicerError() const { return m_slicerError; }
 
     // Text readers, also used on in-memory data.
+    void parseGCode(QIODevice *pDevice);
     static kvVector3D parseVector(QString pText);
     kvModel parseSTLAscii(QIODevice *pDevice);
     kvModel parseSTLBinary(QIODevice *pDevice);
@@ -136,8 +138,12 @@ private:
     QFile m_file;
     Kv::Defines::kvFileTypes m_fileType = Kv::Defines::FileTypeSTL;
     Kv::Defines::kvSTLFileTypes m_stlFileType = Kv::Defines::STLFileTypeASCII;
-    QQueue<kvGCode> m_printQueue;
-    QQueue<kvGCode> m_parsedQueue;
+    // The parsed queue, one array without a heap node per line. The print queue is its
+    // part from m_printBegin up to m_printEnd: the parsed queue is only ever appended to,
+    // cleared or replaced, and starting a print copies nothing.
+    QVector<kvGCode> m_parsedQueue;
+    int m_printBegin = 0;
+    int m_printEnd = 0;
     QVector2D m_bedCenter;
     QString m_machineType;
     bool m_useRawGCode = false;

@@ -19,6 +19,8 @@
 #include "kvWidgetHelpers.h"
 #include "ui_kvDebugWindow.h"
 
+#include <QScrollArea>
+
 using namespace Kv::Defines;
 
 kvDebugWindow::kvDebugWindow(QWidget *pParent)
@@ -26,8 +28,29 @@ kvDebugWindow::kvDebugWindow(QWidget *pParent)
     , ui(new Ui_kvDebugWindow)
 {
     ui->setupUi(this);
+    scrollLongPages();
     connectWidgets();
     m_initializing = false;
+}
+
+void kvDebugWindow::scrollLongPages()
+{
+    // Each page scrolls, so the window keeps its size on a small screen.
+    QTabWidget *tPages = ui->tabWidget;
+    const int tCurrent = tPages->currentIndex();
+    for (int i = 0; i < tPages->count(); ++i) {
+        QWidget *tPage = tPages->widget(i);
+        const QString tTitle = tPages->tabText(i);
+        tPages->removeTab(i);
+        auto *tScroll = new QScrollArea;
+        tScroll->setObjectName(tPage->objectName() + QStringLiteral("Scroll"));
+        tScroll->setWidgetResizable(true);
+        tScroll->setFrameShape(QFrame::NoFrame);
+        tScroll->setWidget(tPage);
+        tPages->insertTab(i, tScroll, tTitle);
+    }
+    tPages->setCurrentIndex(tCurrent);
+    resize(661, 762);
 }
 
 kvDebugWindow::~kvDebugWindow()

@@ -278,6 +278,8 @@ private:
         bool m_saved;
     };
 
+    // Puts every page of the main tab widget into a scroll area.
+    void scrollLongPages();
     void connectWidgets();
     // Whether an edit may act now: bound, and not while the window writes its fields.
     bool canEdit() const;

@@ -343,7 +343,9 @@ KV_SHADE_SLOTS(Z)
 void kvDebugWindow::modelScaleChanged(double pValue)
 {
     KV_MODEL_EDIT_GUARD;
+    // The part is placed again as a scale set in the main window places it.
     tModel->setScale(float(pValue));
+    m_glWindow->centerModel();
 }
 
 void kvDebugWindow::modelVisibleChanged()

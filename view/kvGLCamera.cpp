@@ -106,7 +106,8 @@ void kvGLCamera::setProjectionType(Kv::Defines::kvGLProjectionType pValue)
 {
     m_projectionType = pValue;
     if (pValue == Kv::Defines::GLProjectionTypeOrthographic)
-        applyPreset(kvVector3D(0, 0, -2500), kvVector3D(0, -1, 0), 1.6f, 315, -45);
+        // Far above the front corner, Y up, as the perspective camera sees the plate.
+        applyPreset(kvVector3D(0, 0, 2500), kvVector3D(0, 1, 0), 1.6f, 315, -45);
     else if (pValue == Kv::Defines::GLProjectionTypePerspective)
         applyPreset(kvVector3D(0, 0, 250), kvVector3D(0, 1, 0), 1, 0, 0);
     emit ThetaChanged();

@@ -3,9 +3,11 @@
 #include "kvGLModelCenter.h"
 #include "kvGLModelMBR.h"
 #include "kvHelpers.h"
+#include "kvPlacement.h"
 
 #include <QGLShaderProgram>
 #include <QtOpenGL>
+#include <cmath>
 
 kvGLModel::kvGLModel(QObject *pParent)
     : kvGLObject(pParent)
@@ -81,10 +83,19 @@ KV_SETTER(setSpecularColor, m_specularColor, QColor, SpecularColorChanged)
 KV_SETTER(setSpecularReflectivityColor, m_specularReflectivityColor, float,
     SpecularReflectivityColorChanged)
 KV_SETTER(setShininess, m_shininess, float, ShininessChanged)
-KV_SETTER(setScale, m_scale, float, ScaleChanged)
 KV_SETTER(setRotation, m_rotation, kvVector3D, RotationChanged)
 
 #undef KV_SETTER
+
+void kvGLModel::setScale(float pValue)
+{
+    // A part scaled to nothing or by a value that is not a number cannot be shown or printed.
+    if (!(pValue > 0.0f) || !std::isfinite(pValue))
+        return;
+    m_scale = pValue;
+    if (!m_silent)
+        emit ScaleChanged();
+}
 
 void kvGLModel::setUserRotation(kvVector3D pValue)
 {
@@ -135,11 +146,7 @@ QMatrix4x4 kvGLModel::placementMatrix(kvVector3D pTranslation, kvVector3D pRotat
 {
     QMatrix4x4 tMatrix;
     tMatrix.translate(pTranslation);
-    tMatrix.rotate(pRotation.x(), 1, 0, 0);
-    tMatrix.rotate(pRotation.y(), 0, 1, 0);
-    tMatrix.rotate(pRotation.z(), 0, 0, 1);
-    tMatrix.scale(pScale);
-    return tMatrix;
+    return tMatrix * Kv::placementMatrix(pRotation, pScale);
 }
 
 QMatrix4x4 kvGLModel::currentMatrix() const
@@ -177,10 +184,20 @@ kvBoundingBox kvGLModel::placedBox() const
     return tBox;
 }
 
+namespace {
+bool isFinite(kvVector3D pValue)
+{
+    return std::isfinite(pValue.x()) && std::isfinite(pValue.y()) && std::isfinite(pValue.z());
+}
+} // namespace
+
 bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 {
+    // A volume or a corner that is not a number cannot be said to fit.
+    if (!isFinite(pBedSize))
+        return false;
     for (const kvVector3D &tPoint : pBox.box()) {
-        if (!Kv::pointInside(tPoint, pBedSize))
+        if (!isFinite(tPoint) || !Kv::pointInside(tPoint, pBedSize))
             return false;
     }
     return true;
@@ -188,8 +205,17 @@ bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 
 void kvGLModel::checkBounds(kvVector3D pBedSize)
 {
+    // The placed box leaves out points that overflow (a huge scale); such a part does not
+    // fit, which the placed corners of the mesh's own box show.
+    bool tPlaced = true;
+    const kvBoundingBox tMesh = m_model.boundingBox();
+    if (!tMesh.isEmpty()) {
+        const QMatrix4x4 tMatrix = currentMatrix();
+        for (const kvVector3D &tCorner : tMesh.box())
+            tPlaced = tPlaced && isFinite(tMatrix.map(QVector3D(tCorner)));
+    }
     m_boundingBox->setColor(
-        fitsInside(placedBox(), pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
+        tPlaced && fitsInside(placedBox(), pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
 }
 
 void kvGLModel::land(float pFloor)

@@ -40,6 +40,7 @@ public:
     void setSpecularColor(QColor pValue);
     void setSpecularReflectivityColor(float pValue);
     void setShininess(float pValue);
+    // A scale that is not above 0, or not finite, is refused: the scale stays.
     void setScale(float pValue);
     void setRotation(kvVector3D pValue);
     void setUserRotation(kvVector3D pValue);

@@ -25,19 +25,22 @@ double kvGLPrinterBed::spacing(float pWidth)
 
 QVector<kvVector3D> kvGLPrinterBed::grid(kvVector3D pDimensions)
 {
-    const float tWidth = pDimensions.x();
-    const double tSpacing = spacing(tWidth);
-    const double tLines = std::trunc(double(tWidth) / tSpacing);
+    // The spacing follows the width; each family of lines stays on the plate.
+    const double tSpacing = spacing(pDimensions.x());
+    const double tAcross = std::trunc(double(pDimensions.x()) / tSpacing);
+    const double tAlong = std::trunc(double(pDimensions.z()) / tSpacing);
     QVector<kvVector3D> tGrid;
-    if (!(tLines >= 1) || tLines > kMaxLines)
+    if (!(tAcross >= 1) || tAcross > kMaxLines || !(tAlong >= 0) || tAlong > kMaxLines)
         return tGrid;
-    const int tCount = int(tLines);
     const double tX = pDimensions.x() / 2.0, tY = pDimensions.y() / 2.0, tZ = pDimensions.z() / 2.0;
-    tGrid.reserve(tCount * 4);
+    tGrid.reserve(int(tAcross + tAlong) * 2);
+    const int tCount = int(qMax(tAcross, tAlong));
     for (int i = 1; i <= tCount; ++i) {
         const double tOffset = i * tSpacing;
-        tGrid << kvVector3D(tX, -tY, tZ - tOffset) << kvVector3D(-tX, -tY, tZ - tOffset);
-        tGrid << kvVector3D(tX - tOffset, -tY, tZ) << kvVector3D(tX - tOffset, -tY, -tZ);
+        if (i <= tAlong)
+            tGrid << kvVector3D(tX, -tY, tZ - tOffset) << kvVector3D(-tX, -tY, tZ - tOffset);
+        if (i <= tAcross)
+            tGrid << kvVector3D(tX - tOffset, -tY, tZ) << kvVector3D(tX - tOffset, -tY, -tZ);
     }
     return tGrid;
 }

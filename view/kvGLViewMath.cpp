@@ -1,5 +1,6 @@
 #include "kvGLViewMath.h"
 
+#include <QtMath>
 #include <cmath>
 
 namespace kvGLViewMath {
@@ -30,6 +31,34 @@ float clampElevation(float pDegrees)
     return pDegrees;
 }
 
+float zoomedDistance(float pDistance, float pStep, kvVector3D pCenter, float pFarPlane)
+{
+    constexpr float kNearest = 10.0f;
+    const float tFarthest = qMax(kNearest, pFarPlane * 0.5f);
+    const float tEye = pCenter.z() + pDistance;
+    const float tSide = tEye < 0 ? -1.0f : 1.0f;
+    const float tRange = tSide * tEye;
+    float tNew = tSide * (tEye + pStep);
+    if (!std::isfinite(tNew))
+        return pDistance;
+    // An eye already beyond a limit (set elsewhere) is not pulled back, only held.
+    if (tNew < tRange)
+        tNew = qMax(tNew, qMin(tRange, kNearest));
+    else
+        tNew = qMin(tNew, qMax(tRange, tFarthest));
+    return tSide * tNew - pCenter.z();
+}
+
+QPointF plateDrag(int pDx, int pDy, float pTheta, bool pEyeAbovePlate)
+{
+    const double tAngle = qDegreesToRadians(double(pTheta));
+    const double tCos = std::cos(tAngle), tSin = std::sin(tAngle);
+    // Screen right is the camera's X axis on the plate; screen down comes toward the eye
+    // when the plate is seen from above and goes away from it when seen from below.
+    const double tDown = pEyeAbovePlate ? pDy : -pDy;
+    return QPointF(pDx * tCos + tDown * tSin, -pDx * tSin + tDown * tCos);
+}
+
 QRect orthographicRect(int pWidth, int pHeight)
 {
     const int tHeight = pHeight == 0 ? 1 : pHeight;
@@ -48,7 +77,7 @@ QMatrix4x4 projectionMatrix(Kv::Defines::kvGLProjectionType pType, float pAngle,
     } else if (pType == Kv::Defines::GLProjectionTypeOrthographic) {
         int tLeft, tBottom, tRight, tTop;
         pOrthographic.getCoords(&tLeft, &tBottom, &tRight, &tTop);
-        tProjection.ortho(tLeft, tRight, tBottom, tTop, pNear, pFar);
+        tProjection.ortho(tLeft, tRight, qMin(tBottom, tTop), qMax(tBottom, tTop), pNear, pFar);
     }
     return tProjection;
 }

@@ -5,6 +5,7 @@
 
 #include <QMatrix4x4>
 #include <QPoint>
+#include <QPointF>
 #include <QRect>
 
 // The view's arithmetic, free of any GL context.
@@ -16,9 +17,17 @@ int wheelStep(int pDelta);
 float wrapAngle(float pDegrees);
 // An elevation limited to [-90, 90].
 float clampElevation(float pDegrees);
+// The camera distance after a zoom step of pStep: the eye (pCenter moved by the distance
+// along Z) stops 10 mm before the look-at point and at half the far plane, on its side.
+float zoomedDistance(float pDistance, float pStep, kvVector3D pCenter, float pFarPlane);
+// How far a drag of (pDx, pDy) pixels moves a part on the plate (x, z), one millimetre per
+// pixel in the direction the mouse moves on screen, for a camera turned by pTheta degrees
+// about Y; pEyeAbovePlate tells whether the plate is seen from above.
+QPointF plateDrag(int pDx, int pDy, float pTheta, bool pEyeAbovePlate);
 // The orthographic rectangle of a widget: x1 left, y1 bottom (positive), x2 right, y2 top.
 QRect orthographicRect(int pWidth, int pHeight);
-// Projection for a camera type; the identity for an unknown type.
+// Projection for a camera type; the identity for an unknown type. The orthographic one
+// keeps Y up whichever way the rectangle's top and bottom are stored.
 QMatrix4x4 projectionMatrix(Kv::Defines::kvGLProjectionType pType, float pAngle, float pAspect,
     float pNear, float pFar, const QRect &pOrthographic);
 // The framebuffer row of a widget row (framebuffer rows count from the bottom).

@@ -274,9 +274,14 @@ void kvGLWindow::paintGL()
 
     glDisable(GL_CULL_FACE);
     m_printerBedCenter->paintGL(m_projection, tView);
+    // The strips lie in the rulers' planes: pulled a little toward the eye, they show over
+    // the ticks instead of losing the depth test to them.
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(-1.0f, -2.0f);
     m_rulerXShade->paintGL(m_projection, tView);
     m_rulerYShade->paintGL(m_projection, tView);
     m_rulerZShade->paintGL(m_projection, tView);
+    glDisable(GL_POLYGON_OFFSET_FILL);
     glEnable(GL_CULL_FACE);
 
     const QVector<kvGLModel *> tModels = m_glModels;
@@ -298,7 +303,20 @@ void kvGLWindow::setBedSize(kvVector3D pSize)
         tRulers->setBedSize(m_bedSize);
     for (kvGLRulersShade *tShade : {m_rulerXShade, m_rulerYShade, m_rulerZShade})
         tShade->setBedSize(m_bedSize);
+    placeModelOnBed();
     repaintScene();
+}
+
+void kvGLWindow::placeModelOnBed()
+{
+    if (m_glModels.isEmpty())
+        return;
+    // The shown part goes onto the new plate (landing also undoes a drag, so it stands
+    // where it was centred), and its box colour and strips follow.
+    kvGLModel *tModel = m_glModels.first();
+    tModel->land(-m_bedSize.y() * 0.5f);
+    tModel->checkBounds(m_bedSize);
+    updateRulerShades();
 }
 
 void kvGLWindow::insertModel(int pIndex, kvModel pModel)
@@ -449,7 +467,13 @@ void kvGLWindow::setLastMousePoint(QPoint pPosition)
 
 void kvGLWindow::updateDistance(int pStep)
 {
-    m_camera->setDistance(m_camera->distance() + pStep);
+    zoomBy(float(pStep));
+}
+
+void kvGLWindow::zoomBy(float pStep)
+{
+    m_camera->setDistance(kvGLViewMath::zoomedDistance(
+        m_camera->distance(), pStep, m_camera->center(), m_camera->farPlane()));
     emit scaleValueChanged(m_camera->distance());
 }
 
@@ -471,8 +495,12 @@ void kvGLWindow::mouseMoveEvent(QMouseEvent *pEvent)
     if (tButtons == Qt::LeftButton) {
         if (m_rotationType == GLRotationTypeModel && tModel) {
             const kvVector3D tOffset = tModel->userTranslation();
-            tModel->setUserTranslation(
-                kvVector3D(tOffset.x() + tDx, tOffset.y(), tOffset.z() + tDy));
+            const kvVector3D tEye = kvGLCamera::eyePosition(
+                m_camera->center(), m_camera->distance(), m_camera->theta(), m_camera->phi());
+            const QPointF tMove = kvGLViewMath::plateDrag(
+                tDx, tDy, m_camera->theta(), tEye.y() >= -m_bedSize.y() * 0.5f);
+            tModel->setUserTranslation(kvVector3D(
+                tOffset.x() + float(tMove.x()), tOffset.y(), tOffset.z() + float(tMove.y())));
             emit modelTranslationChanged();
             updateRulerShades();
             repaintScene();
@@ -501,10 +529,8 @@ void kvGLWindow::mouseMoveEvent(QMouseEvent *pEvent)
 void kvGLWindow::wheelEvent(QWheelEvent *pEvent)
 {
     const int tDelta = pEvent->angleDelta().y();
-    if (tDelta != 0) {
-        m_camera->setDistance(m_camera->distance() + kvGLViewMath::wheelStep(tDelta));
-        emit scaleValueChanged(m_camera->distance());
-    }
+    if (tDelta != 0)
+        zoomBy(float(kvGLViewMath::wheelStep(tDelta)));
     pEvent->accept();
 }
 

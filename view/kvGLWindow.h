@@ -117,6 +117,10 @@ private:
     void makeContextCurrent();
     void connectOverlay(kvGLObject *pObject);
     void storeMousePosition(QPoint pPosition);
+    // Moves the eye by pStep along its axis, within the zoom limits; announces the distance.
+    void zoomBy(float pStep);
+    // Lands the shown part on the plate and recolours its box and strips.
+    void placeModelOnBed();
 
     kvVector3D m_bedSize {0, 0, 0};
     QPoint m_mousePosition;

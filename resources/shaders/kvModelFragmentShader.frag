@@ -24,5 +24,9 @@ void main()
     vec4 tDiffuse = clamp(pDiffuse * max(dot(tNormal, tLight), 0.0), 0.0, 1.0);
     vec4 tSpecular = clamp(pSpecular * pow(max(dot(tReflect, tEye), 0.0), 0.3 * pShininess), 0.0, 1.0);
 
-    gl_FragColor = pColor + tAmbient + tDiffuse + tSpecular;
+    // The light shades the part's own colour and a highlight only tints it, so even the
+    // brightest face keeps the colour instead of washing out to white.
+    vec3 tLit = clamp(tAmbient.rgb + tDiffuse.rgb, 0.0, 1.0);
+    vec3 tColor = pColor.rgb * (0.35 + 0.65 * tLit) + 0.25 * tSpecular.rgb;
+    gl_FragColor = vec4(clamp(tColor, 0.0, 1.0), pColor.a);
 }

@@ -1,3 +1,4 @@
+#include "kvDebugWindow.h"
 #include "kvDialogRecorder.h"
 #include "kvGLModel.h"
 #include "kvGLWindow.h"
@@ -23,6 +24,8 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTextStream>
 
 namespace {
 
@@ -48,6 +51,45 @@ bool pressLogo(kvMainWindow &pWindow, QPoint pPos)
     QMouseEvent tPress(QEvent::MouseButtonPress, pPos, tLogo->mapToGlobal(pPos), Qt::LeftButton,
         Qt::LeftButton, Qt::NoModifier);
     return static_cast<QObject &>(pWindow).eventFilter(tLogo, &tPress);
+}
+
+// An ASCII STL of the box from the origin to pSize, written by hand.
+bool writeBoxSTL(const QString &pPath, QVector3D pSize)
+{
+    QFile tFile(pPath);
+    if (!tFile.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    const float x = pSize.x(), y = pSize.y(), z = pSize.z();
+    const QVector3D c[8]
+        = {{0, 0, 0}, {x, 0, 0}, {x, y, 0}, {0, y, 0}, {0, 0, z}, {x, 0, z}, {x, y, z}, {0, y, z}};
+    const int f[12][3] = {{0, 2, 1}, {0, 3, 2}, {4, 5, 6}, {4, 6, 7}, {0, 1, 5}, {0, 5, 4},
+        {2, 3, 7}, {2, 7, 6}, {1, 2, 6}, {1, 6, 5}, {3, 0, 4}, {3, 4, 7}};
+    QTextStream tOut(&tFile);
+    tOut << "solid box\n";
+    for (const auto &t : f) {
+        tOut << " facet normal 0 0 0\n  outer loop\n";
+        for (int i : t)
+            tOut << "   vertex " << c[i].x() << ' ' << c[i].y() << ' ' << c[i].z() << '\n';
+        tOut << "  endloop\n endfacet\n";
+    }
+    tOut << "endsolid box\n";
+    return true;
+}
+
+// The box around every "vertex" line of an ASCII STL file.
+kvBoundingBox stlBox(const QString &pPath)
+{
+    kvBoundingBox tBox;
+    QFile tFile(pPath);
+    if (!tFile.open(QIODevice::ReadOnly | QIODevice::Text))
+        return tBox;
+    while (!tFile.atEnd()) {
+        const QStringList tWords
+            = QString::fromLatin1(tFile.readLine()).simplified().split(QLatin1Char(' '));
+        if (tWords.size() == 4 && tWords.first() == QLatin1String("vertex"))
+            tBox.add(tWords.at(1).toFloat(), tWords.at(2).toFloat(), tWords.at(3).toFloat());
+    }
+    return tBox;
 }
 
 } // namespace
@@ -320,6 +362,57 @@ private slots:
         child<QAction>(tWindow, "fileMenuLoadModel")->trigger();
         QCOMPARE(tWindow.printerFile(), tFile);
         QCOMPARE(tWindow.glWindow()->glModels().size(), 1);
+    }
+
+    void savedPartMatchesTheShownPart()
+    {
+        KvTest::DialogRecorder tDialogs;
+        QTemporaryDir tDir;
+        const QString tPath = tDir.filePath(QStringLiteral("box.stl"));
+        QVERIFY(writeBoxSTL(tPath, QVector3D(10, 20, 40)));
+        kvMainWindow tWindow;
+        tWindow.loadModel(tPath);
+        kvGLModel *tModel = tWindow.glWindow()->glModels().first();
+        // Two angles typed in the main window, the scale typed in the inspector.
+        QTest::keyClicks(child<QLineEdit>(tWindow, "leXRot"), QStringLiteral("\b\b\b30"));
+        QTest::keyClicks(child<QLineEdit>(tWindow, "leZRot"), QStringLiteral("\b\b\b90"));
+        QCOMPARE(tModel->userRotation(), kvVector3D(30, 0, 90));
+        kvDebugWindow tInspector;
+        tInspector.initializeWidget(tWindow.glWindow());
+        auto *tSpin = tInspector.findChild<QDoubleSpinBox *>(QStringLiteral("modelScaleSpinBox"));
+        tSpin->selectAll();
+        QTest::keyClicks(tSpin, QStringLiteral("1.50"));
+        QCOMPARE(tModel->scale(), 1.5f);
+        // One scale: the main window shows the one the part has.
+        QCOMPARE(child<QDoubleSpinBox>(tWindow, "sbScale")->value(), 1.5);
+
+        child<QAction>(tWindow, "fileMenuSaveSTL")->trigger();
+        const kvBoundingBox tWritten = stlBox(tWindow.printerFile()->tempSTLFileName());
+        QVERIFY(!tWritten.isEmpty());
+        // The view turns the mesh's Z up into its Y: (x, y, z) shows at (x, z, -y), then
+        // moved by the landing and centring.
+        const kvBoundingBox tShown = tModel->placedBox();
+        const kvVector3D tOffset = tModel->translation().add(tModel->userTranslation());
+        const QVector3D tMin(
+            tWritten.minPoint().x(), tWritten.minPoint().z(), -tWritten.maxPoint().y());
+        const QVector3D tMax(
+            tWritten.maxPoint().x(), tWritten.maxPoint().z(), -tWritten.minPoint().y());
+        const QVector3D tShownMin = tShown.minPoint() - QVector3D(tOffset);
+        const QVector3D tShownMax = tShown.maxPoint() - QVector3D(tOffset);
+        QVERIFY2((tMin - tShownMin).length() < 1e-3f && (tMax - tShownMax).length() < 1e-3f,
+            qPrintable(QString("written %1 %2 %3 .. %4 %5 %6, shown %7 %8 %9 .. %10 %11 %12")
+                           .arg(tMin.x())
+                           .arg(tMin.y())
+                           .arg(tMin.z())
+                           .arg(tMax.x())
+                           .arg(tMax.y())
+                           .arg(tMax.z())
+                           .arg(tShownMin.x())
+                           .arg(tShownMin.y())
+                           .arg(tShownMin.z())
+                           .arg(tShownMax.x())
+                           .arg(tShownMax.y())
+                           .arg(tShownMax.z())));
     }
 
     void clearThenSave()

@@ -12,6 +12,10 @@ void setUpApplication();
 // Path of a file in tests/data.
 QString dataPath(const QString &pName);
 
+// Bytes the C library's heap has handed out, or -1 where the heap cannot be watched
+// (a sanitizer's allocator).
+qint64 heapInUse();
+
 }
 
 // QTEST_MAIN with the product's application identity.

@@ -44,6 +44,8 @@ private slots:
     void missingFolderShowsMessage();
     void vanishedFolderDropsLines();
     void failedWriteDoesNotSilenceLaterLines();
+    void deletedFileIsMadeAgain();
+    void manyLinesKeepNoMemory();
 
 private:
     QString dataFolder() const { return m_data->filePath("Kestrova"); }
@@ -256,6 +258,40 @@ void tst_logger::failedWriteDoesNotSilenceLaterLines()
     const QStringList tLines = readLines(tPath);
     QCOMPARE(tLines.size(), 5);
     QVERIFY(tLines[4].endsWith("] after"));
+}
+
+void tst_logger::deletedFileIsMadeAgain()
+{
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    tLogger.log("first");
+    const QString tPath = logPath(tLogger);
+    QVERIFY(QFile::remove(tPath));
+
+    tLogger.log("second");
+    tLogger.log("third");
+    const QStringList tLines = readLines(tPath);
+    QCOMPARE(tLines.size(), 2);
+    QVERIFY(tLines[0].endsWith("] second"));
+    QVERIFY(tLines[1].endsWith("] third"));
+}
+
+// A logged print writes millions of lines; each must leave nothing behind.
+void tst_logger::manyLinesKeepNoMemory()
+{
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    tLogger.log("warm up");
+    const qint64 tBefore = KvTest::heapInUse();
+    if (tBefore < 0)
+        QSKIP("the heap cannot be watched under this allocator");
+    for (int i = 0; i < 20000; ++i)
+        tLogger.log(QStringLiteral("kvPrinter::Tovra (ttyACM0): G1 X10 Y10 E0.5"));
+    const qint64 tGrowth = KvTest::heapInUse() - tBefore;
+    QVERIFY2(tGrowth < 256 * 1024, qPrintable(QString::number(tGrowth)));
+    QCOMPARE(readLines(logPath(tLogger)).size(), 4 + 1 + 20000);
 }
 
 KV_TEST_MAIN(tst_logger)

@@ -1,3 +1,4 @@
+#include "kvLargeDevice.h"
 #include "kvLogger.h"
 #include "kvPlatform.h"
 #include "kvPrinterFile.h"
@@ -11,6 +12,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 using namespace Kv::Defines;
 
@@ -182,6 +187,21 @@ private slots:
             << "solid part\n" + tFacet + tFacet.left(tFacet.indexOf("endfacet")) << 2 << true;
         QTest::newRow("ends after facet normal") << "solid part\n" + tFacet
                 + "  facet normal 0 0 1\n" << 1 << true;
+        QTest::newRow("ends after the third vertex")
+            << "solid part\n" + tFacet + tFacet.left(tFacet.indexOf("    endloop")) << 2 << true;
+        QTest::newRow("ends inside the third vertex")
+            << "solid part\n" + tFacet + tFacet.left(tFacet.indexOf("1 0\n    endloop")) << 1
+            << true;
+        QTest::newRow("padded with NUL bytes")
+            << "solid part\n" + tFacet + tFacet + "endsolid part\n" + QByteArray(700, '\0') << 2
+            << false;
+        QTest::newRow("byte-order mark, padded") << "\xEF\xBB\xBFsolid part\n" + tFacet + tFacet
+                + "endsolid part\n" + QByteArray(700, '\0') << 2 << false;
+        QTest::newRow("tabs, blank runs and CR LF")
+            << "solid part\r\n" + QByteArray(tOneFacet).replace('\n', "\r\n")
+                + "facet normal 0\t0\t1\r\nouter loop\r\nvertex\t0\t0\t0\r\n"
+                  "vertex 1 \t 0   0\r\nvertex 0\t\t1 0\t\r\nendloop\r\nendfacet\r\n"
+            << 2 << false;
         QTest::newRow("lower and mixed case") << "SOLID part\n" + tFacet.toUpper()
                 + "Facet Normal 0 0 1\nOuter Loop\nVertex 0 0 0\n"
                   "Vertex 1 0 0\nVertex 0 1 0\nEndLoop\nEndFacet\n"
@@ -218,7 +238,8 @@ private slots:
         QTest::newRow("signed") << "+1 -0 +2" << QVector3D(1, 0, 2);
         QTest::newRow("not a number") << "abc 2 3x" << QVector3D(0, 2, 0);
         QTest::newRow("two signs") << "+-1 --2 ++3" << QVector3D(0, 0, 0);
-        QTest::newRow("tabs do not split") << "1\t2\t3" << QVector3D(0, 0, 0);
+        QTest::newRow("tabs split") << "1\t2\t3" << QVector3D(1, 2, 3);
+        QTest::newRow("runs of white space") << "1 \t 2\r\n3\r\n" << QVector3D(1, 2, 3);
     }
 
     void vectorText()
@@ -300,6 +321,65 @@ private slots:
         QCOMPARE(tModel.triangles().size(), triangles);
         QCOMPARE(statusTexts(tStatus).filter(status).size(), 1);
         QCOMPARE(progressValues(tProgress).last(), 100);
+    }
+
+    void nonFiniteFacetsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("triangles");
+        QTest::addColumn<QString>("status");
+
+        const QByteArray tFacet(tOneFacet);
+        QByteArray tNan = tFacet;
+        tNan.replace("vertex 1 0 0", "vertex nan 0 0");
+        QByteArray tInf = tFacet;
+        tInf.replace("vertex 0 1 0", "vertex 0 -inf 0");
+        QTest::newRow("ascii")
+            << "solid part\n" + tFacet + tNan + tFacet + tInf + "endsolid\n" << 2
+            << "parseSTLAscii: 2 facets with coordinates that are not finite numbers dropped.";
+
+        QByteArray tBinary = readFile(KvTest::dataPath("cube-binary.stl"));
+        const float tValues[] = {std::numeric_limits<float>::quiet_NaN(),
+            std::numeric_limits<float>::infinity()};
+        for (int i = 0; i < 2; ++i) {
+            quint32 tBits;
+            std::memcpy(&tBits, &tValues[i], 4);
+            char tBytes[4];
+            qToLittleEndian(tBits, tBytes);
+            tBinary.replace(84 + 50 * (3 + i) + 12 + 4 * (5 + i), 4, tBytes, 4);
+        }
+        QTest::newRow("binary")
+            << tBinary << 10
+            << "parseSTLBinary: 2 facets with coordinates that are not finite numbers dropped.";
+    }
+
+    // A NaN corner would give NaN normals in the view and "nan" in the slicer's input.
+    void nonFiniteFacetsDropped()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, triangles);
+        QFETCH(QString, status);
+
+        kvPrinterFile tFile(writeTemp("nonfinite.stl", data));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        kvModel tModel = tFile.loadFile();
+        QCOMPARE(tModel.triangles().size(), triangles);
+        for (const kvVector3D &tPoint : tModel.vertexVector() + tModel.normals())
+            QVERIFY(std::isfinite(tPoint.x() + tPoint.y() + tPoint.z()));
+        QCOMPARE(statusTexts(tStatus).filter("kvPrinterFile::" + status).size(), 1);
+    }
+
+    // Text past 2 GiB cannot be held at once; it must not pass for an empty part.
+    void asciiTooLargeToHoldIsAnError()
+    {
+        KvTest::LargeDevice tDevice("solid big\n", (qint64(1) << 31) + 10, ' ', "endsolid big\n");
+        QVERIFY(tDevice.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+        kvPrinterFile tFile;
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QCOMPARE(tFile.parseSTLAscii(&tDevice).triangles().size(), 0);
+        const QString tError = QStringLiteral("kvPrinterFile::parseSTLAscii: Cannot read the file (%1 bytes)")
+                                   .arg(tDevice.size());
+        QCOMPARE(statusTexts(tStatus).filter(tError).size(), 1);
     }
 
     void readersOnMemory()

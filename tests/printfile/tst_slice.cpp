@@ -130,6 +130,13 @@ private slots:
                                             "   vertex 0 0 0\n"
                                             "   vertex 1 0 0\n"
                                             "   vertex 0 0 1\n");
+        // Turned about y first, then about x: (1, 0, 0) goes to (0, 0, -1), then to (0, 1, 0).
+        QTest::newRow("x 90 and y 90") << QVector3D(90, 90, 0) << 1.0f << tA << tB << tC
+                                       << QByteArray(" facet normal 1 0 0\n"
+                                                     "  outer loop\n"
+                                                     "   vertex 0 0 0\n"
+                                                     "   vertex 0 1 0\n"
+                                                     "   vertex 0 0 1\n");
         QTest::newRow("number format") << QVector3D(0, 0, 0) << 1.0f << QVector3D(1e-5f, 0, 0)
                                        << QVector3D(1234567, 0, 0) << QVector3D(1e-5f, -12.25f, 0)
                                        << QByteArray(" facet normal 0 0 -1\n"
@@ -228,6 +235,25 @@ private slots:
         QCOMPARE(textValues(tStatus),
             QStringList {QStringLiteral("kvPrinterFile::saveFile: Failed to open file!")});
         QCOMPARE(tProgress.count(), 0);
+    }
+
+    // The reason of a failed write reaches the status text.
+    void saveFileWriteFails()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/full")))
+            QSKIP("needs /dev/full");
+        kvPrinterFile tFile;
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::SaveFileProgress);
+        // Large enough for the writer to hand over more than one block.
+        kvModel tModel;
+        for (int i = 0; i < 6000; ++i)
+            tModel.addTriangle(kvVertex(float(i), 0, 0), kvVertex(float(i) + 1, 0, 0),
+                kvVertex(float(i), 1, 0), kvVector3D());
+        QVERIFY(!tFile.saveFile(QStringLiteral("/dev/full"), kvVector3D(), tModel));
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::saveFile: Failed to write file! No space left on device"));
+        QCOMPARE(intValues(tProgress).count(100), 1); // the last facet's, no closing 100
     }
 
     void saveSTLWritesTheTemporaryFile()
@@ -399,30 +425,34 @@ private slots:
     {
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QList<int>>("progress");
+        QTest::addColumn<float>("stage");
 
         QTest::newRow("stages") << QList<QByteArray> {"Processing triangulated mesh",
             "Generating perimeters", "Done. Process took 12 seconds"}
-                                << QList<int> {14, 28, 100};
+                                << QList<int> {14, 28, 100} << 100.0f;
         QTest::newRow("first word of the table wins")
-            << QList<QByteArray> {"Infilling layers; perimeters"} << QList<int> {28};
+            << QList<QByteArray> {"Infilling layers; perimeters"} << QList<int> {28}
+            << 200.0f / 7.0f;
         QTest::newRow("filament repeats the previous value") << QList<QByteArray> {
             "=> Exporting G-code to x.gcode",
-            "Filament required: 512.3mm (3.7cm3)"} << QList<int> {85, 85};
+            "Filament required: 512.3mm (3.7cm3)"} << QList<int> {85, 85} << 600.0f / 7.0f;
         QTest::newRow("Debian 1.3.0")
             << QList<QByteArray> {"=> Infilling layers\n=> Processing triangulated mesh\n",
                    "=> Preparing infill\n", "=> Generating skirt\n", "=> Generating brim\n",
                    "=> Exporting G-code to /tmp/Kestrova.gcode\n",
                    "Done. Process took 0 minutes and 0.063 seconds\n"
                    "Filament required: 987.3mm (2.4cm3)\n"}
-            << QList<int> {14, 42, 71, 71, 85, 100};
+            << QList<int> {14, 42, 71, 71, 85, 100} << 100.0f;
         QTest::newRow("text after a NUL is not read")
-            << QList<QByteArray> {QByteArray("Preparing infill\0Done", 21)} << QList<int> {42};
+            << QList<QByteArray> {QByteArray("Preparing infill\0Done", 21)} << QList<int> {42}
+            << 300.0f / 7.0f;
     }
 
     void progressWords()
     {
         QFETCH(QList<QByteArray>, chunks);
         QFETCH(QList<int>, progress);
+        QFETCH(float, stage);
 
         // The stand-in prints one chunk, then waits for the test to have seen it.
         for (int i = 0; i < chunks.size(); ++i)
@@ -455,7 +485,7 @@ private slots:
         QVERIFY(waitForEnd(tFile, tParsed, tError));
         QCOMPARE(intValues(tProgress), progress);
         QCOMPARE(tError.count(), 0);
-        QCOMPARE(tFile.slic3rProgress(), progress.last() == 100 ? 100.0f : tFile.slic3rProgress());
+        QCOMPARE(tFile.slic3rProgress(), stage);
     }
 
     void slicerNotFound()

@@ -20,6 +20,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTableView>
@@ -120,6 +122,28 @@ private slots:
         QVERIFY2(tField, qPrintable(field));
         QCOMPARE(tField->text(), text);
         QCOMPARE(tField->placeholderText(), placeholder);
+    }
+
+    void opensAtItsSizeAndScrolls()
+    {
+        kvDebugWindow tWindow;
+        tWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        // Shown, the window keeps 661 x 762 and fits an 800-pixel screen.
+        QCOMPARE(tWindow.size(), QSize(661, 762));
+        QVERIFY2(tWindow.minimumSizeHint().height() <= 762,
+            qPrintable(QString::number(tWindow.minimumSizeHint().height())));
+        // A page longer than the window scrolls.
+        auto *tPages = tWindow.findChild<QTabWidget *>("tabWidget");
+        bool tScrolls = false;
+        for (int i = 0; i < tPages->count(); ++i) {
+            tPages->setCurrentIndex(i);
+            QApplication::processEvents();
+            auto *tScroll = qobject_cast<QScrollArea *>(tPages->widget(i));
+            QVERIFY2(tScroll, qPrintable(tPages->tabText(i)));
+            tScrolls = tScrolls || tScroll->verticalScrollBar()->maximum() > 0;
+        }
+        QVERIFY(tScrolls);
     }
 
     void formLayout()

@@ -506,6 +506,28 @@ private slots:
         QCOMPARE(model()->scale(), 2.5f);
     }
 
+    void scaleEditPlacesThePartAgain()
+    {
+        QVERIFY(bind());
+        auto *tSpin = m_window->findChild<QDoubleSpinBox *>("modelScaleSpinBox");
+        // Typed by the user: the part is scaled and stands on the floor again, centred.
+        tSpin->selectAll();
+        QTest::keyClicks(tSpin, "2.50");
+        QCOMPARE(model()->scale(), 2.5f);
+        kvBoundingBox tBox = model()->placedBox();
+        QCOMPARE(tBox.minPoint().y(), -100.0f);
+        QCOMPARE(tBox.maxPoint().y(), -50.0f);
+        QCOMPARE(tBox.center().x(), 0.0f);
+        QCOMPARE(model()->boundingBox()->color(), QColor(Qt::darkGreen));
+        // Nothing is refused quietly to 0: the box stops at its smallest step.
+        tSpin->selectAll();
+        QTest::keyClicks(tSpin, "0.00");
+        QVERIFY(tSpin->minimum() > 0);
+        QVERIFY(model()->scale() > 0);
+        tBox = model()->placedBox();
+        QVERIFY(tBox.maxPoint().y() > tBox.minPoint().y());
+    }
+
     void modelEditsWithoutModel()
     {
         QVERIFY(bind(false));

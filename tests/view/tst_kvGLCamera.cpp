@@ -68,8 +68,13 @@ private slots:
     {
         kvGLCamera tCamera;
         tCamera.setProjectionType(GLProjectionTypeOrthographic);
-        QCOMPARE(tCamera.center(), kvVector3D(0, 0, -2500));
-        QCOMPARE(tCamera.up(), kvVector3D(0, -1, 0));
+        QCOMPARE(tCamera.center(), kvVector3D(0, 0, 2500));
+        QCOMPARE(tCamera.up(), kvVector3D(0, 1, 0));
+        // The eye sits above the plate, in front of it, as the perspective camera does.
+        const kvVector3D tEye = kvGLCamera::eyePosition(
+            tCamera.center(), tCamera.distance(), tCamera.theta(), tCamera.phi());
+        QVERIFY2(tEye.y() > 1000 && tEye.z() > 1000,
+            qPrintable(QString("%1 %2 %3").arg(tEye.x()).arg(tEye.y()).arg(tEye.z())));
         QCOMPARE(tCamera.distance(), 1.6f);
         QCOMPARE(tCamera.theta(), 315.0f);
         QCOMPARE(tCamera.phi(), -45.0f);

@@ -5,6 +5,8 @@
 #include "kvViewFixtures.h"
 
 #include <QSignalSpy>
+#include <cmath>
+#include <limits>
 
 using KvViewTest::boxMesh;
 using KvViewTest::cube;
@@ -188,6 +190,83 @@ private slots:
         tModel.setScale(1);
         tModel.checkBounds(kvVector3D(200, 200, 200));
         QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::darkGreen));
+    }
+
+    void placementTurnsInOrder_data()
+    {
+        QTest::addColumn<QVector3D>("userRotation");
+        QTest::addColumn<QVector3D>("size");
+        // A 10 x 20 x 40 mesh (Z up) is scaled, turned about Z, then Y, then X (the base
+        // -90 included), worked out by hand for quarter turns.
+        QTest::newRow("none") << QVector3D(0, 0, 0) << QVector3D(10, 40, 20);
+        QTest::newRow("about Y") << QVector3D(0, 90, 0) << QVector3D(40, 10, 20);
+        QTest::newRow("about Z") << QVector3D(0, 0, 90) << QVector3D(20, 40, 10);
+        QTest::newRow("about X and Y") << QVector3D(90, 90, 0) << QVector3D(40, 20, 10);
+    }
+    void placementTurnsInOrder()
+    {
+        QFETCH(QVector3D, userRotation);
+        QFETCH(QVector3D, size);
+        kvGLModel tModel(boxMesh(kvVector3D(0, 0, 0), kvVector3D(10, 20, 40)));
+        tModel.setUserRotation(userRotation);
+        const kvBoundingBox tBox = tModel.placedBox();
+        const QVector3D tSize = tBox.maxPoint() - tBox.minPoint();
+        QVERIFY2((tSize - size).length() < 1e-3f,
+            qPrintable(QString("%1 %2 %3").arg(tSize.x()).arg(tSize.y()).arg(tSize.z())));
+    }
+
+    void unusableScaleIsRefused_data()
+    {
+        QTest::addColumn<float>("scale");
+        QTest::newRow("zero") << 0.0f;
+        QTest::newRow("negative") << -2.0f;
+        QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("infinite") << std::numeric_limits<float>::infinity();
+    }
+    void unusableScaleIsRefused()
+    {
+        QFETCH(float, scale);
+        kvGLModel tModel(cube(20));
+        tModel.setScale(1.5f);
+        QSignalSpy tChanged(&tModel, &kvGLModel::ScaleChanged);
+        tModel.setScale(scale);
+        QCOMPARE(tModel.scale(), 1.5f);
+        QCOMPARE(tChanged.count(), 0);
+        tModel.land(-100);
+        tModel.center();
+        tModel.checkBounds(kvVector3D(200, 200, 200));
+        QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::darkGreen));
+    }
+
+    void notANumberDoesNotFit_data()
+    {
+        const float tNaN = std::numeric_limits<float>::quiet_NaN();
+        const float tInf = std::numeric_limits<float>::infinity();
+        QTest::addColumn<QVector3D>("corner");
+        QTest::addColumn<QVector3D>("bed");
+        QTest::newRow("bed width not a number") << QVector3D(1, 1, 1) << QVector3D(tNaN, 200, 200);
+        QTest::newRow("infinite bed") << QVector3D(1, 1, 1) << QVector3D(200, tInf, 200);
+    }
+    void notANumberDoesNotFit()
+    {
+        QFETCH(QVector3D, corner);
+        QFETCH(QVector3D, bed);
+        kvBoundingBox tBox;
+        tBox.add(kvVector3D(0, 0, 0));
+        tBox.add(kvVector3D(corner));
+        QVERIFY(!kvGLModel::fitsInside(tBox, bed));
+        kvGLModel tModel(cube(20));
+        tModel.land(-100);
+        tModel.checkBounds(bed);
+        QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::red));
+    }
+
+    void overflowingScaleDoesNotFit()
+    {
+        kvGLModel tModel(cube(20));
+        tModel.setScale(1e38f);
+        tModel.checkBounds(kvVector3D(200, 200, 200));
+        QCOMPARE(tModel.boundingBox()->color(), QColor(Qt::red));
     }
 
     void emptyMesh()

@@ -93,6 +93,33 @@ private slots:
         }
     }
 
+    void gridStaysOnThePlate_data()
+    {
+        QTest::addColumn<kvVector3D>("plate");
+        QTest::addColumn<int>("alongX");
+        QTest::addColumn<int>("alongZ");
+        QTest::newRow("300 wide, 200 deep") << kvVector3D(300, 200, 200) << 20 << 30;
+        QTest::newRow("200 wide, 300 deep") << kvVector3D(200, 200, 300) << 30 << 20;
+        QTest::newRow("150 wide, 100 deep") << kvVector3D(150, 100, 100) << 13 << 20;
+    }
+    void gridStaysOnThePlate()
+    {
+        QFETCH(kvVector3D, plate);
+        QFETCH(int, alongX);
+        QFETCH(int, alongZ);
+        const QVector<kvVector3D> tGrid = kvGLPrinterBed::grid(plate);
+        int tAlongX = 0, tAlongZ = 0;
+        for (int i = 0; i + 1 < tGrid.size(); i += 2) {
+            for (const kvVector3D &tEnd : {tGrid.at(i), tGrid.at(i + 1)}) {
+                QVERIFY(qAbs(tEnd.x()) <= plate.x() / 2);
+                QVERIFY(qAbs(tEnd.z()) <= plate.z() / 2);
+            }
+            (tGrid.at(i).z() == tGrid.at(i + 1).z() ? tAlongX : tAlongZ) += 1;
+        }
+        QCOMPARE(tAlongX, alongX);
+        QCOMPARE(tAlongZ, alongZ);
+    }
+
     void bedSizeRebuildsGrid()
     {
         kvGLPrinterBed tBed;

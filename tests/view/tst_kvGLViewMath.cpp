@@ -86,14 +86,15 @@ private slots:
         QCOMPARE(kvGLViewMath::orthographicRect(width, height), rect);
     }
 
-    void orthographicProjectionTurnsYOver()
+    void orthographicProjectionKeepsYUp()
     {
         const QMatrix4x4 tProjection = kvGLViewMath::projectionMatrix(GLProjectionTypeOrthographic,
             90, 1, 0.1f, 10000, kvGLViewMath::orthographicRect(800, 600));
-        // One millimetre is one pixel: x = 400 is the right edge, y = 300 the bottom edge.
+        // One millimetre is one pixel: x = 400 is the right edge, y = 300 the top edge, so
+        // the image is not mirrored.
         const QVector3D tCorner = tProjection.map(QVector3D(400, 300, -1));
         QVERIFY(qFuzzyCompare(tCorner.x(), 1.0f));
-        QVERIFY(qFuzzyCompare(tCorner.y(), -1.0f));
+        QVERIFY(qFuzzyCompare(tCorner.y(), 1.0f));
         QCOMPARE(kvGLViewMath::projectionMatrix(kvGLProjectionType(0), 90, 1, 0.1f, 10, QRect()),
             QMatrix4x4());
     }

@@ -62,13 +62,23 @@ public:
     using kvGLObject::uploadBuffer;
 };
 
-int countPixels(const QImage &pImage, bool (*pTest)(QRgb))
+int countPixels(const QImage &pImage, QRect pRegion, bool (*pTest)(QRgb))
 {
     int tCount = 0;
-    for (int y = 0; y < pImage.height(); ++y)
-        for (int x = 0; x < pImage.width(); ++x)
+    const QRect tRegion = pRegion.intersected(pImage.rect());
+    for (int y = tRegion.top(); y <= tRegion.bottom(); ++y)
+        for (int x = tRegion.left(); x <= tRegion.right(); ++x)
             tCount += pTest(pImage.pixel(x, y)) ? 1 : 0;
     return tCount;
+}
+
+// The pixels the corners of pBox land on, and a margin of pMargin around them.
+QRect regionOf(kvGLWindow *pView, const kvBoundingBox &pBox, int pMargin)
+{
+    QRect tRegion;
+    for (const kvVector3D &tCorner : pBox.box())
+        tRegion = tRegion.united(QRect(widgetPoint(pView, QVector3D(tCorner)), QSize(1, 1)));
+    return tRegion.adjusted(-pMargin, -pMargin, pMargin, pMargin);
 }
 
 bool isBoxGreen(QRgb pPixel)
@@ -332,10 +342,49 @@ private slots:
         QCOMPARE(tView->bedSize(), kvVector3D(150, 100, 150));
         QCOMPARE(tView->printerBed()->vertices().size(), 80);
         QCOMPARE(tView->printerArea()->dimensions(), kvVector3D(150, 100, 150));
-        // The shades fall back to the fixed strips.
-        QCOMPARE(tView->rulerXShade()->vertices().at(1).x(), 50.0f);
-        tView->landModel(true);
-        QCOMPARE(tView->glModels().first()->placedBox().minPoint().y(), -50.0f);
+        // The part stands on the new floor at once; its box and strips follow it.
+        kvGLModel *tModel = tView->glModels().first();
+        QCOMPARE(tModel->placedBox().minPoint().y(), -50.0f);
+        QCOMPARE(tModel->boundingBox()->color(), QColor(Qt::darkGreen));
+        QCOMPARE(tView->rulerXShade()->vertices().at(0).x(), 5.0f);
+        QCOMPARE(tView->rulerXShade()->vertices().at(1).x(), -5.0f);
+        QCOMPARE(tView->rulerZShade()->vertices().at(1).y(), -50.0f);
+    }
+
+    void bedChangeKeepsThePartOnThePlate_data()
+    {
+        QTest::addColumn<kvVector3D>("bed");
+        QTest::addColumn<float>("edge");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("smaller bed, part fits") << kvVector3D(150, 150, 100) << 60.0f << true;
+        QTest::newRow("larger bed") << kvVector3D(300, 200, 250) << 60.0f << true;
+        QTest::newRow("part wider than the bed") << kvVector3D(100, 100, 100) << 120.0f << false;
+        QTest::newRow("bed not a number")
+            << kvVector3D(std::numeric_limits<float>::quiet_NaN(), 150, 150) << 20.0f << false;
+        QTest::newRow("infinite bed")
+            << kvVector3D(150, std::numeric_limits<float>::infinity(), 150) << 20.0f << false;
+    }
+    void bedChangeKeepsThePartOnThePlate()
+    {
+        QFETCH(kvVector3D, bed);
+        QFETCH(float, edge);
+        QFETCH(bool, fits);
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        tView->insertModel(0, cube(edge));
+        kvGLModel *tModel = tView->glModels().first();
+        // Dragged towards a corner of the 200 mm plate first.
+        tModel->setUserTranslation(kvVector3D(60, 0, 60));
+        tView->setBedSize(bed);
+        const kvVector3D tSize = tView->bedSize();
+        const kvBoundingBox tBox = tModel->placedBox();
+        if (std::isfinite(tSize.y()))
+            QCOMPARE(tBox.minPoint().y(), -tSize.y() / 2);
+        if (fits) {
+            QVERIFY(tBox.minPoint().x() >= -tSize.x() / 2 && tBox.maxPoint().x() <= tSize.x() / 2);
+            QVERIFY(tBox.minPoint().z() >= -tSize.z() / 2 && tBox.maxPoint().z() <= tSize.z() / 2);
+        }
+        QCOMPARE(tModel->boundingBox()->color(), fits ? QColor(Qt::darkGreen) : QColor(Qt::red));
     }
 
     void orbit_data()
@@ -441,6 +490,68 @@ private slots:
         QCOMPARE(tView->camera()->distance(), tBefore);
     }
 
+    void zoomStopsBeforeTheCentre()
+    {
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        kvGLCamera *tCamera = tView->camera();
+        const auto tEye = [tCamera] { return tCamera->center().z() + tCamera->distance(); };
+        // Twelve notches would take the eye 432 mm forward, through the plate's centre.
+        for (int i = 0; i < 12; ++i)
+            sendWheel(tView, QPoint(0, 120));
+        QVERIFY2(tEye() >= 10 && tEye() < 40, qPrintable(QString::number(tEye())));
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(tView, Qt::Key_Up);
+        QVERIFY2(tEye() >= 10, qPrintable(QString::number(tEye())));
+        // Far out the scene stays inside the far plane.
+        for (int i = 0; i < 400; ++i)
+            sendWheel(tView, QPoint(0, -120));
+        QVERIFY2(tEye() <= tCamera->farPlane() / 2 && tEye() > 1000,
+            qPrintable(QString::number(tEye())));
+        // The way back is free.
+        const float tFar = tEye();
+        sendWheel(tView, QPoint(0, 120));
+        QCOMPARE(tEye(), tFar - 36);
+    }
+
+    void dragFollowsTheMouseOnScreen_data()
+    {
+        QTest::addColumn<float>("theta");
+        QTest::addColumn<float>("phi");
+        QTest::newRow("front") << 0.0f << -30.0f;
+        QTest::newRow("quarter turn") << 90.0f << -30.0f;
+        QTest::newRow("half turn") << 180.0f << -30.0f;
+        QTest::newRow("three quarters") << 270.0f << -20.0f;
+        QTest::newRow("odd angle") << 35.0f << -50.0f;
+        QTest::newRow("from below the plate") << 180.0f << 60.0f;
+    }
+    void dragFollowsTheMouseOnScreen()
+    {
+        QFETCH(float, theta);
+        QFETCH(float, phi);
+        CountingView *tView = shownView();
+        QVERIFY(tView);
+        tView->insertModel(0, cube(20));
+        tView->setRotationType(GLRotationTypeModel);
+        tView->camera()->setTheta(theta);
+        tView->camera()->setPhi(phi);
+        kvGLModel *tModel = tView->glModels().first();
+        const auto tShown
+            = [&] { return widgetPoint(tView, QVector3D(tModel->placedBox().center())); };
+        const QPoint tStart(200, 150);
+        sendPress(tView, tStart, Qt::LeftButton);
+        QPoint tBefore = tShown();
+        sendMove(tView, tStart + QPoint(20, 0), Qt::LeftButton);
+        QPoint tMoved = tShown() - tBefore;
+        QVERIFY2(tMoved.x() > 5 && qAbs(tMoved.y()) * 2 < tMoved.x(),
+            qPrintable(QString("right: %1,%2").arg(tMoved.x()).arg(tMoved.y())));
+        tBefore = tShown();
+        sendMove(tView, tStart + QPoint(20, 20), Qt::LeftButton);
+        tMoved = tShown() - tBefore;
+        QVERIFY2(tMoved.y() > 3 && qAbs(tMoved.x()) * 2 < tMoved.y(),
+            qPrintable(QString("down: %1,%2").arg(tMoved.x()).arg(tMoved.y())));
+    }
+
     void worldCoordinateUnderTheMouse()
     {
         CountingView *tView = shownView();
@@ -484,8 +595,10 @@ private slots:
             widgetPoint(tView, QVector3D(edge * 0.2f, -100 + edge * 0.4f, edge / 2)));
         QVERIFY2(tPart != qRgb(255, 255, 255) && qBlue(tPart) >= qRed(tPart) && qBlue(tPart) > 150,
             qPrintable(QColor(tPart).name()));
-        const int tGreen = countPixels(tImage, isBoxGreen);
-        const int tRed = countPixels(tImage, isBoxRed);
+        // Only the part's box is looked at: the red extent strip lies elsewhere.
+        const QRect tBox = regionOf(tView, tView->glModels().first()->placedBox(), 2);
+        const int tGreen = countPixels(tImage, tBox, isBoxGreen);
+        const int tRed = countPixels(tImage, tBox, isBoxRed);
         if (fits) {
             QVERIFY2(tGreen > 20, qPrintable(QString::number(tGreen)));
             QCOMPARE(tRed, 0);
