@@ -89,13 +89,17 @@ void tst_printerpacing::reportsWhileTheBedHeats()
 {
     kvPrinterTestRig tRig;
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X1"));
     QVERIFY(tRig.startPrint({"G1 X1", "M190 S60", "G1 X2", "G1 X3", "G1 X4"}));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
     // The bed is cool again and takes a while; the firmware reports on its own meanwhile.
     tRig.firmware.setTemperature(-1, 40.0);
     tRig.firmware.setHeatingRate(40.0);
     tRig.firmware.setWaitReportIntervalMs(20);
+    tRig.firmware.setUnansweredPrefix(QString());
     tRig.firmware.resetMaxUnanswered();
     QSignalSpy tBed(tRig.printer, &kvPrinter::BedTempChange);
+    tRig.firmware.sendLine(QStringLiteral("ok"));
 
     QVERIFY(tRig.waitForPrintEnd(10000));
     QVERIFY(tRig.settle());
