@@ -494,7 +494,8 @@ QByteArray kvFakeFirmware::temperatureReport()
         auto tPair = [](const QByteArray &pToken, const Heater &pHeater) {
             return pToken + fixed(pHeater.current, 1) + '/' + fixed(pHeater.target, 1);
         };
-        QByteArray tReport = tPair("T:", m_extruders.at(m_activeExtruder)) + ' ' + tPair("B:", m_bed);
+        QByteArray tReport
+            = tPair("T:", m_extruders.at(m_activeExtruder)) + ' ' + tPair("B:", m_bed);
         if (m_extruderCount > 1)
             for (int i = 0; i < m_extruders.size(); ++i)
                 tReport += ' ' + tPair("T" + QByteArray::number(i) + ':', m_extruders.at(i));
@@ -941,8 +942,7 @@ void kvFakeFirmware::reply(QByteArray pBytes)
     if (m_garbageEvery > 0 && ++m_replyCount % m_garbageEvery == 0)
         pBytes.prepend(garbage(24) + '\n');
     const qint64 tNow = m_clock.elapsed();
-    if (m_splitMode == SplitNone && m_replyDelayMs <= 0 && m_outQueue.isEmpty()
-        && !m_byteAtATime) {
+    if (m_splitMode == SplitNone && m_replyDelayMs <= 0 && m_outQueue.isEmpty() && !m_byteAtATime) {
         writeNow(pBytes);
         return;
     }
@@ -1028,7 +1028,8 @@ void kvFakeFirmware::noteSent(const QByteArray &pBytes)
             continue;
         }
         const bool tOk = m_sentLineHead.startsWith("ok")
-            && (m_sentLineHead.size() == 2 || !std::isalpha(static_cast<unsigned char>(m_sentLineHead.at(2))));
+            && (m_sentLineHead.size() == 2
+                || !std::isalpha(static_cast<unsigned char>(m_sentLineHead.at(2))));
         m_sentLineHead.clear();
         if (tOk && !m_unanswered.isEmpty())
             m_ringFill -= m_unanswered.dequeue();

@@ -116,7 +116,8 @@ private slots:
             << "FIRMWARE_NAME:Marlin 2.1.2.1 (Jun 13 2023 18:54:04) SOURCE_CODE_URL:github.com/"
                "MarlinFirmware/Marlin PROTOCOL_VERSION:1.0 MACHINE_TYPE:Halvarn_8x8 "
                "EXTRUDER_COUNT:2 TEMP_SENSOR_COUNT:2 HEATER_COUNT:2 "
-               "UUID:cede2a2f-41a2-4748-9b12-c55c62f367ff\nCap:SERIAL_XON_XOFF:0\nCap:EEPROM:1\nok\n"
+               "UUID:cede2a2f-41a2-4748-9b12-c55c62f367ff\n"
+               "Cap:SERIAL_XON_XOFF:0\nCap:EEPROM:1\nok\n"
             << "Marlin 2.1.2.1 (Jun 13 2023 18:54:04)" << tUrl << "1.0"
             << "Halvarn_8x8" << 2.0f << "cede2a2f-41a2-4748-9b12-c55c62f367ff"
             << "";

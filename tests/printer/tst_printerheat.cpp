@@ -71,9 +71,9 @@ void tst_printerheat::temperatureReport_data()
     QTest::newRow("no targets") << 1 << "T:200 B:50 @:3 B@:4\n"
                                 << true << QVector<float> {200, 200} << QVector<float> {50, 50}
                                 << QVector<float> {3, 4};
-    QTest::newRow("no heater power") << 1 << "T:21.3/0.0 B:20.1/0.0\n"
-                                     << true << QVector<float> {21.3f, 0} << QVector<float> {20.1f, 0}
-                                     << QVector<float> {u, u};
+    QTest::newRow("no heater power")
+        << 1 << "T:21.3/0.0 B:20.1/0.0\n"
+        << true << QVector<float> {21.3f, 0} << QVector<float> {20.1f, 0} << QVector<float> {u, u};
     QTest::newRow("no heater power, report then ok")
         << 1 << "T:215.0 /215.0 B:60.0 /60.0\nok\n"
         << true << QVector<float> {215, 215} << QVector<float> {60, 60} << QVector<float> {u, u};
@@ -81,12 +81,12 @@ void tst_printerheat::temperatureReport_data()
         << 2 << "ok T0:200.0/210.0 T1:25.0/0.0 B:60.5/60.0\n"
         << true << QVector<float> {200, 210, 25, 0} << QVector<float> {60.5f, 60}
         << QVector<float> {u, u};
-    QTest::newRow("position reply") << 1 << "X:0.00 Y:0.00 Z:0.00 E:0.00 Count X:0 Y:0 Z:0\nok\n"
-                                    << false << QVector<float> {u, u} << QVector<float> {u, u}
-                                    << QVector<float> {u, u};
-    QTest::newRow("capability line") << 1 << "Cap:REPEAT:0\nok\n"
-                                     << false << QVector<float> {u, u} << QVector<float> {u, u}
-                                     << QVector<float> {u, u};
+    QTest::newRow("position reply")
+        << 1 << "X:0.00 Y:0.00 Z:0.00 E:0.00 Count X:0 Y:0 Z:0\nok\n"
+        << false << QVector<float> {u, u} << QVector<float> {u, u} << QVector<float> {u, u};
+    QTest::newRow("capability line")
+        << 1 << "Cap:REPEAT:0\nok\n"
+        << false << QVector<float> {u, u} << QVector<float> {u, u} << QVector<float> {u, u};
     QTest::newRow("not numbers") << 1 << "T:abc /def B:x /y @:z B@:w\n"
                                  << true << QVector<float> {0, 0} << QVector<float> {0, 0}
                                  << QVector<float> {0, 0};

@@ -360,8 +360,8 @@ void tst_printerlink::identityWithMoreKeys()
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8"), 2));
     QCOMPARE(tRig.printer->extruderCount(), 2);
     QCOMPARE(tRig.printer->firmware()->Name(), QStringLiteral("Marlin 2.1.2 (Jan 1 2024)"));
-    QCOMPARE(tRig.printer->firmware()->UUID(),
-        QStringLiteral("cede2a2f-41a2-4748-9b12-c55c62f367ff"));
+    QCOMPARE(
+        tRig.printer->firmware()->UUID(), QStringLiteral("cede2a2f-41a2-4748-9b12-c55c62f367ff"));
 }
 
 void tst_printerlink::disconnectEndsThePrint_data()
@@ -540,8 +540,8 @@ void tst_printerlink::noSecondIdentificationDuringAPrint()
     }
     QVERIFY(tRig.settle(200));
     for (const QString &tLine : tRig.sentFrom(tFrom)) {
-        QVERIFY2(tLine != QLatin1String("M115") && tLine != QLatin1String("M500"),
-            qPrintable(tLine));
+        QVERIFY2(
+            tLine != QLatin1String("M115") && tLine != QLatin1String("M500"), qPrintable(tLine));
     }
     QCOMPARE(tConnected.count(), 0);
     QVERIFY(tRig.printer->isConnected());

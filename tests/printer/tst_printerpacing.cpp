@@ -108,8 +108,8 @@ void tst_printerpacing::reportsWhileTheBedHeats()
     QVERIFY(tBed.count() >= 5);
     const QStringList tSent = tRig.sentFrom(0);
     QCOMPARE(tSent.mid(tSent.indexOf(QStringLiteral("M114"))),
-        (QStringList {"M114", "G1 X1", "M190 S60", "G1 X2", "G1 X3", "G1 X4", "M104 S0 T0",
-            "M140 S0"}));
+        (QStringList {
+            "M114", "G1 X1", "M190 S60", "G1 X2", "G1 X3", "G1 X4", "M104 S0 T0", "M140 S0"}));
 }
 
 void tst_printerpacing::commandWaitsForTheMoveInFlight()

@@ -249,7 +249,8 @@ void tst_printerprint::buttonCodes_data()
 
     const QStringList tStop = QStringList {"M101"} + StopSequence;
     QTest::newRow("home, idle") << "idle" << int(kvFakeFirmware::ButtonHome)
-                                << QStringList {"G91", "G1 Z10 F4800", "G90", "G28 X0", "G28 Y0", "M400"}
+                                << QStringList {"G91", "G1 Z10 F4800", "G90", "G28 X0", "G28 Y0",
+                                       "M400"}
                                 << false << false;
     // The sentinel "M400" waits for the move in flight; a print goes on after it.
     QTest::newRow("home, printing") << "printing" << int(kvFakeFirmware::ButtonHome)

@@ -16,8 +16,7 @@ const QStringList ChoiceNames {"newZOffsetValueNeg05", "newZOffsetValueNeg04",
     "newZOffsetValuePos01", "newZOffsetValuePos02", "newZOffsetValuePos03", "newZOffsetValuePos04",
     "newZOffsetValuePos05"};
 
-template<typename T>
-T *child(QWidget *pWindow, const QString &pName)
+template <typename T> T *child(QWidget *pWindow, const QString &pName)
 {
     T *tChild = pWindow->findChild<T *>(pName);
     if (!tChild) {
@@ -83,16 +82,15 @@ void tst_zoffsetwizard::labelsAndStoredOffset_data()
         << QStringList {"-1.70", "-1.60", "-1.50", "-1.40", "-1.30", "-1.20", "-1.10", "-1.00",
                "-0.90", "-0.80", "-0.70"}
         << 10 << -0.7;
-    QTest::newRow("0.3, two lines higher")
-        << 0.3
-        << QStringList {"-0.20", "-0.10", "0.00", "0.10", "0.20", "0.30", "0.40", "0.50", "0.60",
-               "0.70", "0.80"}
-        << 7 << 0.5;
-    QTest::newRow("-0.25, the current line") << -0.25
-                                             << QStringList {"-0.75", "-0.65", "-0.55", "-0.45",
-                                                    "-0.35", "-0.25", "-0.15", "-0.05", "0.05",
-                                                    "0.15", "0.25"}
-                                             << 5 << -0.25;
+    QTest::newRow("0.3, two lines higher") << 0.3
+                                           << QStringList {"-0.20", "-0.10", "0.00", "0.10", "0.20",
+                                                  "0.30", "0.40", "0.50", "0.60", "0.70", "0.80"}
+                                           << 7 << 0.5;
+    QTest::newRow("-0.25, the current line")
+        << -0.25
+        << QStringList {"-0.75", "-0.65", "-0.55", "-0.45", "-0.35", "-0.25", "-0.15", "-0.05",
+               "0.05", "0.15", "0.25"}
+        << 5 << -0.25;
 }
 
 void tst_zoffsetwizard::labelsAndStoredOffset()
