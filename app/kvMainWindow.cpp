@@ -335,6 +335,13 @@ void kvMainWindow::enterDeveloperMode()
 
 void kvMainWindow::closeEvent(QCloseEvent *pEvent)
 {
+    if (!confirmExit()) {
+        pEvent->ignore();
+        return;
+    }
+    // A print is ended with its stop sequence before the heaters go off.
+    if (isPrintUnderWay())
+        stopPrint();
     if (m_currentPrinter) {
         m_currentPrinter->heatPrinter(false);
         if (m_currentPrinter->isConnected())
@@ -343,7 +350,7 @@ void kvMainWindow::closeEvent(QCloseEvent *pEvent)
     pEvent->accept();
 }
 
-void kvMainWindow::onFileMenuExitTriggered()
+bool kvMainWindow::confirmExit()
 {
     QString tText;
     if (m_currentPrinter) {
@@ -357,8 +364,13 @@ void kvMainWindow::onFileMenuExitTriggered()
             tText = QStringLiteral("You are currently waiting to print, are you sure you wish to "
                                    "exit Kestrova?");
     }
-    if (!tText.isEmpty()
-        && !kvDialogs::question(QStringLiteral("Exit Kestrova"), tText, kvDialogs::NoDefault))
+    return tText.isEmpty()
+        || kvDialogs::question(QStringLiteral("Exit Kestrova"), tText, kvDialogs::NoDefault);
+}
+
+void kvMainWindow::onFileMenuExitTriggered()
+{
+    if (!confirmExit())
         return;
     // No heater is left on by an exit.
     turnOffExtruders();

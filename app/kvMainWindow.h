@@ -159,11 +159,15 @@ private:
     void setProgressBar(int pValue);
     void turnOffExtruders();
     void enterDeveloperMode();
+    // A load that failed: the window stays as it was, the reason in the status line.
+    void failLoad(const QString &pFileName, const QString &pReason);
     kvGLModel *shownModel() const;
     // The scale the part is shown at; the slice and the saved STL use the same one.
     float placementScale() const;
     // A slice for a print, or a print on the chosen printer, is running or waiting.
     bool isPrintUnderWay() const;
+    // The question Exit and closing ask while a print runs; true to go on.
+    bool confirmExit();
 
     // Discovery helpers.
     void removePrinters();
@@ -171,6 +175,10 @@ private:
     void setConnectedLabel();
     void setPrinterHeatingLabel();
     void connectPrinter(kvPrinter *pPrinter);
+    // The printer box and the connect button stay put while a print is under way.
+    void updatePrintControls();
+    bool isPortListed(const QString &pPortName) const;
+    void dropLostPrinter(kvPrinter *pPrinter);
 
     // Printing helpers.
     bool checkCurrentPrinter();
@@ -179,6 +187,9 @@ private:
     void startPrint();
     void stopPrint();
     void resetPrintButton();
+    // The printer ended the print by itself (lost link, reset): back to idle.
+    void onPrintEndedByPrinter();
+    void reportSlicerError();
     void extrude(int pValue);
     void retract(int pValue);
 
@@ -195,6 +206,8 @@ private:
     kvStandardPaths *m_standardPaths = nullptr;
     kvPrinterTypes *m_printerTypes = nullptr;
     bool m_printAfterSlice = false;
+    // The chosen printer was handed the print (startPrint) and has not been stopped.
+    bool m_printStarted = false;
     QVector<kvPrinter *> m_printers;
     QVector<kvPrinter *> m_printersToRemove;
     // Ports whose firmware named a type the printer types table lacks; probed again only

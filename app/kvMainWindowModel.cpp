@@ -49,30 +49,42 @@ void kvMainWindow::loadModel(QString pFileName)
     m_loadingModel = true;
     log(QStringLiteral("loadModel: ") + pFileName);
 
+    // Checked first: a failed load leaves the shown model and its file as they were.
+    QFile tCheck(pFileName);
+    if (!tCheck.open(QIODevice::ReadOnly)) {
+        failLoad(pFileName, tCheck.errorString());
+        return;
+    }
+    tCheck.close();
+    const int tProgress = ui->progressBar->value();
+
+    auto *tFile = new kvPrinterFile(pFileName);
+    kvPrinterSettings *tSettings = m_currentPrinter ? m_currentPrinter->settings() : nullptr;
+    tFile->setBedCenter(
+        m_currentPrinter ? m_currentPrinter->bedCenter() : QVector2D(150.0f, 150.0f));
+    tFile->slic3rConfig()->selectPrinter(tSettings ? tSettings->slic3rPrinterSetting() : QString());
+    tFile->slic3rConfig()->selectFilament(
+        tSettings ? tSettings->slic3rFilamentSetting() : QString());
+    connect(tFile, &kvPrinterFile::StatusUpdate, this, &kvMainWindow::onPrinterFileStatusChanged);
+    connect(tFile, &kvPrinterFile::LoadFileProgress, this, &kvMainWindow::onLoadFileProgress);
+    tFile->setLogger(m_logger);
+    const kvModel tModel = tFile->loadFile();
+    if (tFile->fileType() == Kv::Defines::FileTypeSTL && tModel.triangles().isEmpty()) {
+        delete tFile;
+        ui->progressBar->setValue(tProgress);
+        failLoad(pFileName, QStringLiteral("it holds no facets"));
+        return;
+    }
+
     delete m_printerFile;
-    m_printerFile = new kvPrinterFile(pFileName);
-    connect(m_printerFile, &kvPrinterFile::StatusUpdate, this,
-        &kvMainWindow::onPrinterFileStatusChanged);
+    m_printerFile = tFile;
     connect(m_printerFile, &kvPrinterFile::GCodeParseComplete, this,
         &kvMainWindow::onPrinterFileGCodeParseComplete);
-    connect(
-        m_printerFile, &kvPrinterFile::LoadFileProgress, this, &kvMainWindow::onLoadFileProgress);
     connect(
         m_printerFile, &kvPrinterFile::SaveFileProgress, this, &kvMainWindow::onSaveFileProgress);
     connect(m_printerFile, &kvPrinterFile::Slic3rProcessingProgress, this,
         &kvMainWindow::onSlic3rProcessingProgress);
     connect(m_printerFile, &kvPrinterFile::Slic3rError, this, &kvMainWindow::onSlic3rProcessError);
-
-    kvPrinterSettings *tSettings = m_currentPrinter ? m_currentPrinter->settings() : nullptr;
-    m_printerFile->setBedCenter(
-        m_currentPrinter ? m_currentPrinter->bedCenter() : QVector2D(150.0f, 150.0f));
-    m_printerFile->slic3rConfig()->selectPrinter(
-        tSettings ? tSettings->slic3rPrinterSetting() : QString());
-    m_printerFile->slic3rConfig()->selectFilament(
-        tSettings ? tSettings->slic3rFilamentSetting() : QString());
-
-    m_printerFile->setLogger(m_logger);
-    const kvModel tModel = m_printerFile->loadFile();
     ui->printerFileLabel->setText(tModel.filename());
 
     m_glWindow->replaceModel(0, tModel);
@@ -93,6 +105,14 @@ void kvMainWindow::loadModel(QString pFileName)
 
     if (m_debugWindow)
         m_debugWindow->initializeModel(tModel);
+    m_loadingModel = false;
+}
+
+void kvMainWindow::failLoad(const QString &pFileName, const QString &pReason)
+{
+    log(QStringLiteral("loadModel failed: ") + pFileName + QStringLiteral(": ") + pReason);
+    setStatusMessage(QStringLiteral("Cannot load ") + pFileName + QStringLiteral(": ") + pReason
+        + QStringLiteral("."));
     m_loadingModel = false;
 }
 

@@ -146,8 +146,42 @@ void kvMainWindow::onPrinterIsConnectedChanged(kvPrinter *pPrinter, bool pValue)
         log(tLine + QStringLiteral(" is now identified!"));
     } else {
         log(tLine + QStringLiteral(" is NOT identified!"));
+        if (pPrinter == m_currentPrinter) {
+            if (m_printStarted)
+                onPrintEndedByPrinter();
+            // Unplugged: discovery looks for it again.
+            if (!isPortListed(pPrinter->serialPortName()))
+                dropLostPrinter(pPrinter);
+        }
     }
     setConnectedLabel();
+}
+
+bool kvMainWindow::isPortListed(const QString &pPortName) const
+{
+    const QVector<PortInfo> tPorts = availablePorts();
+    for (const PortInfo &tPort : tPorts) {
+        if (tPort.portName == pPortName)
+            return true;
+    }
+    return false;
+}
+
+void kvMainWindow::dropLostPrinter(kvPrinter *pPrinter)
+{
+    log(QStringLiteral("Printer: ") + pPrinter->name() + QStringLiteral("[")
+        + pPrinter->serialPortName() + QStringLiteral("] is gone; searching for printers again."));
+    if (ui->pbPrint->toolTip() == StopTip)
+        stopPrint();
+    m_currentPrinter = nullptr;
+    m_printers.removeOne(pPrinter);
+    // Deleted by the next poll, outside the printer's own signal.
+    if (!m_printersToRemove.contains(pPrinter))
+        m_printersToRemove.append(pPrinter);
+    ui->printerSelectionComboBox->setCurrentIndex(0);
+    updatePrintControls();
+    if (!m_pollUSBTimer.isActive())
+        m_pollUSBTimer.start(1000);
 }
 
 kvPrinter *kvMainWindow::getPrinterFromCombo() const
@@ -164,6 +198,17 @@ kvPrinter *kvMainWindow::getPrinterFromCombo() const
 void kvMainWindow::onPrinterSelectionTextChanged(QString pString)
 {
     log(QStringLiteral("onPrinterSelectionTextChanged(QString pString)"));
+    if (isPrintUnderWay()) {
+        // The print stays with its printer; the box shows that printer again.
+        const int tIndex = m_currentPrinter
+            ? ui->printerSelectionComboBox->findText(
+                m_currentPrinter->serialPortName(), Qt::MatchContains | Qt::MatchCaseSensitive)
+            : -1;
+        if (tIndex >= 0)
+            ui->printerSelectionComboBox->setCurrentIndex(tIndex);
+        setStatusMessage(QStringLiteral("Stop the print before choosing another printer."));
+        return;
+    }
     kvPrinter *tPrinter = Kv::Platform::isSelectablePort(pString) ? getPrinterFromCombo() : nullptr;
     if (!tPrinter) {
         m_currentPrinter = nullptr;
@@ -228,6 +273,10 @@ void kvMainWindow::setConnectedLabel()
 void kvMainWindow::onConnectToPrinter()
 {
     log(QStringLiteral("onConnectToPrinter"));
+    if (isPrintUnderWay()) {
+        setStatusMessage(QStringLiteral("Stop the print before disconnecting the printer."));
+        return;
+    }
     if (m_currentPrinter) {
         if (m_currentPrinter->isConnected())
             m_currentPrinter->disconnectFromPrinter();
@@ -292,9 +341,14 @@ void kvMainWindow::onFileMenuPrintTriggered()
 void kvMainWindow::onPrintButtonClick()
 {
     log(QStringLiteral("onPrintButtonClick"));
+    const QString tTip = ui->pbPrint->toolTip();
+    // Stop always ends what the window holds, whatever became of the printer.
+    if (tTip == StopTip) {
+        stopPrint();
+        return;
+    }
     if (!checkCurrentPrinter())
         return;
-    const QString tTip = ui->pbPrint->toolTip();
     if (!m_currentPrinter->isPrinting() && tTip == PrintTip) {
         if (!m_printerFile) {
             kvDialogs::message(
@@ -318,12 +372,11 @@ void kvMainWindow::onPrintButtonClick()
         }
         ui->pbPrint->setIcon(QIcon(QStringLiteral(":/icons/stop-print-btn.png")));
         ui->pbPrint->setToolTip(StopTip);
+        updatePrintControls();
         if (m_printerFile->fileType() == Kv::Defines::FileTypeSTL && !m_printerFile->isSliced())
             sliceFile();
         else
             startPrint();
-    } else if (tTip == StopTip) {
-        stopPrint();
     }
 }
 
@@ -348,10 +401,17 @@ void kvMainWindow::sliceFile()
 
 void kvMainWindow::onPrinterFileGCodeParseComplete(float)
 {
-    if (m_currentPrinter && m_printAfterSlice) {
-        startPrint();
-        m_printAfterSlice = false;
+    if (!m_currentPrinter || !m_printAfterSlice)
+        return;
+    m_printAfterSlice = false;
+    // Placement or profiles changed while the slicer ran: print what is shown.
+    if (ui->pbPrint->toolTip() == StopTip && m_printerFile
+        && m_printerFile->fileType() == Kv::Defines::FileTypeSTL && !m_printerFile->isSliced()) {
+        log(QStringLiteral("The slice is out of date; slicing again."));
+        sliceFile();
+        return;
     }
+    startPrint();
 }
 
 void kvMainWindow::startPrint()
@@ -360,12 +420,21 @@ void kvMainWindow::startPrint()
     if (ui->pbPrint->toolTip() != StopTip || !m_currentPrinter)
         return;
     m_currentPrinter->setPrinterFile(m_printerFile);
+    m_printStarted = true;
     m_currentPrinter->print();
+    // Refused by the printer (closed port, nothing to print): its status says why.
+    if (!m_currentPrinter->isPrinting() && !m_currentPrinter->isWaitingToPrint()
+        && !m_currentPrinter->isPaused()) {
+        m_printStarted = false;
+        ui->progressBar->setValue(0);
+        resetPrintButton();
+    }
 }
 
 void kvMainWindow::stopPrint()
 {
     log(QStringLiteral("stopPrint"));
+    m_printStarted = false;
     if (m_printerFile && m_printerFile->isSlicing())
         m_printerFile->killSlice();
     if (m_currentPrinter)
@@ -385,6 +454,27 @@ void kvMainWindow::resetPrintButton()
     m_timeElapsedLabel->clear();
     for (QLabel *tSeparator : qAsConst(m_statusSeparators))
         tSeparator->hide();
+    updatePrintControls();
+}
+
+void kvMainWindow::onPrintEndedByPrinter()
+{
+    if (!m_printStarted || !m_currentPrinter || m_currentPrinter->isPrinting()
+        || m_currentPrinter->isWaitingToPrint() || m_currentPrinter->isPaused())
+        return;
+    log(QStringLiteral("The printer ended the print."));
+    m_printStarted = false;
+    m_printAfterSlice = false;
+    setStatusMessage(QString());
+    ui->progressBar->setValue(0);
+    resetPrintButton();
+}
+
+void kvMainWindow::updatePrintControls()
+{
+    const bool tFree = !isPrintUnderWay();
+    ui->printerSelectionComboBox->setEnabled(tFree);
+    ui->connectToPrinterButton->setEnabled(tFree);
 }
 
 void kvMainWindow::onHeatPrinterClick()
@@ -392,6 +482,14 @@ void kvMainWindow::onHeatPrinterClick()
     if (!m_currentPrinter)
         return;
     const bool tHeat = !(m_currentPrinter->isHeated() || m_currentPrinter->isHeating());
+    if (!tHeat
+        && (m_currentPrinter->isPrinting() || m_currentPrinter->isPaused()
+            || m_currentPrinter->isWaitingToPrint())
+        && !kvDialogs::question(QStringLiteral("Heat Printer"),
+            QStringLiteral("You are currently printing a model, are you sure you wish to switch "
+                           "the heaters off?"),
+            kvDialogs::DefaultNo))
+        return;
     m_currentPrinter->heatPrinter(tHeat);
     for (int i = 0; i < m_currentPrinter->extruderCount(); ++i)
         m_currentPrinter->setExtruderToldToHeat(i, tHeat);
@@ -464,7 +562,9 @@ void kvMainWindow::onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue)
     } else {
         setStatusMessage(QString());
         ui->progressBar->setValue(0);
+        onPrintEndedByPrinter();
     }
+    updatePrintControls();
 }
 
 void kvMainWindow::onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pValue)
@@ -473,6 +573,9 @@ void kvMainWindow::onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pV
         return;
     setStatusMessage(pValue ? QStringLiteral("3D model loaded, waiting to heat up before printing.")
                             : QString());
+    if (!pValue)
+        onPrintEndedByPrinter();
+    updatePrintControls();
 }
 
 void kvMainWindow::onPrinterExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float)
@@ -504,7 +607,8 @@ void kvMainWindow::onPrinterStatusChanged(kvPrinter *, QString pStatus)
 
 void kvMainWindow::onPrinterPrintingProgressChanged(int pProgress)
 {
-    ui->progressBar->setValue(pProgress);
+    if (m_currentPrinter && sender() == m_currentPrinter)
+        ui->progressBar->setValue(pProgress);
 }
 
 void kvMainWindow::onPrinterPrintProcessBeing()
@@ -514,6 +618,14 @@ void kvMainWindow::onPrinterPrintProcessBeing()
 
 void kvMainWindow::onPrinterPrintProcessFinished()
 {
+    // Only the printer that finished is stopped; the window follows the chosen one.
+    kvPrinter *tPrinter = qobject_cast<kvPrinter *>(sender());
+    if (tPrinter && tPrinter != m_currentPrinter) {
+        log(QStringLiteral("void kvMainWindow::onPrinterPrintProcessFinished(): ")
+            + tPrinter->name());
+        tPrinter->killPrint();
+        return;
+    }
     if (m_currentPrinter)
         setStatusMessage(
             QStringLiteral("Print process has finished in ") + m_currentPrinter->elapsedTime());
@@ -547,7 +659,22 @@ void kvMainWindow::onSlic3rProcessingProgress(int pProgress)
 void kvMainWindow::onSlic3rProcessError()
 {
     log(QStringLiteral("void kvMainWindow::onSlic3rProcessError()"));
+    // The print file has just said what went wrong; it stays in the status line.
+    const QString tReason = statusMessage();
     stopPrint();
+    setStatusMessage(tReason);
+    reportSlicerError();
+}
+
+void kvMainWindow::reportSlicerError()
+{
+    if (!m_printerFile)
+        return;
+    const QString tConfigured = m_printerFile->slic3rConfig()->Path();
+    if (!Kv::Platform::slicerProgram(tConfigured).isEmpty())
+        return;
+    setStatusMessage(QStringLiteral("Slic3r was not found: looked for ")
+        + Kv::Platform::slicerSearchDescription(tConfigured) + QStringLiteral("."));
 }
 
 void kvMainWindow::onLaunchPrinterConfig()
@@ -628,7 +755,9 @@ void kvMainWindow::onOptionsMenuSlicerOptions()
 
 void kvMainWindow::onOpenSlic3r()
 {
-    m_sliceOptions->openSlic3r();
+    QString tError;
+    if (!m_sliceOptions->openSlic3r(&tError))
+        setStatusMessage(tError);
 }
 
 void kvMainWindow::onOptionsMenuLogCreateTriggered()

@@ -15,6 +15,13 @@
 
 namespace {
 
+// The slicer that is really run for a configured path; the path itself when none is found.
+QString shownSlicerPath(const QString &pConfiguredPath)
+{
+    const QString tProgram = Kv::Platform::slicerProgram(pConfiguredPath);
+    return QDir::toNativeSeparators(tProgram.isEmpty() ? pConfiguredPath : tProgram);
+}
+
 void selectText(QComboBox *pBox, const QString &pText)
 {
     const int tIndex = pBox->findText(pText, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -58,7 +65,10 @@ kvSliceOptions::kvSliceOptions(QWidget *pParent)
     Kv::loadSlic3rSettings(
         ui->printSettingsCombo, ui->filamentSettingsCombo, ui->printerSettingsCombo);
     ui->installedSlic3rSettingsGroup->hide();
-    setMaximumHeight(315);
+    // At least as high as the word-wrapped quick tip needs.
+    const int tNormalHeight = qMax(315, layout()->totalHeightForWidth(width()));
+    setMaximumHeight(tNormalHeight);
+    resize(width(), tNormalHeight);
 }
 
 kvSliceOptions::~kvSliceOptions()
@@ -92,7 +102,7 @@ void kvSliceOptions::onConfigChanged()
 {
     if (!m_config)
         return;
-    ui->slic3rPathText->setText(m_config->Path());
+    ui->slic3rPathText->setText(shownSlicerPath(m_config->Path()));
     selectText(ui->printSettingsCombo, m_config->PrintIni());
     selectText(ui->filamentSettingsCombo, m_config->FilamentIni());
     selectText(ui->printerSettingsCombo, m_config->PrinterIni());
@@ -167,15 +177,17 @@ void kvSliceOptions::OnSetSlic3rPathClicked()
     if (tPath.isEmpty())
         return;
     Kv::Paths::Slic3rExe = QDir::toNativeSeparators(tPath);
-    ui->slic3rPathText->setText(Kv::Paths::Slic3rExe);
+    ui->slic3rPathText->setText(shownSlicerPath(Kv::Paths::Slic3rExe));
 }
 
 void kvSliceOptions::OnSlic3rConfigButtonClicked()
 {
-    openSlic3r();
+    QString tError;
+    if (!openSlic3r(&tError))
+        kvDialogs::warning(QStringLiteral("Open Slic3r"), tError);
 }
 
-void kvSliceOptions::openSlic3r()
+bool kvSliceOptions::openSlic3r(QString *pError)
 {
     if (!m_slic3rProcess) {
         m_slic3rProcess = new QProcess(this);
@@ -187,14 +199,24 @@ void kvSliceOptions::openSlic3r()
         connect(m_slic3rProcess, &QProcess::started, this, &kvSliceOptions::onSlic3rProcessStarted);
     }
     if (m_slic3rProcess->state() != QProcess::NotRunning)
-        return;
-    QString tProgram = Kv::Platform::slicerProgram(Kv::Paths::Slic3rExe);
-    if (tProgram.isEmpty())
-        tProgram = Kv::Paths::Slic3rExe;
+        return true;
+    const QString tProgram = Kv::Platform::slicerProgram(Kv::Paths::Slic3rExe);
+    if (tProgram.isEmpty()) {
+        if (pError)
+            *pError = QStringLiteral("Slic3r was not found: looked for ")
+                + Kv::Platform::slicerSearchDescription(Kv::Paths::Slic3rExe) + QStringLiteral(".");
+        return false;
+    }
     m_slic3rProcess->start(tProgram,
         {QStringLiteral("--no-plater"), QStringLiteral("--gui-mode"), QStringLiteral("expert")},
         QIODevice::ReadWrite);
-    m_slic3rProcess->waitForStarted(30000);
+    if (!m_slic3rProcess->waitForStarted(30000)) {
+        if (pError)
+            *pError = QStringLiteral("Slic3r could not be started (") + tProgram
+                + QStringLiteral("): ") + m_slic3rProcess->errorString();
+        return false;
+    }
+    return true;
 }
 
 void kvSliceOptions::onSlic3rProcessFinished()

@@ -26,7 +26,8 @@ public:
     // Copies the three boxes' profiles into the configuration.
     void updateConfig();
     void setForDevMode();
-    void openSlic3r();
+    // False when the slicer's window did not start; *pError then says why.
+    bool openSlic3r(QString *pError = nullptr);
     void loadInstalledSlic3rSettings();
 
     QProcess *slic3rProcess() const { return m_slic3rProcess; }

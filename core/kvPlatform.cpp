@@ -90,9 +90,27 @@ QString slicerProgram(const QString &pConfiguredPath)
     return QStandardPaths::findExecutable(QStringLiteral("slic3r"));
 }
 
+QString slicerSearchDescription(const QString &pConfiguredPath)
+{
+    QStringList tPlaces;
+    if (!pConfiguredPath.isEmpty()) {
+        const QFileInfo tInfo(pConfiguredPath);
+        tPlaces << tInfo.absoluteFilePath()
+                << QDir(tInfo.absolutePath()).filePath(QStringLiteral("slic3r"));
+    }
+    tPlaces << QStringLiteral("\"slic3r\" on the PATH (")
+            + QString::fromLocal8Bit(qgetenv("PATH")) + QStringLiteral(")");
+    return tPlaces.join(QStringLiteral(", "));
+}
+
 bool isProbedPort(const QString &pSystemLocation)
 {
-    return !pSystemLocation.toUpper().contains(QStringLiteral("BLUETOOTH"));
+    if (pSystemLocation.toUpper().contains(QStringLiteral("BLUETOOTH")))
+        return false;
+    // Legacy ports such as ttyS0 may be a modem or a console: never written to.
+    const QString tName = QFileInfo(pSystemLocation).fileName();
+    return tName.startsWith(QStringLiteral("ttyACM")) || tName.startsWith(QStringLiteral("ttyUSB"))
+        || tName.contains(QStringLiteral("usbmodem"));
 }
 
 bool isSelectablePort(const QString &pText)

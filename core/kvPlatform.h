@@ -30,10 +30,12 @@ QString appDataLocation();
 // is a program; the executable inside a ".app" bundle; a "slic3r" beside it; else
 // "slic3r" on the PATH. Empty when none is found.
 QString slicerProgram(const QString &pConfiguredPath);
+// Where slicerProgram looks, for a message that it found nothing.
+QString slicerSearchDescription(const QString &pConfiguredPath);
 
-// Serial port policy of printer discovery: a port may be probed unless it is a
-// Bluetooth one; a printer can be chosen only on a USB serial port (USB CDC
-// "ttyACM", USB-serial "ttyUSB", or the "usbmodem" name other systems use).
+// Serial port policy of printer discovery: only the USB serial ports a printer appears
+// as (USB CDC "ttyACM", USB-serial "ttyUSB", or the "usbmodem" name other systems use)
+// are probed, never a Bluetooth one, and a printer can be chosen only on such a port.
 bool isProbedPort(const QString &pSystemLocation);
 bool isSelectablePort(const QString &pText);
 

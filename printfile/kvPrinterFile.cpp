@@ -1041,6 +1041,7 @@ void kvPrinterFile::sliceSTL()
             QProcess::Timedout, QStringLiteral("sliceSTL: The previous Slic3r does not end."));
         return;
     }
+    m_sliceStale = false;
     m_slic3rProcess->setProgram(tProgram);
     m_slic3rProcess->setArguments(m_slic3rConfig->toSlic3rArguments());
     m_slic3rProcess->setProcessChannelMode(QProcess::SeparateChannels);
@@ -1075,6 +1076,9 @@ void kvPrinterFile::killSlice()
 void kvPrinterFile::resetSliced()
 {
     m_sliced = false;
+    // The running slice was made for what has just changed.
+    if (m_slicing)
+        m_sliceStale = true;
     m_slicerError = -1;
 }
 
@@ -1102,7 +1106,7 @@ void kvPrinterFile::onSlic3rProcessFinished()
                     .arg(m_tempGCodeFileName, tErrors)
                     .trimmed());
         } else {
-            m_sliced = true;
+            m_sliced = !m_sliceStale;
             parseGCode();
         }
     } else if (!tErrors.isEmpty()) {
@@ -1166,5 +1170,7 @@ void kvPrinterFile::onSlic3rProcessStarted()
 void kvPrinterFile::onConfigChanged()
 {
     m_sliced = false;
+    if (m_slicing)
+        m_sliceStale = true;
     m_slicerError = -1;
 }

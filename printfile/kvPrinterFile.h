@@ -152,6 +152,8 @@ private:
     bool m_sliced = false;
     bool m_slicing = false;
     bool m_sliceKilled = false;
+    // Placement or profiles changed while the slicer ran: its result is out of date.
+    bool m_sliceStale = false;
     float m_slic3rProgress = 0.0f;
     int m_slicerError = -1;
     // Slic3rError was emitted for the current run.

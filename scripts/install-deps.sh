@@ -9,6 +9,8 @@ packages=(
   xvfb xauth
   clang libclang-rt-dev
   slic3r
+  # The slicer's own window ("Open Slic3r"): its toolkit, GL canvas and web client.
+  libwx-perl libwx-glcanvas-perl libopengl-perl libwww-perl
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "kvPrinter.h"
 #include "kvPrinterFile.h"
 #include "kvSlic3rConfig.h"
+#include "kvSliceOptions.h"
 #include "kvStartup.h"
 #include "kvTestSupport.h"
 
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
+#include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -44,13 +46,36 @@ bool debugMenuShown(kvMainWindow &pWindow)
     return child<QMenu>(pWindow, "debugMenu")->menuAction()->isVisible();
 }
 
-// Sends a press at pPos to the logo; true when something swallowed it before the logo.
-bool pressLogo(kvMainWindow &pWindow, QPoint pPos)
+// Shows the window with its 3D view left undrawn: these tests are about the controls, and
+// the software GL's code generator deadlocks under the sanitizers' full unwind.
+void showControls(kvMainWindow &pWindow)
 {
+    pWindow.glWindow()->hide();
+    pWindow.show();
+}
+
+// Clicks the shown window where pPos of the logo lies, as the mouse would.
+void clickLogo(kvMainWindow &pWindow, QPoint pPos)
+{
+    if (!pWindow.isVisible()) {
+        showControls(pWindow);
+        if (!QTest::qWaitForWindowExposed(&pWindow))
+            qFatal("window not exposed");
+    }
     QLabel *tLogo = child<QLabel>(pWindow, "lHVLogo");
-    QMouseEvent tPress(QEvent::MouseButtonPress, pPos, tLogo->mapToGlobal(pPos), Qt::LeftButton,
-        Qt::LeftButton, Qt::NoModifier);
-    return static_cast<QObject &>(pWindow).eventFilter(tLogo, &tPress);
+    QTest::mouseClick(
+        pWindow.windowHandle(), Qt::LeftButton, Qt::NoModifier, tLogo->mapTo(&pWindow, pPos));
+}
+
+// A file in a temporary folder holding pContent.
+QString writeFile(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pContent)
+{
+    const QString tPath = pDir.filePath(pName);
+    QFile tFile(tPath);
+    if (!tFile.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(tPath));
+    tFile.write(pContent);
+    return tPath;
 }
 
 // An ASCII STL of the box from the origin to pSize, written by hand.
@@ -158,7 +183,7 @@ private slots:
         QFETCH(bool, prompts);
         KvTest::DialogRecorder tDialogs;
         kvMainWindow tWindow;
-        QVERIFY(pressLogo(tWindow, position));
+        clickLogo(tWindow, position);
         QCOMPARE(tDialogs.requests.size(), prompts ? 1 : 0);
         if (prompts) {
             const kvDialogs::Request &tRequest = tDialogs.requests.first();
@@ -185,7 +210,7 @@ private slots:
         KvTest::DialogRecorder tDialogs;
         kvMainWindow tWindow;
         tDialogs.answers << answer;
-        pressLogo(tWindow, QPoint(25, 430));
+        clickLogo(tWindow, QPoint(25, 430));
         QCOMPARE(Kv::Global::DeveloperMode, developer);
         QCOMPARE(debugMenuShown(tWindow), developer);
         QCOMPARE(child<QAction>(tWindow, "toolsMenuGLDebug")->isVisible(), developer);
@@ -244,14 +269,103 @@ private slots:
         QVERIFY(tDialogs.requests.isEmpty());
     }
 
+    void unreadableFileKeepsWorking_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << QString() << QByteArray() << QStringLiteral("No such file");
+        QTest::newRow("empty") << QStringLiteral("empty.stl") << QByteArray()
+                               << QStringLiteral("holds no facets");
+        QTest::newRow("no facets") << QStringLiteral("bare.stl")
+                                   << QByteArray("solid bare\nendsolid bare\n")
+                                   << QStringLiteral("holds no facets");
+    }
     void unreadableFileKeepsWorking()
     {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QTemporaryDir tDir;
+        const QString tPath = name.isEmpty() ? tDir.filePath(QStringLiteral("gone.stl"))
+                                             : writeFile(tDir, name, content);
         KvTest::DialogRecorder tDialogs;
         kvMainWindow tWindow;
-        tWindow.loadModel(QStringLiteral("/nonexistent/part.stl"));
-        QVERIFY(tWindow.printerFile());
-        QVERIFY(!tWindow.statusMessage().isEmpty());
+        const QString tGood = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        tWindow.loadModel(tGood);
+        kvPrinterFile *tFile = tWindow.printerFile();
+        const int tTriangles = tWindow.glWindow()->glModels().first()->model().triangles().size();
+        auto *tBar = child<QProgressBar>(tWindow, "progressBar");
+        tBar->setValue(0);
+
+        tWindow.loadModel(tPath);
+        // The window is as it was: same file, same model, same name, no progress.
+        QCOMPARE(tWindow.printerFile(), tFile);
+        QCOMPARE(tFile->fileName(), tGood);
+        QCOMPARE(tWindow.glWindow()->glModels().size(), 1);
+        QCOMPARE(
+            tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tGood);
+        QCOMPARE(tBar->value(), 0);
+        QVERIFY2(tWindow.statusMessage().startsWith(QStringLiteral("Cannot load ") + tPath),
+            qPrintable(tWindow.statusMessage()));
+        QVERIFY2(tWindow.statusMessage().contains(reason), qPrintable(tWindow.statusMessage()));
         QVERIFY(tDialogs.requests.isEmpty());
+
+        // Nothing loaded before: nothing is loaded after.
+        kvMainWindow tFresh;
+        tFresh.loadModel(tPath);
+        QVERIFY(!tFresh.printerFile());
+        QVERIFY(tFresh.glWindow()->glModels().isEmpty());
+        QVERIFY(child<QLabel>(tFresh, "printerFileLabel")->text().isEmpty());
+    }
+
+    void fitsCommonScreen()
+    {
+        // 1366 x 768 less a title bar and a panel of 32 pixels each.
+        const QSize tScreen(1366, 768 - 64);
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        QVERIFY2(tWindow.width() <= tScreen.width() && tWindow.height() <= tScreen.height(),
+            qPrintable(QStringLiteral("%1 x %2").arg(tWindow.width()).arg(tWindow.height())));
+        QVERIFY(tWindow.minimumSizeHint().height() <= tScreen.height());
+        for (const char *tName : {"pbPrint", "statusBar", "lHVLogo"}) {
+            QWidget *tWidget = child<QWidget>(tWindow, tName);
+            const QRect tRect(tWidget->mapTo(&tWindow, QPoint(0, 0)), tWidget->size());
+            QVERIFY2(tWidget->isVisible() && tWindow.rect().contains(tRect), tName);
+        }
+        // The hidden trigger lies on the logo.
+        QVERIFY(child<QLabel>(tWindow, "lHVLogo")->height() > 440);
+
+        kvSliceOptions *tOptions = tWindow.sliceOptions();
+        tOptions->show();
+        QVERIFY(QTest::qWaitForWindowExposed(tOptions));
+        QVERIFY(tOptions->width() <= tScreen.width() && tOptions->height() <= tScreen.height());
+        auto *tTip = tOptions->findChild<QLabel *>(QStringLiteral("quickTipLabel"));
+        QVERIFY2(tTip->height() >= tTip->heightForWidth(tTip->width()),
+            qPrintable(QStringLiteral("%1 < %2")
+                           .arg(tTip->height())
+                           .arg(tTip->heightForWidth(tTip->width()))));
+    }
+
+    void openSlicerReportsFailure()
+    {
+        KvTest::DialogRecorder tDialogs;
+        const QString tOldPath = Kv::Paths::Slic3rExe;
+        const QByteArray tOldEnv = qgetenv("PATH");
+        QTemporaryDir tEmpty;
+        Kv::Paths::Slic3rExe = QStringLiteral("/nonexistent/Slic3r.app");
+        qputenv("PATH", tEmpty.path().toLocal8Bit());
+        kvMainWindow tWindow;
+        child<QAction>(tWindow, "optionsMenuOpenSlic3r")->trigger();
+        const QString tStatus = tWindow.statusMessage();
+        Kv::Paths::Slic3rExe = tOldPath;
+        qputenv("PATH", tOldEnv);
+        QVERIFY2(tStatus.startsWith(QStringLiteral("Slic3r was not found")), qPrintable(tStatus));
+        QVERIFY2(tStatus.contains(QStringLiteral("/nonexistent/Slic3r.app")), qPrintable(tStatus));
+        QVERIFY2(tStatus.contains(tEmpty.path()), qPrintable(tStatus));
     }
 
     void rotationTyping()
@@ -484,6 +598,70 @@ private slots:
         tCreate->trigger();
         QCOMPARE(tWindow.logger()->fileName(), tName);
         QVERIFY(tCreate->isChecked());
+    }
+
+    void placementMarksForSlicing_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("sliced");
+        QTest::newRow("centre") << 0 << false;
+        QTest::newRow("land") << 1 << false;
+        QTest::newRow("rotation typed") << 2 << false;
+        QTest::newRow("scale stepped") << 3 << false;
+        QTest::newRow("quality chosen") << 4 << false;
+        QTest::newRow("filament chosen") << 5 << true;
+    }
+    void placementMarksForSlicing()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, sliced);
+        KvTest::DialogRecorder tDialogs;
+        QTemporaryDir tDir;
+        // A slicer that writes a small G-code file where it is told to (-o).
+        const QString tSlicer = tDir.filePath(QStringLiteral("slic3r"));
+        writeFile(tDir, QStringLiteral("slic3r"), "#!/bin/sh\nprintf 'G21\\nG1 X1\\n' > \"$4\"\n");
+        QFile::setPermissions(
+            tSlicer, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QString tOld = Kv::Paths::Slic3rExe;
+        Kv::Paths::Slic3rExe = tSlicer;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        Kv::Paths::Slic3rExe = tOld;
+        kvPrinterFile *tFile = tWindow.printerFile();
+        kvGLModel *tModel = tWindow.glWindow()->glModels().first();
+        QSignalSpy tParsed(tFile, &kvPrinterFile::GCodeParseComplete);
+        // No printer is chosen: its profiles are named here.
+        tFile->slic3rConfig()->setPrinterIni(QStringLiteral("Halvarn 8x8.ini"));
+        tFile->slic3rConfig()->setFilamentIni(QStringLiteral("Halvarn 1.75mm.ini"));
+        tFile->sliceFile(kvVector3D(), tModel->model(), tModel->userTranslation(), 1.0f);
+        QTRY_VERIFY2_WITH_TIMEOUT(!tParsed.isEmpty(), qPrintable(tWindow.statusMessage()), 10000);
+        QVERIFY(tFile->isSliced());
+
+        switch (change) {
+        case 0:
+            QTest::mouseClick(child<QWidget>(tWindow, "tbCenter"), Qt::LeftButton);
+            break;
+        case 1:
+            QTest::mouseClick(child<QWidget>(tWindow, "landModelButton"), Qt::LeftButton);
+            break;
+        case 2:
+            QTest::keyClicks(child<QLineEdit>(tWindow, "leYRot"), QStringLiteral("5"));
+            break;
+        case 3:
+            QTest::keyClick(child<QWidget>(tWindow, "sbScale"), Qt::Key_Up);
+            break;
+        case 4:
+            QTest::keyClick(child<QWidget>(tWindow, "qualityComboBox"), Qt::Key_Down);
+            break;
+        default:
+            QTest::keyClick(child<QWidget>(tWindow, "filamentBox"), Qt::Key_Down);
+            QCOMPARE(child<QComboBox>(tWindow, "filamentBox")->currentText(), QStringLiteral("PLA"));
+            break;
+        }
+        QCOMPARE(tFile->isSliced(), sliced);
+        QVERIFY(tDialogs.requests.isEmpty());
     }
 };
 

@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
 namespace {
@@ -28,8 +30,9 @@ int refreshes(kvSliceOptions &pDialog, kvSlic3rConfig &pConfig)
     auto *tPath = pDialog.findChild<QLineEdit *>(QStringLiteral("slic3rPathText"));
     int tCount = 0;
     QObject::connect(tPath, &QLineEdit::textChanged, [&tCount] { ++tCount; });
-    pConfig.setPath(QStringLiteral("/a"));
-    pConfig.setPath(QStringLiteral("/b"));
+    // Two programs, so that the shown path differs.
+    pConfig.setPath(QStringLiteral("/bin/sh"));
+    pConfig.setPath(QStringLiteral("/bin/ls"));
     QObject::disconnect(tPath, &QLineEdit::textChanged, nullptr, nullptr);
     return tCount;
 }
@@ -140,6 +143,37 @@ private slots:
         QCOMPARE(tNow, expected);
     }
 
+    void shownPathIsTheSlicerRun()
+    {
+        // The configured bundle does not exist; the slicer on the PATH is what runs.
+        const QString tOnPath = QStandardPaths::findExecutable(QStringLiteral("slic3r"));
+        if (tOnPath.isEmpty())
+            QSKIP("no slic3r on the PATH");
+        kvSliceOptions tDialog;
+        kvSlic3rConfig tConfig;
+        tConfig.setPath(QStringLiteral("/nonexistent/Slic3r.app"));
+        tDialog.setConfig(&tConfig);
+        QCOMPARE(tDialog.findChild<QLineEdit *>(QStringLiteral("slic3rPathText"))->text(), tOnPath);
+    }
+
+    void openSlicerFailureIsShown()
+    {
+        KvTest::DialogRecorder tDialogs;
+        const QString tOld = Kv::Paths::Slic3rExe;
+        const QByteArray tOldEnv = qgetenv("PATH");
+        QTemporaryDir tEmpty;
+        Kv::Paths::Slic3rExe = QStringLiteral("/nonexistent/Slic3r.app");
+        qputenv("PATH", tEmpty.path().toLocal8Bit());
+        kvSliceOptions tDialog;
+        QTest::mouseClick(
+            tDialog.findChild<QPushButton *>(QStringLiteral("slic3rConfigButton")), Qt::LeftButton);
+        Kv::Paths::Slic3rExe = tOld;
+        qputenv("PATH", tOldEnv);
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Open Slic3r"));
+        QVERIFY(tDialogs.requests.first().text.contains(QStringLiteral("/nonexistent/Slic3r.app")));
+    }
+
     void developerPanel()
     {
         kvSliceOptions tDialog;
@@ -147,7 +181,8 @@ private slots:
             = tDialog.findChild<QGroupBox *>(QStringLiteral("installedSlic3rSettingsGroup"));
         tDialog.show();
         QVERIFY(!tGroup->isVisible());
-        QCOMPARE(tDialog.maximumHeight(), 315);
+        QVERIFY(tDialog.maximumHeight() >= 315);
+        QVERIFY(tDialog.maximumHeight() < 750);
 
         Kv::Global::DeveloperMode = true;
         tDialog.setForDevMode();

@@ -1,10 +1,14 @@
 #include "kvDialogRecorder.h"
 #include "kvFakeFirmware.h"
 #include "kvLogger.h"
+#include "kvGLWindow.h"
 #include "kvMainWindow.h"
 #include "kvPlatform.h"
 #include "kvPrinter.h"
+#include "kvPaths.h"
 #include "kvPrinterFile.h"
+#include "kvPrinterSettings.h"
+#include "kvSlic3rConfig.h"
 #include "kvStartup.h"
 #include "kvTestSupport.h"
 
@@ -12,6 +16,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSet>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -31,8 +39,9 @@ public:
             add(tType);
         kvMainWindow::setPortProvider([this] {
             QVector<kvMainWindow::PortInfo> tPorts;
-            for (const QString &tLink : qAsConst(links))
-                tPorts.append({tLink, tLink, false});
+            for (int i = 0; i < links.size(); ++i)
+                if (!unplugged.contains(i))
+                    tPorts.append({links[i], links[i], false});
             tPorts += extra;
             return tPorts;
         });
@@ -52,6 +61,22 @@ public:
         links.append(tLink);
         return tFirmware;
     }
+    // The device goes away: its port is no longer listed and the line hangs up.
+    void unplug(int pIndex)
+    {
+        unplugged.insert(pIndex);
+        firmwares[pIndex]->hangUp();
+    }
+    // The same printer comes back on the same port name.
+    void replug(int pIndex)
+    {
+        if (!firmwares[pIndex]->open())
+            qFatal("no pty");
+        QFile::remove(links[pIndex]);
+        QFile::link(firmwares[pIndex]->portPath(), links[pIndex]);
+        unplugged.remove(pIndex);
+    }
+    int indexOfPath(const QString &pPath) const { return links.indexOf(pPath); }
     bool sentFromContains(int pIndex, int pFrom, const QString &pStart) const
     {
         const QStringList tLines = firmwares[pIndex]->linesFrom(pFrom);
@@ -67,6 +92,7 @@ public:
 
     std::vector<std::unique_ptr<kvFakeFirmware>> firmwares;
     QStringList links;
+    QSet<int> unplugged;
     QVector<kvMainWindow::PortInfo> extra;
 
 private:
@@ -97,6 +123,105 @@ void choose(kvMainWindow &pWindow, int pIndex)
     QComboBox *tBox = printerBox(pWindow);
     tBox->setCurrentIndex(pIndex);
     emit tBox->textActivated(tBox->currentText());
+}
+
+// Shows the window with its 3D view left undrawn: these tests are about the controls, and
+// the software GL's code generator deadlocks under the sanitizers' full unwind.
+void showControls(kvMainWindow &pWindow)
+{
+    pWindow.glWindow()->hide();
+    pWindow.show();
+}
+
+// Selects item pIndex of a combo box with the arrow keys, as a user does.
+void pick(QComboBox *pBox, int pIndex)
+{
+    for (int i = 0; i < 20 && pBox->currentIndex() != pIndex; ++i)
+        QTest::keyClick(pBox, pBox->currentIndex() < pIndex ? Qt::Key_Down : Qt::Key_Up);
+}
+
+template <typename T> T *child(kvMainWindow &pWindow, const char *pName)
+{
+    T *tChild = pWindow.findChild<T *>(QString::fromLatin1(pName));
+    if (!tChild)
+        qFatal("no child %s", pName);
+    return tChild;
+}
+
+void click(kvMainWindow &pWindow, const char *pName)
+{
+    QTest::mouseClick(child<QWidget>(pWindow, pName), Qt::LeftButton);
+}
+
+QString printTip(kvMainWindow &pWindow)
+{
+    return child<QWidget>(pWindow, "pbPrint")->toolTip();
+}
+
+// The queue counter of the status line is shown.
+bool counterShown(kvMainWindow &pWindow)
+{
+    const auto tLabels = pWindow.findChildren<QLabel *>();
+    for (QLabel *tLabel : tLabels)
+        if (tLabel->isVisible() && tLabel->text().startsWith(QStringLiteral("GCode: ")))
+            return true;
+    return false;
+}
+
+// A G-code file of pMoves moves, enough to keep a print running.
+QString writeGCode(const QTemporaryDir &pDir, int pMoves)
+{
+    const QString tPath = pDir.filePath(QStringLiteral("long.gcode"));
+    QFile tFile(tPath);
+    if (!tFile.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(tPath));
+    tFile.write("G21\nG90\nM104 S210\nM140 S60\nM109 S210\nM190 S60\n");
+    for (int i = 0; i < pMoves; ++i)
+        tFile.write(QByteArray("G1 X") + QByteArray::number(10 + i % 50) + " Y10 E"
+            + QByteArray::number(i) + "\n");
+    return tPath;
+}
+
+// A stand-in slicer program running pBody.
+QString fakeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
+{
+    const QString tPath = pDir.filePath(QStringLiteral("slic3r"));
+    QFile tFile(tPath);
+    if (!tFile.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(tPath));
+    tFile.write("#!/bin/sh\n" + pBody);
+    tFile.close();
+    tFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return tPath;
+}
+
+// Lets the chosen printer read its heaters until the print streams (the simulated
+// heaters reach their targets at once).
+bool waitForPrinting(kvPrinter *pPrinter, int pTimeoutMs = 8000)
+{
+    return waitFor(
+        [&] {
+            if (!pPrinter->isPrinting())
+                QMetaObject::invokeMethod(pPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+            return pPrinter->isPrinting();
+        },
+        pTimeoutMs);
+}
+
+// Shows the window, chooses the printer of item pItem with the keyboard, loads pFile and
+// clicks Print; true once the print streams.
+bool startPrint(kvMainWindow &pWindow, const QString &pFile, int pItem = 1)
+{
+    showControls(pWindow);
+    if (!waitFor([&] { return printerBox(pWindow)->count() > pItem; }))
+        return false;
+    if (!pWindow.currentPrinter())
+        pick(printerBox(pWindow), pItem);
+    if (!waitFor([&] { return pWindow.currentPrinter() && pWindow.currentPrinter()->isConnected(); }))
+        return false;
+    pWindow.loadModel(pFile);
+    click(pWindow, "pbPrint");
+    return waitForPrinting(pWindow.currentPrinter());
 }
 
 } // namespace
@@ -282,8 +407,14 @@ private slots:
         tBench.extra.append({QStringLiteral("/dev/tty.BlueTooth-Incoming"),
             QStringLiteral("tty.BlueTooth-Incoming"), false});
         tBench.extra.append({QStringLiteral("/dev/ttyACM9"), QStringLiteral("ttyACM9"), true});
+        // Legacy serial ports may be a modem or a console: never written to.
+        tBench.extra.append({QStringLiteral("/dev/ttyS0"), QStringLiteral("ttyS0"), false});
+        tBench.extra.append({QStringLiteral("/dev/ttyAMA0"), QStringLiteral("ttyAMA0"), false});
         kvMainWindow tWindow;
         QVERIFY(tWindow.printers().isEmpty());
+        // A USB serial port is probed.
+        tBench.extra.append({QStringLiteral("/dev/ttyUSB7"), QStringLiteral("ttyUSB7"), false});
+        QVERIFY(waitFor([&] { return tWindow.printers().size() == 1; }, 3000));
     }
 
     void exitAsksWhilePrinting_data()
@@ -498,6 +629,482 @@ private slots:
         QCOMPARE(tPrint->toolTip(), warns ? QStringLiteral("Print") : QStringLiteral("Stop"));
         if (!warns)
             tPrint->click();
+    }
+
+    void printerStaysDuringPrint()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8"), QStringLiteral("Halvarn_8x8")});
+        for (auto &tFirmware : tBench.firmwares)
+            tFirmware->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 3; }));
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        const int tIndex = tBench.indexOfPath(tPrinter->serialPortPath());
+        const int tHandshakes = tBench.countOf(tIndex, QStringLiteral("M115"));
+        QComboBox *tBox = printerBox(tWindow);
+        const int tItem = tBox->currentIndex();
+        QVERIFY(!tBox->isEnabled());
+        QVERIFY(!child<QWidget>(tWindow, "connectToPrinterButton")->isEnabled());
+
+        // Clicks and keys on the box and the connect button change nothing.
+        click(tWindow, "connectToPrinterButton");
+        QTest::mouseClick(tBox, Qt::LeftButton);
+        QTest::keyClick(tBox, Qt::Key_Up);
+        QCOMPARE(tBox->currentIndex(), tItem);
+        QVERIFY(tPrinter->isConnected());
+
+        // A choice that reaches the window all the same is refused: the heading, the
+        // other printer, the printing printer again.
+        for (int tChoice : {0, 3 - tItem, tItem}) {
+            choose(tWindow, tChoice);
+            QCOMPARE(tWindow.currentPrinter(), tPrinter);
+            QCOMPARE(tBox->currentIndex(), tItem);
+            QCOMPARE(tWindow.statusMessage(),
+                QStringLiteral("Stop the print before choosing another printer."));
+        }
+        QVERIFY(tPrinter->isPrinting());
+        QVERIFY(tPrinter->isConnected());
+        QCOMPARE(tBench.countOf(tIndex, QStringLiteral("M115")), tHandshakes);
+        for (kvPrinter *tOther : tWindow.printers())
+            QVERIFY(tOther == tPrinter || !tOther->isConnected());
+
+        // Stop frees them again.
+        click(tWindow, "pbPrint");
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(!tPrinter->isPrinting());
+        QVERIFY(tBox->isEnabled());
+        QVERIFY(child<QWidget>(tWindow, "connectToPrinterButton")->isEnabled());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void otherPrintersEndDoesNotStopThePrint()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8"), QStringLiteral("Halvarn_8x8")});
+        for (auto &tFirmware : tBench.firmwares)
+            tFirmware->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 3; }));
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        kvPrinter *tOther = tWindow.printers().at(tWindow.printers().at(0) == tPrinter ? 1 : 0);
+        auto *tBar = child<QProgressBar>(tWindow, "progressBar");
+        QVERIFY(waitFor([&] { return counterShown(tWindow); }));
+
+        emit tOther->PrinterPrintingProgressChanged(77);
+        QVERIFY(tBar->value() != 77);
+        const int tIndex = tBench.indexOfPath(tPrinter->serialPortPath());
+        const int tFrom = tBench.firmwares[tIndex]->lineCount();
+        emit tOther->PrintProcessFinished();
+        QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
+        QVERIFY(tPrinter->isPrinting());
+        QVERIFY(counterShown(tWindow));
+        QTest::qWait(200);
+        QVERIFY(!tBench.sentFromContains(tIndex, tFrom, QStringLiteral("M84")));
+        click(tWindow, "pbPrint");
+    }
+
+    void printEndsByItself()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(writeGCode(tDir, 20));
+        click(tWindow, "pbPrint");
+        QVERIFY(waitFor([&] {
+            QMetaObject::invokeMethod(tPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+            return tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19")) >= 0;
+        }));
+        // Ended the way Stop ends a print: the stop sequence after the last line.
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 3000,
+            tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19"))));
+        QVERIFY(waitFor([&] { return !tPrinter->isPrinting(); }));
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(!counterShown(tWindow));
+        QCOMPARE(child<QProgressBar>(tWindow, "progressBar")->value(), 0);
+        QVERIFY(printerBox(tWindow)->isEnabled());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void lostPrinterFreesTheWindowAndIsFoundAgain()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        tBench.firmwares[0]->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        QPointer<kvPrinter> tPrinter = tWindow.currentPrinter();
+        QVERIFY(!tWindow.isPollingPrinters());
+        QVERIFY(waitFor([&] { return counterShown(tWindow); }));
+
+        tBench.unplug(0);
+        QVERIFY(waitFor([&] { return printTip(tWindow) == QStringLiteral("Print"); }));
+        // Back to idle by itself: no counter, no progress, and the window works.
+        QVERIFY(!counterShown(tWindow));
+        QCOMPARE(child<QProgressBar>(tWindow, "progressBar")->value(), 0);
+        QVERIFY(printerBox(tWindow)->isEnabled());
+        const QString tCube = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        tWindow.loadModel(tCube);
+        QCOMPARE(tWindow.printerFile()->fileName(), tCube);
+
+        // Discovery looks again and finds the printer when it comes back.
+        QVERIFY(!tWindow.currentPrinter());
+        QVERIFY(tWindow.isPollingPrinters());
+        QVERIFY(waitFor([&] { return tPrinter.isNull(); }, 3000));
+        QCOMPARE(printerBox(tWindow)->count(), 1);
+        tBench.replug(0);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        QVERIFY(waitFor(
+            [&] { return tWindow.currentPrinter() && tWindow.currentPrinter()->isConnected(); }));
+        QVERIFY(!tWindow.isPollingPrinters());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void stopAfterLinkEndedThePrint()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        tBench.firmwares[0]->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        // The port stays listed: only the link went down.
+        tBench.firmwares[0]->hangUp();
+        QVERIFY(waitFor([&] { return !tPrinter->isConnected(); }));
+        QCOMPARE(tWindow.currentPrinter(), tPrinter);
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(!counterShown(tWindow));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void closingMidPrintAsks_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void closingMidPrintAsks()
+    {
+        QFETCH(bool, yes);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        tBench.firmwares[0]->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        const int tFrom = tFirmware->lineCount();
+        tDialogs.answers << yes;
+        QCOMPARE(tWindow.close(), yes);
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Exit Kestrova"));
+        QCOMPARE(tDialogs.requests.first().text,
+            QStringLiteral("You are currently printing a model, are you sure you wish to exit "
+                           "Kestrova?"));
+        if (!yes) {
+            QVERIFY(tWindow.isVisible());
+            QVERIFY(tPrinter->isPrinting());
+            QVERIFY(tPrinter->isConnected());
+            click(tWindow, "pbPrint");
+            return;
+        }
+        QVERIFY(!tPrinter->isPrinting());
+        QVERIFY(!tPrinter->isConnected());
+        // The stop sequence first, then the heaters off.
+        QVERIFY(tFirmware->waitForLine(
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 3000,
+            tFrom));
+        const QStringList tSent = tFirmware->linesFrom(tFrom);
+        const int tStop = tSent.indexOf(QStringLiteral("M84"));
+        int tCool = -1;
+        for (int i = 0; i < tSent.size() && tCool < 0; ++i)
+            if (tSent[i].startsWith(QStringLiteral("M104 S0")))
+                tCool = i;
+        QVERIFY2(tStop >= 0 && tCool > tStop, qPrintable(tSent.join(QLatin1Char('|'))));
+    }
+
+    void coolingMidPrintAsks_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("no") << false;
+        QTest::newRow("yes") << true;
+    }
+    void coolingMidPrintAsks()
+    {
+        QFETCH(bool, yes);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        tBench.firmwares[0]->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        const int tFrom = tBench.firmwares[0]->lineCount();
+        tDialogs.answers << yes;
+        click(tWindow, "heatPrinterButton");
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().kind, kvDialogs::Question);
+        QCOMPARE(tDialogs.requests.first().defaultButton, kvDialogs::DefaultNo);
+        QTest::qWait(300);
+        QCOMPARE(tBench.sentFromContains(0, tFrom, QStringLiteral("M140 S0")), yes);
+        QCOMPARE(tBench.sentFromContains(0, tFrom, QStringLiteral("M104 S0")), yes);
+        QVERIFY(tPrinter->isPrinting());
+        click(tWindow, "pbPrint");
+    }
+
+    void connectButton()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        // Without a printer chosen the button does nothing.
+        click(tWindow, "connectToPrinterButton");
+        QCOMPARE(tWindow.statusMessage(), QStringLiteral("No Connection To Printer!"));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        QCOMPARE(tWindow.statusMessage(), QStringLiteral("Connected To Printer!"));
+
+        click(tWindow, "connectToPrinterButton");
+        QVERIFY(!tPrinter->isConnected());
+        QCOMPARE(tWindow.statusMessage(), QStringLiteral("No Connection To Printer!"));
+        QVERIFY(waitFor([&] { return !tBench.firmwares[0]->isHostAttached(); }, 3000));
+        // A user's disconnection is not a lost printer.
+        QCOMPARE(tWindow.currentPrinter(), tPrinter);
+        QVERIFY(!tWindow.isPollingPrinters());
+
+        const int tFrom = tBench.firmwares[0]->lineCount();
+        click(tWindow, "connectToPrinterButton");
+        QVERIFY(tBench.firmwares[0]->waitForLine(QStringLiteral("M115"), 3000, tFrom));
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        QCOMPARE(tWindow.statusMessage(), QStringLiteral("Connected To Printer!"));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void choosingWithModelLoaded()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_Tovra")});
+        kvMainWindow tWindow;
+        // Loaded before the printer is identified and chosen.
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        kvPrinterFile *tFile = tWindow.printerFile();
+        kvSlic3rConfig *tConfig = tFile->slic3rConfig();
+        QStringList tPrinterSteps;
+        QStringList tPrintSteps;
+        connect(tConfig, &kvSlic3rConfig::ConfigChanged, this, [&] {
+            tPrinterSteps << tConfig->PrinterIni();
+            tPrintSteps << tConfig->PrintIni();
+        });
+        QVERIFY(waitFor([&] { return tWindow.currentPrinter() != nullptr; }));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QCOMPARE(tPrinter->currentPrinterFile(), tFile);
+        kvPrinterSettings *tSettings = tPrinter->settings();
+        QVERIFY(tSettings);
+        QVERIFY(!tSettings->slic3rPrinterSetting().isEmpty());
+        QCOMPARE(tConfig->PrinterIni(), tSettings->slic3rPrinterSetting());
+        QCOMPARE(tConfig->FilamentIni(), tSettings->slic3rFilamentSetting());
+        QCOMPARE(tConfig->PrintIni(), QStringLiteral("Halvarn Tovra Low.ini"));
+        // The printer's profiles are in place before the quality is chosen for it.
+        const int tPrinterSet = tPrinterSteps.indexOf(tSettings->slic3rPrinterSetting());
+        const int tQualitySet = tPrintSteps.indexOf(QStringLiteral("Halvarn Tovra Low.ini"));
+        QVERIFY2(tPrinterSet >= 0 && tQualitySet > tPrinterSet,
+            qPrintable(tPrinterSteps.join(QLatin1Char('|')) + QStringLiteral(" / ")
+                + tPrintSteps.join(QLatin1Char('|'))));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void filamentHeatAndReadOuts()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        auto *tDesired = child<QLabel>(tWindow, "extruder0DesiredTempLabel");
+
+        auto *tFilament = child<QComboBox>(tWindow, "filamentBox");
+        QCOMPARE(tFilament->currentText(), QStringLiteral("ABS"));
+        const float tAbs = tPrinter->extruderDesiredTemp(0);
+        pick(tFilament, 1);
+        QCOMPARE(tPrinter->filamentType(), Kv::Defines::FilamentTypePLA);
+        const float tTarget = tPrinter->extruderDesiredTemp(0);
+        QVERIFY(tTarget > 0.0f && tTarget != tAbs);
+        QCOMPARE(tDesired->text(), QString::number(tTarget, 'g', 6) + QStringLiteral(" \u00B0C"));
+
+        // The read-out follows the printer's reports.
+        tFirmware->setTemperature(0, 123.5);
+        auto *tCurrent = child<QLabel>(tWindow, "extruder0TempLabel");
+        QVERIFY(waitFor([&] {
+            QMetaObject::invokeMethod(tPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+            return tCurrent->text() == QStringLiteral("123.5 \u00B0C");
+        }));
+
+        // Heat: the target goes out.
+        int tFrom = tFirmware->lineCount();
+        click(tWindow, "heatPrinterButton");
+        QVERIFY(tPrinter->isHeating() || tPrinter->isHeated());
+        QVERIFY(tFirmware->waitForLine(
+            [&](const QString &pLine) {
+                return pLine.startsWith(QStringLiteral("M104 S") + QString::number(tTarget));
+            },
+            3000, tFrom));
+        // A second click cools, with no question while nothing prints.
+        tFrom = tFirmware->lineCount();
+        click(tWindow, "heatPrinterButton");
+        QVERIFY(tFirmware->waitForLine(
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M104 S0")); }, 3000,
+            tFrom));
+        QVERIFY(!tPrinter->isHeating() && !tPrinter->isHeated());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void changeWhileSlicingSlicesAgain_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::newRow("rotation typed") << 0;
+        QTest::newRow("quality chosen") << 1;
+        QTest::newRow("scale stepped") << 2;
+    }
+    void changeWhileSlicingSlicesAgain()
+    {
+        QFETCH(int, change);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        kvPrinterFile *tFile = tWindow.printerFile();
+        QSignalSpy tParsed(tFile, &kvPrinterFile::GCodeParseComplete);
+        click(tWindow, "pbPrint");
+        QVERIFY(tFile->isSlicing());
+        if (change == 0)
+            QTest::keyClicks(child<QLineEdit>(tWindow, "leXRot"), QStringLiteral("5"));
+        else if (change == 1)
+            pick(child<QComboBox>(tWindow, "qualityComboBox"), 1);
+        else
+            QTest::keyClick(child<QWidget>(tWindow, "sbScale"), Qt::Key_Up);
+        QVERIFY(tFile->isSlicing());
+
+        // The slice made before the change is not printed: a new one runs.
+        QVERIFY(waitFor([&] { return !tParsed.isEmpty(); }, 60000));
+        QVERIFY(!tPrinter->currentPrinterFile());
+        QVERIFY(tFile->isSlicing());
+        QVERIFY(waitFor([&] { return tParsed.size() == 2; }, 60000));
+        QVERIFY(tFile->isSliced());
+        QCOMPARE(tPrinter->currentPrinterFile(), tFile);
+        QVERIFY(tPrinter->isWaitingToPrint() || tPrinter->isPrinting());
+        if (change == 1)
+            QVERIFY(tFile->slic3rConfig()->PrintIni().endsWith(QStringLiteral("Medium.ini")));
+        click(tWindow, "pbPrint");
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void slicerFailureIsShown_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("Slic3r was not found");
+        QTest::newRow("failing") << QByteArray("echo boom >&2\nexit 1\n")
+                                 << QStringLiteral("exit code 1: boom");
+    }
+    void slicerFailureIsShown()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, shown);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        QTemporaryDir tDir;
+        const QString tOldPath = Kv::Paths::Slic3rExe;
+        const QByteArray tOldEnv = qgetenv("PATH");
+        Kv::Paths::Slic3rExe = script.isEmpty() ? QStringLiteral("/nonexistent/Slic3r.app")
+                                                : fakeSlicer(tDir, script);
+        if (script.isEmpty())
+            qputenv("PATH", tDir.path().toLocal8Bit());
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        click(tWindow, "pbPrint");
+        const bool tBack = waitFor([&] { return printTip(tWindow) == QStringLiteral("Print"); });
+        const QString tStatus = tWindow.statusMessage();
+        Kv::Paths::Slic3rExe = tOldPath;
+        qputenv("PATH", tOldEnv);
+        QVERIFY(tBack);
+        QVERIFY2(tStatus.contains(shown), qPrintable(tStatus));
+        if (script.isEmpty())
+            QVERIFY2(tStatus.contains(QStringLiteral("/nonexistent/Slic3r.app")), qPrintable(tStatus));
+        QVERIFY(!tPrinter->isWaitingToPrint() && !tPrinter->isPrinting());
+        QVERIFY(!tPrinter->currentPrinterFile());
+        QVERIFY(printerBox(tWindow)->isEnabled());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void stopWhileSlicingWithTheLinkDown()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        QTemporaryDir tDir;
+        const QString tOldPath = Kv::Paths::Slic3rExe;
+        // A slicer that takes its time.
+        Kv::Paths::Slic3rExe = fakeSlicer(tDir, "exec sleep 30\n");
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        Kv::Paths::Slic3rExe = tOldPath;
+        click(tWindow, "pbPrint");
+        QVERIFY(tWindow.printerFile()->isSlicing());
+        tBench.firmwares[0]->hangUp();
+        QVERIFY(waitFor([&] { return !tPrinter->isConnected(); }));
+        QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
+
+        // Stop needs no printer: it ends the slice.
+        click(tWindow, "pbPrint");
+        QVERIFY(tDialogs.requests.isEmpty());
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(!tWindow.printerFile()->isSlicing());
+        QVERIFY(printerBox(tWindow)->isEnabled());
     }
 };
 
