@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QVector>
 
@@ -209,6 +210,9 @@ private:
     bool m_printStarted = false;
     QVector<kvPrinter *> m_printers;
     QVector<kvPrinter *> m_printersToRemove;
+    // Ports whose firmware named a type the printer types table lacks; probed again only
+    // after the port has gone away.
+    QStringList m_unknownTypePorts;
     QString m_osVersion;
     bool m_loadingModel = false;
     bool m_argumentLoaded = false;

@@ -36,8 +36,18 @@ void kvMainWindow::onPollUSBTimerTick()
 {
     removePrinters();
     const QVector<PortInfo> tPorts = availablePorts();
+    // A board may reset each time its port opens: an unknown one is left alone until its
+    // port disappears.
+    for (int i = m_unknownTypePorts.size() - 1; i >= 0; --i) {
+        bool tListed = false;
+        for (const PortInfo &tPort : tPorts)
+            tListed = tListed || tPort.portName == m_unknownTypePorts.at(i);
+        if (!tListed)
+            m_unknownTypePorts.removeAt(i);
+    }
     for (const PortInfo &tPort : tPorts) {
-        if (tPort.busy || !Kv::Platform::isProbedPort(tPort.systemLocation))
+        if (tPort.busy || !Kv::Platform::isProbedPort(tPort.systemLocation)
+            || m_unknownTypePorts.contains(tPort.portName))
             continue;
         bool tKnown = false;
         for (kvPrinter *tPrinter : qAsConst(m_printers))
@@ -102,6 +112,11 @@ void kvMainWindow::removePrinters()
 
 void kvMainWindow::onPrinterConnectionTimeOut(kvPrinter *pPrinter)
 {
+    const QString tType = pPrinter->machineType();
+    const QString tPort = pPrinter->serialPortName();
+    if (!tType.isEmpty() && !kvPrinter::getPrinterSettings(tType)
+        && !m_unknownTypePorts.contains(tPort))
+        m_unknownTypePorts.append(tPort);
     if (!m_printersToRemove.contains(pPrinter))
         m_printersToRemove.append(pPrinter);
     m_printers.removeOne(pPrinter);

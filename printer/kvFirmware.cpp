@@ -1,5 +1,6 @@
 #include "kvFirmware.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <cmath>
@@ -17,6 +18,16 @@ bool containsIdentityKey(const QString &pWord)
         }
     }
     return false;
+}
+
+// A value of the identity reply: from pFrom to the line end, or to the next blank that is
+// followed by an upper-case key and ":" ("EXTRUDER_COUNT:2 TEMP_SENSOR_COUNT:2").
+QString replyValue(const QString &pReply, int pFrom)
+{
+    static const QRegularExpression tEnd(QStringLiteral("[\\r\\n]|[ \\t][A-Z][A-Z0-9_-]*:"));
+    const QRegularExpressionMatch tMatch = tEnd.match(pReply, pFrom);
+    return tMatch.hasMatch() ? pReply.mid(pFrom, tMatch.capturedStart() - pFrom)
+                             : pReply.mid(pFrom);
 }
 
 } // namespace
@@ -97,13 +108,13 @@ void kvFirmware::parseM115Reply(const QString &pReply)
         const int tAt = pReply.indexOf(tKey);
         if (tAt >= 0) {
             // The character after the key (normally ":") is skipped.
-            (this->*tField.setter)(pReply.mid(tAt + tKey.size() + 1));
+            (this->*tField.setter)(replyValue(pReply, tAt + tKey.size() + 1));
         }
     }
     const QLatin1String tVersionKey("FIRMWARE_VERSION");
     const int tAt = pReply.indexOf(tVersionKey);
     if (tAt >= 0) {
-        setVersion(pReply.mid(tAt + tVersionKey.size() + 1));
+        setVersion(replyValue(pReply, tAt + tVersionKey.size() + 1));
     }
 }
 

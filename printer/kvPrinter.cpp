@@ -263,9 +263,17 @@ void kvPrinter::connectToPrinter()
         printerDebug(QStringLiteral("connectToPrinter: no port name"));
         return;
     }
+    // A second identification would reset the targets and write the EEPROM mid-print.
+    if (m_isPrinting || m_isPaused || m_isWaitingToPrint) {
+        setStatusString(QStringLiteral("The printer is busy with a print; it is not identified "
+                                       "again until the print is stopped."));
+        return;
+    }
 
     if (!m_serialPort.isOpen()) {
         m_readBuffer.clear();
+        forgetOutgoing();
+        m_closing = false;
         m_serialPort.setPortName(m_portPath);
         if (!m_serialPort.open(QIODevice::ReadWrite)) {
             qDebug() << m_serialPort.errorString();
@@ -286,6 +294,16 @@ void kvPrinter::connectToPrinter()
 void kvPrinter::disconnectFromPrinter()
 {
     printerDebug(QStringLiteral("disconnectFromPrinter"));
+    // A printer left alone does not keep its heaters on.
+    if (m_isHeating || m_isHeated) {
+        heatPrinter(false);
+    }
+    if (endPrint()) {
+        setStatusString(QStringLiteral("Disconnected from the printer on ") + m_portPath
+            + QStringLiteral("; the print was stopped."));
+    }
+    // From here on nothing read is dispatched: a late reply must not identify it again.
+    m_closing = m_serialPort.isOpen();
     setIsConnected(false);
     setBedTemp(0.0f);
     for (int i = 0; i < extruderCount(); ++i) {
@@ -305,17 +323,47 @@ void kvPrinter::disconnectFromPrinter()
 void kvPrinter::closePort()
 {
     if (m_serialPort.isOpen()) {
-        // Commands just written (heaters off) still have to reach the printer.
+        m_closing = true;
+        // Commands still queued (heaters off) go out one per "ok" as usual; a firmware that
+        // does not answer in time gets the rest at once.
         QElapsedTimer tWait;
         tWait.start();
-        while (m_serialPort.bytesToWrite() > 0 && tWait.elapsed() < FlushTimeoutMs) {
-            if (!m_serialPort.waitForBytesWritten(int(FlushTimeoutMs - tWait.elapsed()))) {
+        while (!m_outgoing.isEmpty() && tWait.elapsed() < FlushTimeoutMs) {
+            if (m_unacknowledged == 0) {
+                writeLine(m_outgoing.dequeue());
+                continue;
+            }
+            const bool tRead = m_serialPort.waitForReadyRead(
+                int(qMax<qint64>(1, FlushTimeoutMs - tWait.elapsed())));
+            if (!m_serialPort.isOpen()) {
+                break;
+            }
+            onSerialReadData();
+            if (!tRead) {
+                break;
+            }
+        }
+        while (!m_outgoing.isEmpty() && m_serialPort.isOpen()) {
+            writeLine(m_outgoing.dequeue());
+        }
+        // Commands just written still have to reach the printer.
+        while (m_serialPort.isOpen() && m_serialPort.bytesToWrite() > 0
+            && tWait.elapsed() < 2 * FlushTimeoutMs) {
+            if (!m_serialPort.waitForBytesWritten(int(2 * FlushTimeoutMs - tWait.elapsed()))) {
                 break;
             }
         }
         m_serialPort.close();
     }
     m_readBuffer.clear();
+    forgetOutgoing();
+    m_closing = false;
+}
+
+void kvPrinter::forgetOutgoing()
+{
+    m_outgoing.clear();
+    m_unacknowledged = 0;
 }
 
 void kvPrinter::setIsConnected(bool pValue)
@@ -343,15 +391,54 @@ QVector2D kvPrinter::bedCenter() const
 
 void kvPrinter::sendCommandToPrinter(QString pCommand)
 {
-    if (!m_serialPort.isOpen()) {
+    if (!canSend()) {
         return;
     }
-    const QString tCommand = pCommand.trimmed();
-    printerDebug(QStringLiteral("sendCommandToPrinter: ") + tCommand);
-    setPrinterCommand(tCommand);
-    QByteArray tBytes = tCommand.toUtf8();
+    m_outgoing.enqueue(pCommand.trimmed());
+    sendNextLine();
+}
+
+void kvPrinter::writeLine(const QString &pCommand)
+{
+    printerDebug(QStringLiteral("sendCommandToPrinter: ") + pCommand);
+    setPrinterCommand(pCommand);
+    QByteArray tBytes = pCommand.toUtf8();
     tBytes.append('\n');
     m_serialPort.write(tBytes);
+    // A firmware answers every line that holds a command with one "ok"; blank and
+    // comment-only lines get none.
+    if (!pCommand.isEmpty() && pCommand.at(0) != QLatin1Char(';')) {
+        ++m_unacknowledged;
+    }
+}
+
+void kvPrinter::sendNextLine()
+{
+    while (m_unacknowledged == 0 && canSend()) {
+        if (!m_outgoing.isEmpty()) {
+            writeLine(m_outgoing.dequeue());
+            continue;
+        }
+        // The print goes on: its next line, or a temperature check when one is due.
+        if (!m_isPrinting || !m_isConnected || !m_printerFile) {
+            return;
+        }
+        if (getHeatTimerDelta() >= HeatCheckIntervalMs) {
+            printerDebug(QStringLiteral("OnReadSerial: ok returned but time to check the temp"));
+            onCheckHeatTimerTick(false);
+        } else {
+            printerDebug(QStringLiteral("OnReadSerial: ok returned send next command"));
+            sendQueuedGCode();
+        }
+        if (m_outgoing.isEmpty() && m_unacknowledged == 0) {
+            return;
+        }
+    }
+}
+
+void kvPrinter::acknowledge(int pCount)
+{
+    m_unacknowledged = qMax(0, m_unacknowledged - pCount);
 }
 
 void kvPrinter::printerDebug(QString pMessage)
@@ -419,6 +506,11 @@ void kvPrinter::onFirmwareMachineTypeUpdated()
     kvPrinterSettings *tSettings = getPrinterSettings(m_firmware->MachineType());
     if (!tSettings) {
         printerDebug(QStringLiteral("printer not found"));
+        const QString tStatus = QStringLiteral("Unknown printer type ") + m_firmware->MachineType()
+            + QStringLiteral(" on ") + m_portPath + QStringLiteral(".");
+        if (m_statusString != tStatus) {
+            setStatusString(tStatus);
+        }
     } else {
         m_printerSettings = tSettings;
         if (isTovraType()) {
@@ -440,6 +532,12 @@ void kvPrinter::onConnectTimeOutTimerTick()
     printerDebug(QStringLiteral("onConnectTimeOutTimerTick"));
     m_checkHeatTimer->stop();
     m_connectTimeOutTimer->stop();
+    if (endPrint()) {
+        setStatusString(QStringLiteral("The printer on ") + m_portPath
+            + QStringLiteral(" did not answer; the print was stopped."));
+    }
+    // A printer that does not answer is not waited for.
+    forgetOutgoing();
     closePort();
     if (m_isConnected) {
         setIsConnected(false);
@@ -469,26 +567,13 @@ void kvPrinter::handleDeviceLost()
     m_serialPort.clearError();
     m_serialPort.close();
     m_readBuffer.clear();
+    forgetOutgoing();
     m_checkHeatTimer->stop();
     m_connectTimeOutTimer->stop();
-    m_waitingResponseTimer->stop();
-    m_printingStatusTimer->stop();
 
-    const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
-    if (m_isPrinting) {
-        setIsPrinting(false);
-    }
-    if (m_isPaused) {
-        setIsPaused(false);
-    }
-    if (m_isWaitingToPrint) {
-        setIsWaitingToPrint(false);
-    }
+    const bool tHadPrint = endPrint();
     setIsHeating(false);
     setIsHeated(false);
-    if (m_printerFile) {
-        m_printerFile->resetQueue();
-    }
     setIsConnected(false);
     setBedTemp(0.0f);
     for (int i = 0; i < extruderCount(); ++i) {

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
+#include <QQueue>
 #include <QSerialPort>
 #include <QString>
 #include <QVector2D>
@@ -23,8 +24,9 @@ class kvPrinterZOffsetCalibration;
 
 // One printer on a serial port, and the printer types table all printers share.
 // The link identifies the printer from its "M115" reply, polls and drives its heaters,
-// streams a print file's queue one line per reply and sends the manual commands of
-// its windows.
+// streams a print file's queue and sends the manual commands of its windows. Every line
+// goes out through one queue: the next is written once the firmware has answered "ok"
+// to the one before.
 class kvPrinter : public QObject
 {
     Q_OBJECT
@@ -65,6 +67,8 @@ public:
     kvFirmware *firmware() const { return m_firmware; }
     QVector2D bedCenter() const;
     int extruderCount() const { return m_extruderTemps.size(); }
+    // Queues the command; it is written once the firmware has answered every line before it.
+    // Dropped while the port is closed or closing.
     void sendCommandToPrinter(QString pCommand);
     void printerDebug(QString pMessage);
     void setStatusString(QString pStatus);
@@ -161,6 +165,9 @@ public:
     bool isAwaitingZOffset() const { return m_awaitingZOffset; }
     bool isCalibrationRunning() const { return m_calibrationRunning; }
 
+    // Lines waiting for the firmware to answer the one before.
+    int queuedLines() const { return m_outgoing.size(); }
+
 signals:
     void IsConnectedChanged(kvPrinter *pPrinter, bool pValue);
     void StatusChanged(kvPrinter *pPrinter, QString pStatusMessage);
@@ -211,6 +218,13 @@ private slots:
 
 private:
     void handleResponse(const QString &pResponse);
+    void sendNextLine();
+    void writeLine(const QString &pCommand);
+    void acknowledge(int pCount);
+    void forgetOutgoing();
+    bool canSend() const { return m_serialPort.isOpen() && !m_closing; }
+    // Ends a print that cannot go on (flags, queue, timers); true when there was one.
+    bool endPrint();
     void handleDeviceLost();
     void handlePrinterReset();
     void finishPrint();
@@ -269,6 +283,11 @@ private:
     bool m_silenceReported = false;
     // A lost device is being handled; its further errors are ignored.
     bool m_deviceLost = false;
+    // The port is being closed: nothing read is dispatched, nothing new is queued.
+    bool m_closing = false;
+    // Lines waiting for their turn, and lines written but not answered with "ok".
+    QQueue<QString> m_outgoing;
+    int m_unacknowledged = 0;
 
     Kv::Defines::kvFilamentType m_filamentType = Kv::Defines::kvFilamentType(0);
     int m_printingProgress = 0;

@@ -125,6 +125,16 @@ void kvPrinter::onSetNewZOffset(float pValue)
 
 void kvPrinter::onRunZCalibrationTest()
 {
+    // The calibration homes and probes the bed: never over a part being printed.
+    if (m_isPrinting || m_isPaused || m_isWaitingToPrint) {
+        setStatusString(QStringLiteral("The calibration cannot run while the printer is busy "
+                                       "with a print."));
+        return;
+    }
+    if (!canSend() || !m_isConnected) {
+        setStatusString(QStringLiteral("The printer is not connected."));
+        return;
+    }
     m_awaitingZOffset = true;
     m_calibrationRunning = true;
     sendCommandToPrinter(QStringLiteral("M851"));

@@ -75,7 +75,8 @@ void kvPrinter::print()
         setStatusString(QStringLiteral("3D model file has nothing to print."));
         return;
     }
-    if (!m_serialPort.isOpen()) {
+    // No line goes out before the printer is identified.
+    if (!canSend() || !m_isConnected) {
         if (m_isWaitingToPrint) {
             setIsWaitingToPrint(false);
         }
@@ -201,6 +202,8 @@ void kvPrinter::killPrint()
     printerDebug(QStringLiteral("void kvPrinter::killPrint(): isPrinting: ")
         + flagText(m_isPrinting) + QStringLiteral(" isPaused: ") + flagText(m_isPaused)
         + QStringLiteral(" isWaitingToPrint: ") + flagText(m_isWaitingToPrint));
+    // A calibration stopped before its coefficients arrived is over all the same.
+    m_calibrationRunning = false;
     if (!m_isPrinting && !m_isPaused) {
         if (m_isWaitingToPrint) {
             setIsWaitingToPrint(false);
@@ -244,11 +247,39 @@ void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
         m_waitingResponseTimer->stop();
     } else if (pResponse.contains(QLatin1String("HVT103"))) {
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: UNPAUSE"));
+        // No print line goes out before the printer is identified.
+        if (!m_isConnected) {
+            return;
+        }
         m_checkHeatTimer->stop();
         setIsPaused(false);
         setIsPrinting(true);
-        sendQueuedGCode();
+        sendNextLine();
     }
+}
+
+bool kvPrinter::endPrint()
+{
+    const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
+    m_waitingResponseTimer->stop();
+    m_printingStatusTimer->stop();
+    if (m_isPrinting) {
+        setIsPrinting(false);
+    }
+    if (m_isPaused) {
+        setIsPaused(false);
+    }
+    if (m_isWaitingToPrint) {
+        setIsWaitingToPrint(false);
+    }
+    if (tHadPrint) {
+        m_calibrationRunning = false;
+    }
+    // The next print starts from the first line.
+    if (m_printerFile) {
+        m_printerFile->resetQueue();
+    }
+    return tHadPrint;
 }
 
 void kvPrinter::setIsPrinting(bool pValue)

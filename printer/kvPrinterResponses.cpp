@@ -11,7 +11,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -33,6 +35,53 @@ float readNumber(const QString &pText)
 // A reply fragment without a line end is given up as a response past this size.
 constexpr int MaxFragmentBytes = 64 * 1024;
 
+bool isBlank(char pChar)
+{
+    return pChar == ' ' || pChar == '\t' || pChar == '\r';
+}
+
+// The "ok" lines among complete lines: "ok" alone or at the start ("ok T:210.0 /215.0").
+// A "start" line (the firmware restarted) forgets those before it.
+int okLines(const QByteArray &pLines)
+{
+    int tCount = 0;
+    const char *tData = pLines.constData();
+    const int tSize = pLines.size();
+    int tStart = 0;
+    while (tStart < tSize) {
+        int tEnd = pLines.indexOf('\n', tStart);
+        if (tEnd < 0) {
+            tEnd = tSize;
+        }
+        int tFirst = tStart;
+        while (tFirst < tEnd && isBlank(tData[tFirst])) {
+            ++tFirst;
+        }
+        int tLast = tEnd;
+        while (tLast > tFirst && isBlank(tData[tLast - 1])) {
+            --tLast;
+        }
+        const int tLength = tLast - tFirst;
+        const char *tText = tData + tFirst;
+        if (tLength >= 2 && tText[0] == 'o' && tText[1] == 'k'
+            && (tLength == 2 || !std::isalpha(static_cast<unsigned char>(tText[2])))) {
+            ++tCount;
+        } else if (tLength == 5 && std::memcmp(tText, "start", 5) == 0) {
+            tCount = 0;
+        }
+        tStart = tEnd + 1;
+    }
+    return tCount;
+}
+
+// "T:" or "T0:" at the start of a word, followed by a number.
+bool hasTemperatureReading(const QString &pResponse)
+{
+    static const QRegularExpression tReading(
+        QStringLiteral("(?:^|\\s)T0?:\\s*[-+]?(?:\\d|\\.\\d)"));
+    return tReading.match(pResponse).hasMatch();
+}
+
 } // namespace
 
 void kvPrinter::onSerialReadData()
@@ -52,7 +101,15 @@ void kvPrinter::onSerialReadData()
     } else {
         return;
     }
+    const int tOks = okLines(tResponse);
+    if (m_closing) {
+        // The port is closing: replies only pace the last lines out.
+        acknowledge(tOks);
+        return;
+    }
     handleResponse(QString::fromUtf8(tResponse));
+    acknowledge(tOks);
+    sendNextLine();
 }
 
 void kvPrinter::handleResponse(const QString &pResponse)
@@ -86,22 +143,15 @@ void kvPrinter::handleResponse(const QString &pResponse)
         parseHalvarnTovraResponse(pResponse);
     } else if (pResponse.contains(QLatin1String("FIRMWARE_NAME"))) {
         parseFirmware(pResponse);
-    } else if (m_isPrinting && pResponse.contains(QLatin1String("ok"))
-        && !pResponse.contains(QLatin1String("FIRMWARE"))
-        && !pResponse.contains(QLatin1String("B@"))) {
-        if (getHeatTimerDelta() >= HeatCheckIntervalMs) {
-            printerDebug(QStringLiteral("OnReadSerial: ok returned but time to check the temp"));
-            onCheckHeatTimerTick(false);
-        } else {
-            printerDebug(QStringLiteral("OnReadSerial: ok returned send next command"));
-            sendQueuedGCode();
-        }
     }
+    // Each "ok" then lets the next line go (onSerialReadData).
 }
 
 void kvPrinter::handlePrinterReset()
 {
     printerDebug(QStringLiteral("handlePrinterReset: the printer restarted"));
+    // Lines in flight or waiting were meant for the firmware before its restart.
+    forgetOutgoing();
     if (!m_isConnected) {
         // A board that resets when the port opens misses the first handshake.
         if (m_connectTimeOutTimer->isActive()) {
@@ -109,23 +159,10 @@ void kvPrinter::handlePrinterReset()
         }
         return;
     }
-    const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
-    m_waitingResponseTimer->stop();
-    m_printingStatusTimer->stop();
-    if (m_isPrinting) {
-        setIsPrinting(false);
-    }
-    if (m_isPaused) {
-        setIsPaused(false);
-    }
-    if (m_isWaitingToPrint) {
-        setIsWaitingToPrint(false);
-    }
+    const bool tHadPrint = endPrint();
     // The firmware forgot its heater targets.
     setIsHeating(false);
-    if (m_printerFile) {
-        m_printerFile->resetQueue();
-    }
+    setIsHeated(false);
     if (!m_checkHeatTimer->isActive()) {
         m_checkHeatTimer->start();
     }
@@ -137,10 +174,19 @@ void kvPrinter::handlePrinterReset()
 
 bool kvPrinter::isTemperatureString(const QString &pResponse)
 {
-    return pResponse.contains(QLatin1String("T:")) && !pResponse.contains(QLatin1String("COUNT"))
+    const bool tHasT = pResponse.contains(QLatin1String("T:"));
+    if ((!tHasT && !pResponse.contains(QLatin1String("T0:")))
+        || pResponse.contains(QLatin1String("COUNT"))) {
+        return false;
+    }
+    if (tHasT
         && (pResponse.contains(QLatin1String("B@"))
             || (pResponse.contains(QLatin1String("B:"))
-                && pResponse.contains(QLatin1String("@:"))));
+                && pResponse.contains(QLatin1String("@:"))))) {
+        return true;
+    }
+    // Some firmwares leave out the heater power ("T:21.3/0.0 B:20.1/0.0").
+    return hasTemperatureReading(pResponse);
 }
 
 bool kvPrinter::isWatched(int pExtruder) const
@@ -265,10 +311,7 @@ void kvPrinter::parseHeatResponse(QString pResponse)
         heatPrinter(true);
     }
 
-    if (m_isPrinting) {
-        printerDebug(QStringLiteral("kvPrinter::parseHeatResponse sending next queued gcode"));
-        sendQueuedGCode();
-    }
+    // While printing, the report's "ok" (if it has one) lets the next line go.
 }
 
 int kvPrinter::getHeatTimerDelta() const
@@ -297,9 +340,11 @@ void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
     }
     printerDebug(
         QStringLiteral("OnCheckHeatTimer: m_timeCheckCount: ") + QString::number(m_timeCheckCount));
-    if (m_isConnected && m_serialPort.isOpen()) {
+    // One check waiting behind a busy firmware is enough.
+    const QString tCheck = QStringLiteral("M105");
+    if (m_isConnected && m_serialPort.isOpen() && !m_outgoing.contains(tCheck)) {
         printerDebug(QStringLiteral("OnCheckHeatTimer: sending command to printer!"));
-        sendCommandToPrinter(QStringLiteral("M105"));
+        sendCommandToPrinter(tCheck);
     }
     m_lastTempCheck = m_clock();
 }
@@ -347,6 +392,10 @@ void kvPrinter::sendHeatExtruders(bool pValue, float pTemp)
 
 void kvPrinter::heatPrinter(bool pValue)
 {
+    // Heaters that cannot be told anything keep the state they have.
+    if (!canSend()) {
+        return;
+    }
     if (pValue) {
         if (m_isHeating) {
             return;
@@ -504,6 +553,10 @@ bool kvPrinter::extruderTurnOffAfterPrint(int pExtruder) const
 
 void kvPrinter::onPrinterConfigHeatBed(bool pValue, float pTemp)
 {
+    if (!canSend()) {
+        updateWindows();
+        return;
+    }
     setDesiredBedTemp(pTemp);
     sendHeatBed(pValue, pTemp);
     setBedToldToHeat(pValue);
@@ -512,6 +565,10 @@ void kvPrinter::onPrinterConfigHeatBed(bool pValue, float pTemp)
 
 void kvPrinter::onPrinterConfigHeatExtruder(int pExtruder, bool pValue, float pTemp)
 {
+    if (!canSend()) {
+        updateWindows();
+        return;
+    }
     const bool tKnown = pExtruder >= 0 && pExtruder < extruderCount();
     if (tKnown) {
         setDesiredExtruderTemp(pExtruder, pTemp);

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
@@ -31,6 +32,18 @@ struct kvFakeCommand
         return values.value(pLetter, pDefault);
     }
 };
+
+// A line that a firmware answers: something before its comment.
+bool holdsCommand(const QByteArray &pLine)
+{
+    for (char tChar : pLine) {
+        if (tChar == ';')
+            return false;
+        if (tChar != ' ' && tChar != '\t' && tChar != '\r')
+            return true;
+    }
+    return false;
+}
 
 bool isNumberChar(char pChar)
 {
@@ -199,6 +212,7 @@ bool kvFakeFirmware::open()
     m_outBuffer.clear();
     m_outQueue.clear();
     m_lastDue = 0;
+    forgetUnanswered();
 
     m_readNotifier = new QSocketNotifier(m_masterFd, QSocketNotifier::Read, this);
     m_readNotifier->setEnabled(false);
@@ -258,6 +272,22 @@ void kvFakeFirmware::closeFd()
     m_outQueue.clear();
     m_busy = false;
     m_deferred.clear();
+    forgetUnanswered();
+}
+
+void kvFakeFirmware::forgetUnanswered()
+{
+    m_unanswered.clear();
+    m_ringFill = 0;
+    m_sentLineHead.clear();
+}
+
+QStringList kvFakeFirmware::lostLines() const
+{
+    QStringList tLines;
+    for (const QByteArray &tLine : m_lost)
+        tLines.append(QString::fromUtf8(tLine));
+    return tLines;
 }
 
 QStringList kvFakeFirmware::lines() const
@@ -460,6 +490,17 @@ int kvFakeFirmware::heaterPower(const Heater &pHeater) const
 QByteArray kvFakeFirmware::temperatureReport()
 {
     advanceHeaters();
+    if (m_reportStyle == ReportNoPower) {
+        auto tPair = [](const QByteArray &pToken, const Heater &pHeater) {
+            return pToken + fixed(pHeater.current, 1) + '/' + fixed(pHeater.target, 1);
+        };
+        QByteArray tReport
+            = tPair("T:", m_extruders.at(m_activeExtruder)) + ' ' + tPair("B:", m_bed);
+        if (m_extruderCount > 1)
+            for (int i = 0; i < m_extruders.size(); ++i)
+                tReport += ' ' + tPair("T" + QByteArray::number(i) + ':', m_extruders.at(i));
+        return tReport;
+    }
     const bool tMarlin = m_reportStyle == ReportMarlin;
     const int tNowDecimals = tMarlin ? 1 : 2;
     const int tTargetDecimals = tMarlin ? 1 : 0;
@@ -490,6 +531,7 @@ QByteArray kvFakeFirmware::okReport()
     case OkBeforeReport:
         return "ok " + tReport + '\n';
     case OkAfterReport:
+    case OkApart:
         return tReport + "\nok\n";
     case OkNone:
         break;
@@ -574,6 +616,7 @@ void kvFakeFirmware::sendReset()
     m_busy = false;
     m_deferred.clear();
     m_partial.clear();
+    forgetUnanswered();
     advanceHeaters();
     resetMachine();
     writeNow("start\n");
@@ -642,8 +685,9 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
     m_lastReceiveMs = m_clock.elapsed();
     m_rawReceived += pBytes;
     m_partial += pBytes;
+    // All lines of this read are in the receive buffer before the first is handled.
+    QByteArrayList tArrived;
     int tStart = 0;
-    int tOks = 0;
     for (;;) {
         const int tEnd = m_partial.indexOf('\n', tStart);
         if (tEnd < 0)
@@ -652,12 +696,28 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
         if (tLength > 0 && m_partial.at(tEnd - 1) == '\r')
             --tLength;
         const QByteArray tLine = m_partial.mid(tStart, tLength);
+        const int tSize = tEnd + 1 - tStart;
         tStart = tEnd + 1;
+        if (holdsCommand(tLine)) {
+            if (m_ringBytes > 0 && m_ringFill + tSize > m_ringBytes) {
+                m_lost.append(tLine);
+                continue;
+            }
+            m_unanswered.enqueue(tSize);
+            m_ringFill += tSize;
+        }
+        tArrived.append(tLine);
+    }
+    m_partial.remove(0, tStart);
+    m_maxUnanswered = qMax(m_maxUnanswered, m_unanswered.size());
+
+    int tOks = 0;
+    for (const QByteArray &tLine : qAsConst(tArrived)) {
         m_lines.append(tLine);
         if (isSignalConnected(QMetaMethod::fromSignal(&kvFakeFirmware::LineReceived)))
             emit LineReceived(QString::fromUtf8(tLine));
         if (m_fastOk) {
-            if (!m_silent && !tLine.trimmed().isEmpty()) {
+            if (!m_silent && holdsCommand(tLine)) {
                 if (m_silentAfter == 0) {
                     m_silent = true;
                     m_silentAfter = -1;
@@ -671,7 +731,6 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
         }
         handleLine(tLine);
     }
-    m_partial.remove(0, tStart);
     if (tOks > 0) {
         QByteArray tReply;
         tReply.reserve(tOks * 3);
@@ -683,8 +742,8 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
 
 void kvFakeFirmware::handleLine(const QByteArray &pLine)
 {
-    // A bare line end gets no answer, as on real firmwares.
-    if (m_silent || pLine.trimmed().isEmpty())
+    // A bare line end or a comment gets no answer, as on real firmwares.
+    if (m_silent || !holdsCommand(pLine))
         return;
     if (m_silentAfter == 0) {
         m_silent = true;
@@ -713,7 +772,11 @@ void kvFakeFirmware::handleCommand(const QByteArray &pLine)
     const QByteArray &tWord = tCommand.word;
     const auto tOverride = m_replies.constFind(QString::fromLatin1(tWord));
     const bool tOverridden = tOverride != m_replies.constEnd();
-    auto tAnswer = [&](const QByteArray &pReply) { reply(tOverridden ? *tOverride : pReply); };
+    const bool tHeld = !m_unansweredPrefix.isEmpty() && pLine.startsWith(m_unansweredPrefix);
+    auto tAnswer = [&](const QByteArray &pReply) {
+        if (!tHeld)
+            reply(tOverridden ? *tOverride : pReply);
+    };
 
     auto tExtruderIndex = [&]() {
         return tCommand.has('T') ? static_cast<int>(tCommand.value('T')) : m_activeExtruder;
@@ -722,7 +785,10 @@ void kvFakeFirmware::handleCommand(const QByteArray &pLine)
     if (tWord == "M115") {
         tAnswer(identityReply() + "\nok\n");
     } else if (tWord == "M105") {
-        tAnswer(okReport());
+        if (m_okPlacement == OkApart && !tOverridden && !tHeld)
+            replyApart(temperatureReport() + '\n', "ok\n");
+        else
+            tAnswer(okReport());
     } else if (tWord == "M104" || tWord == "M109") {
         const int tIndex = tExtruderIndex();
         advanceHeaters();
@@ -876,11 +942,18 @@ void kvFakeFirmware::reply(QByteArray pBytes)
     if (m_garbageEvery > 0 && ++m_replyCount % m_garbageEvery == 0)
         pBytes.prepend(garbage(24) + '\n');
     const qint64 tNow = m_clock.elapsed();
-    if (m_splitMode == SplitNone && m_replyDelayMs <= 0 && m_outQueue.isEmpty()) {
+    if (m_splitMode == SplitNone && m_replyDelayMs <= 0 && m_outQueue.isEmpty() && !m_byteAtATime) {
         writeNow(pBytes);
         return;
     }
     const qint64 tDue = qMax(tNow + qMax(0, m_replyDelayMs), m_lastDue);
+    if (m_byteAtATime) {
+        for (char tByte : qAsConst(pBytes))
+            m_outQueue.enqueue({QByteArray(1, tByte), tDue, true});
+        m_lastDue = tDue;
+        schedulePump();
+        return;
+    }
     if (m_splitMode != SplitNone && pBytes.size() >= 2) {
         const int tAt = m_splitMode == SplitAt ? qBound(1, m_splitAt, pBytes.size() - 1)
                                                : m_random.bounded(1, pBytes.size());
@@ -891,6 +964,17 @@ void kvFakeFirmware::reply(QByteArray pBytes)
         m_outQueue.enqueue({pBytes, tDue, false});
         m_lastDue = tDue;
     }
+    schedulePump();
+}
+
+void kvFakeFirmware::replyApart(const QByteArray &pFirst, const QByteArray &pSecond)
+{
+    if (m_masterFd < 0)
+        return;
+    const qint64 tDue = qMax(m_clock.elapsed() + qMax(0, m_replyDelayMs), m_lastDue);
+    m_outQueue.enqueue({pFirst, tDue, true});
+    m_lastDue = tDue + qMax(1, m_splitDelayMs);
+    m_outQueue.enqueue({pSecond, m_lastDue, false});
     schedulePump();
 }
 
@@ -919,6 +1003,7 @@ void kvFakeFirmware::writeNow(const QByteArray &pBytes)
     if (m_masterFd < 0 || pBytes.isEmpty())
         return;
     m_rawSent += pBytes;
+    noteSent(pBytes);
     if (!m_outBuffer.isEmpty()) {
         m_outBuffer += pBytes;
         return;
@@ -931,6 +1016,24 @@ void kvFakeFirmware::writeNow(const QByteArray &pBytes)
     m_outBuffer = pBytes.mid(tCount > 0 ? static_cast<int>(tCount) : 0);
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(true);
+}
+
+void kvFakeFirmware::noteSent(const QByteArray &pBytes)
+{
+    // Each "ok" line answers the oldest line still unanswered and frees its room.
+    for (char tChar : pBytes) {
+        if (tChar != '\n') {
+            if (m_sentLineHead.size() < 3)
+                m_sentLineHead += tChar;
+            continue;
+        }
+        const bool tOk = m_sentLineHead.startsWith("ok")
+            && (m_sentLineHead.size() == 2
+                || !std::isalpha(static_cast<unsigned char>(m_sentLineHead.at(2))));
+        m_sentLineHead.clear();
+        if (tOk && !m_unanswered.isEmpty())
+            m_ringFill -= m_unanswered.dequeue();
+    }
 }
 
 void kvFakeFirmware::onWritable()

@@ -31,13 +31,15 @@ public:
     enum ReportStyle
     {
         ReportMarlin, // "ok T:210.0 /215.0 B:60.0 /60.0 @:127 B@:127"
-        ReportRepetier // "T:25.47 /230 B:69.42 /80 B@:255 @:0"
+        ReportRepetier, // "T:25.47 /230 B:69.42 /80 B@:255 @:0"
+        ReportNoPower // "T:21.3/0.0 B:20.1/0.0", no heater power
     };
     // Where the "ok" of an M105 answer goes.
     enum OkPlacement
     {
         OkBeforeReport, // "ok T:..."
         OkAfterReport, // "T:...\nok"
+        OkApart, // "T:..." and "ok" in two writes, read apart (split delay between them)
         OkNone // the report alone
     };
     enum SplitMode
@@ -149,6 +151,20 @@ public:
     void setSilentAfterLines(int pCount);
     // "ok\n" for every non-empty line, nothing else (for throughput).
     void setFastOk(bool pValue) { m_fastOk = pValue; }
+    // Lines that begin with pPrefix (e.g. "G1 X") take effect but are not answered, as moves
+    // still running; empty turns it off.
+    void setUnansweredPrefix(const QString &pPrefix) { m_unansweredPrefix = pPrefix.toUtf8(); }
+    // Every reply goes out one byte per write, each read apart.
+    void setByteAtATime(bool pValue) { m_byteAtATime = pValue; }
+    // A receive ring of pBytes, as on an 8-bit controller: the lines not yet answered with
+    // "ok" fill it, and a line that does not fit is lost. 0: no limit.
+    void setReceiveRing(int pBytes) { m_ringBytes = pBytes; }
+    QStringList lostLines() const;
+    // Lines the host sent that have no "ok" yet (a line holding only a comment needs none),
+    // and the most there were at once since the last reset.
+    int unanswered() const { return m_unanswered.size(); }
+    int maxUnanswered() const { return m_maxUnanswered; }
+    void resetMaxUnanswered() { m_maxUnanswered = m_unanswered.size(); }
     // A line of random bytes before every n-th reply; 0 turns it off.
     void setGarbageEvery(int pValue) { m_garbageEvery = pValue; }
 
@@ -191,7 +207,10 @@ private:
     void handleLine(const QByteArray &pLine);
     void handleCommand(const QByteArray &pLine);
     void reply(QByteArray pBytes);
+    void replyApart(const QByteArray &pFirst, const QByteArray &pSecond);
     void writeNow(const QByteArray &pBytes);
+    void noteSent(const QByteArray &pBytes);
+    void forgetUnanswered();
     void schedulePump();
     void setBusy(bool pValue);
     void advanceHeaters();
@@ -267,6 +286,14 @@ private:
     bool m_silent = false;
     int m_silentAfter = -1;
     bool m_fastOk = false;
+    QByteArray m_unansweredPrefix;
+    bool m_byteAtATime = false;
+    int m_ringBytes = 0;
+    int m_ringFill = 0;
+    QQueue<int> m_unanswered; // sizes of the lines, oldest first
+    int m_maxUnanswered = 0;
+    QByteArray m_sentLineHead; // first bytes of the line being written
+    QByteArrayList m_lost;
     int m_garbageEvery = 0;
     int m_replyCount = 0;
 

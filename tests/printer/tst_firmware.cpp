@@ -110,6 +110,35 @@ private slots:
             << "https://github.com/repetier/Repetier-Firmware/"
             << "1.0"
             << "Mendel" << 1.0f << tUuid << "";
+        // A value ends at the next blank followed by an upper-case key and ":", or at its
+        // line end, whatever keys the firmware adds.
+        QTest::newRow("marlin 2, more keys and capabilities")
+            << "FIRMWARE_NAME:Marlin 2.1.2.1 (Jun 13 2023 18:54:04) SOURCE_CODE_URL:github.com/"
+               "MarlinFirmware/Marlin PROTOCOL_VERSION:1.0 MACHINE_TYPE:Halvarn_8x8 "
+               "EXTRUDER_COUNT:2 TEMP_SENSOR_COUNT:2 HEATER_COUNT:2 "
+               "UUID:cede2a2f-41a2-4748-9b12-c55c62f367ff\n"
+               "Cap:SERIAL_XON_XOFF:0\nCap:EEPROM:1\nok\n"
+            << "Marlin 2.1.2.1 (Jun 13 2023 18:54:04)" << tUrl << "1.0"
+            << "Halvarn_8x8" << 2.0f << "cede2a2f-41a2-4748-9b12-c55c62f367ff"
+            << "";
+        QTest::newRow("repetier, compile date and bed key")
+            << "FIRMWARE_NAME:Repetier_1.0.4 COMPILED:Jan 24 2021 FIRMWARE_URL:https://github.com/"
+               "repetier/Repetier-Firmware/ PROTOCOL_VERSION:1.0 MACHINE_TYPE:Mendel "
+               "EXTRUDER_COUNT:2 HEATED_BED:1 REPETIER_PROTOCOL:3\nok\n"
+            << "Repetier_1.0.4"
+            << "https://github.com/repetier/Repetier-Firmware/"
+            << "1.0"
+            << "Mendel" << 2.0f << tUuid << "";
+        QTest::newRow("prusa, CR-LF and a capability line")
+            << "FIRMWARE_NAME:Prusa-Firmware 3.13.2 based on Marlin FIRMWARE_URL:https://"
+               "github.com/prusa3d/Prusa-Firmware PROTOCOL_VERSION:1.0 MACHINE_TYPE:Prusa i3 MK3S "
+               "EXTRUDER_COUNT:1 UUID:00000000-0000-0000-0000-000000000000\r\n"
+               "Cap:AUTOREPORT_TEMP:1\r\nok\r\n"
+            << "Prusa-Firmware 3.13.2 based on Marlin"
+            << "https://github.com/prusa3d/Prusa-Firmware"
+            << "1.0"
+            << "Prusa i3 MK3S" << 1.0f << "00000000-0000-0000-0000-000000000000"
+            << "";
         QTest::newRow("firmware version")
             << "FIRMWARE_NAME:Sprinter FIRMWARE_VERSION:2.1 MACHINE_TYPE:Halvarn_6x6"
             << "Sprinter" << tUrl << "1.0"

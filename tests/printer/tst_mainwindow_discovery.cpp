@@ -306,8 +306,9 @@ private slots:
     void timedOutPrintersAreProbedAgain()
     {
         KvTest::DialogRecorder tDialogs;
-        // The second port answers as no known printer type, so it is never listed.
-        kvPortBench tBench({QStringLiteral("Halvarn_8x8"), QStringLiteral("Unknown_Type")});
+        // The second port has not answered yet.
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8"), QStringLiteral("Halvarn_6x6")});
+        tBench.firmwares[1]->setSilent(true);
         kvMainWindow tWindow;
         QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
         const QVector<kvPrinter *> tOld = tWindow.printers();
@@ -321,6 +322,33 @@ private slots:
         // port is listed once again.
         QCOMPARE(tWindow.printers().size(), 2);
         QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+    }
+
+    void unknownTypeIsNotProbedAgain()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Unknown_Type")});
+        kvMainWindow tWindow;
+        const QString tSaid = QStringLiteral("Unknown printer type Unknown_Type on ")
+            + tBench.links[0] + QStringLiteral(".");
+        QVERIFY(waitFor([&] { return tWindow.statusMessage() == tSaid; }));
+        kvPrinter *tPrinter = tWindow.printers().value(0);
+        QVERIFY(tPrinter);
+        emit tPrinter->ConnectionTimeOut(tPrinter);
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QVERIFY(tWindow.printers().isEmpty());
+        QCOMPARE(tBench.countOf(0, QStringLiteral("M115")), 1);
+
+        // The port goes away and comes back: it is probed once more.
+        const QString tLink = tBench.links.takeFirst();
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QVERIFY(tWindow.printers().isEmpty());
+        tBench.links.append(tLink);
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QCOMPARE(tWindow.printers().size(), 1);
+        QVERIFY(tBench.firmwares[0]->waitFor(
+            [&] { return tBench.countOf(0, QStringLiteral("M115")) == 2; }, 3000));
     }
 
     void twoExtruders()

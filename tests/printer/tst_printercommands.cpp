@@ -1,8 +1,10 @@
+#include "kvDialogRecorder.h"
 #include "kvPrinterConfig.h"
 #include "kvPrinterTestRig.h"
 #include "kvPrinterZOffsetCalibration.h"
 #include "kvTestSupport.h"
 
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 
@@ -17,6 +19,9 @@ private slots:
     void commandFormats();
     void controlWindow();
     void calibrationConversation();
+    void calibrationOnlyWhenIdle_data();
+    void calibrationOnlyWhenIdle();
+    void stoppedCalibrationIsOver();
 };
 
 void tst_printercommands::initTestCase()
@@ -172,6 +177,86 @@ void tst_printercommands::calibrationConversation()
     QCOMPARE(tRig.sentFrom(tSetFrom), (QStringList {"M851 Z-0.15", "M500"}));
     QVERIFY(tRig.settle());
     QCOMPARE(tRig.firmware.zOffset(), -0.15);
+}
+
+void tst_printercommands::calibrationOnlyWhenIdle_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("byButton");
+
+    QTest::newRow("printing") << "printing" << false;
+    QTest::newRow("waiting") << "waiting" << false;
+    QTest::newRow("paused") << "paused" << false;
+    QTest::newRow("paused, run button") << "paused" << true;
+}
+
+void tst_printercommands::calibrationOnlyWhenIdle()
+{
+    QFETCH(QString, state);
+    QFETCH(bool, byButton);
+
+    KvTest::DialogRecorder tDialogs;
+    tDialogs.answers << true;
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+    const QStringList tLines {"G1 X1", "G1 X2", "G1 X3"};
+    if (state == QLatin1String("waiting")) {
+        tRig.printer->setPrinterFile(tRig.makeFile(tLines));
+        tRig.printer->print();
+    } else {
+        QVERIFY(tRig.startPrint(tLines));
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+        if (state == QLatin1String("paused")) {
+            tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
+            QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isPaused(); }));
+        }
+    }
+    QVERIFY(tRig.settle());
+    kvPrinterFile *tPrint = tRig.printer->currentPrinterFile();
+    tRig.printer->showZCalibration();
+    kvPrinterZOffsetCalibration *tWizard = tRig.printer->zOffsetCalibration();
+    const int tFrom = tRig.firmware.lineCount();
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+
+    if (byButton) {
+        auto *tRun = tWizard->findChild<QPushButton *>(QStringLiteral("runCalibrationTestButton"));
+        QVERIFY(tRun && tRun->isEnabled());
+        QTest::mouseClick(tRun, Qt::LeftButton);
+        QCOMPARE(tDialogs.requests.size(), 1);
+    } else {
+        emit tWizard->RunZOffsetCalibration();
+    }
+    // The move in flight ends; a calibration would now send its commands.
+    if (tRig.firmware.line(tFrom - 1).startsWith(QLatin1String("G1 X"))) {
+        tRig.firmware.sendLine(QStringLiteral("ok"));
+    }
+    QVERIFY(tRig.settle(200));
+    QVERIFY(!tRig.sentFrom(tFrom).contains(QStringLiteral("M851")));
+    QVERIFY(!tRig.printer->isCalibrationRunning());
+    QCOMPARE(tRig.printer->currentPrinterFile(), tPrint);
+    QVERIFY(!tStatus.isEmpty());
+    QCOMPARE(tStatus.first().at(1).toString(),
+        QStringLiteral("The calibration cannot run while the printer is busy with a print."));
+}
+
+void tst_printercommands::stoppedCalibrationIsOver()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.printer->showZCalibration();
+    emit tRig.printer->zOffsetCalibration()->RunZOffsetCalibration();
+    QVERIFY(tRig.printer->isCalibrationRunning());
+    // The calibration print waits for its heaters; the user stops it.
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isWaitingToPrint(); }));
+    tRig.printer->killPrint();
+    QVERIFY(!tRig.printer->isCalibrationRunning());
+
+    // A G-code file parsed afterwards does not print by itself.
+    tRig.printer->setPrinterFile(tRig.makeFile({"G1 X1"}));
+    emit tRig.printer->currentPrinterFile()->GCodeParseComplete(1.0f);
+    QVERIFY(!tRig.printer->isWaitingToPrint());
+    QVERIFY(!tRig.printer->isPrinting());
 }
 
 KV_TEST_MAIN(tst_printercommands)

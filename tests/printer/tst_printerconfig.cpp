@@ -444,8 +444,13 @@ void tst_printerconfig::refreshEchoesNothing()
     kvPrinterConfig &tWindow = *tRig.printer->printerConfig();
     // A hand-made untick of "Turn Off After Print" is set back by the next refresh.
     child<QCheckBox>(tWindow, "powerTurnOffCheckbox")->click();
+    // New targets (idle and cold: nothing is sent) reach the temperature boxes by the
+    // refresh, not by their edit signals.
+    tRig.printer->setFilamentType(Kv::Defines::FilamentTypePLA);
     tRig.printer->updateWindows();
     QVERIFY(child<QCheckBox>(tWindow, "powerTurnOffCheckbox")->isChecked());
+    QCOMPARE(child<QSpinBox>(tWindow, "extruder0TempSpinBox")->value(), 190);
+    QCOMPARE(child<QSpinBox>(tWindow, "bedTempSpinBox")->value(), 50);
     tRig.advance(6000);
     QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105"), 8000, tFrom));
     QVERIFY(tRig.settle());

@@ -42,6 +42,7 @@ private slots:
     void okAfterInterval();
     void pollTick_data();
     void pollTick();
+    void printHeatsWithReportsWithoutPower();
 };
 
 void tst_printerheat::temperatureReport_data()
@@ -70,6 +71,22 @@ void tst_printerheat::temperatureReport_data()
     QTest::newRow("no targets") << 1 << "T:200 B:50 @:3 B@:4\n"
                                 << true << QVector<float> {200, 200} << QVector<float> {50, 50}
                                 << QVector<float> {3, 4};
+    QTest::newRow("no heater power")
+        << 1 << "T:21.3/0.0 B:20.1/0.0\n"
+        << true << QVector<float> {21.3f, 0} << QVector<float> {20.1f, 0} << QVector<float> {u, u};
+    QTest::newRow("no heater power, report then ok")
+        << 1 << "T:215.0 /215.0 B:60.0 /60.0\nok\n"
+        << true << QVector<float> {215, 215} << QVector<float> {60, 60} << QVector<float> {u, u};
+    QTest::newRow("no heater power, two extruders")
+        << 2 << "ok T0:200.0/210.0 T1:25.0/0.0 B:60.5/60.0\n"
+        << true << QVector<float> {200, 210, 25, 0} << QVector<float> {60.5f, 60}
+        << QVector<float> {u, u};
+    QTest::newRow("position reply")
+        << 1 << "X:0.00 Y:0.00 Z:0.00 E:0.00 Count X:0 Y:0 Z:0\nok\n"
+        << false << QVector<float> {u, u} << QVector<float> {u, u} << QVector<float> {u, u};
+    QTest::newRow("capability line")
+        << 1 << "Cap:REPEAT:0\nok\n"
+        << false << QVector<float> {u, u} << QVector<float> {u, u} << QVector<float> {u, u};
     QTest::newRow("not numbers") << 1 << "T:abc /def B:x /y @:z B@:w\n"
                                  << true << QVector<float> {0, 0} << QVector<float> {0, 0}
                                  << QVector<float> {0, 0};
@@ -263,8 +280,8 @@ void tst_printerheat::okAfterInterval_data()
     QTest::addColumn<int>("delay");
     QTest::addColumn<QStringList>("wire");
 
-    QTest::newRow("4999 ms") << 4999 << QStringList {"G1 X3"};
-    QTest::newRow("5000 ms") << 5000 << QStringList {"M105", "G1 X3"};
+    QTest::newRow("4999 ms") << 4999 << QStringList {"G1 X2"};
+    QTest::newRow("5000 ms") << 5000 << QStringList {"M105", "G1 X2"};
 }
 
 void tst_printerheat::okAfterInterval()
@@ -277,13 +294,13 @@ void tst_printerheat::okAfterInterval()
     // Moves go unanswered; the test answers them itself.
     tRig.firmware.setReply(QStringLiteral("G1"), QByteArray());
     QVERIFY(tRig.startPrint({"G1 X1", "G1 X2", "G1 X3", "G1 X4"}));
-    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2")));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
     QVERIFY(tRig.settle());
     const int tFrom = tRig.firmware.lineCount();
 
     tRig.advance(delay);
     tRig.firmware.sendLine(QStringLiteral("ok"));
-    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X3"), 3000, tFrom));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 3000, tFrom));
     QVERIFY(tRig.settle());
     QCOMPARE(tRig.sentFrom(tFrom), wire);
 }
@@ -313,6 +330,24 @@ void tst_printerheat::pollTick()
     QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M400"), 3000, tFrom));
     const QStringList tExpected = sent ? QStringList {"M105", "M400"} : QStringList {"M400"};
     QCOMPARE(tRig.sentFrom(tFrom), tExpected);
+}
+
+void tst_printerheat::printHeatsWithReportsWithoutPower()
+{
+    kvPrinterTestRig tRig;
+    tRig.firmware.setReportStyle(kvFakeFirmware::ReportNoPower);
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QCOMPARE(tRig.printer->bedTemp(), 25.0f);
+    QVERIFY(tRig.printer->bedIsHeated());
+    QCOMPARE(tRig.printer->extruderTemp(0), 25.0f);
+
+    // The reports alone show when the heaters are at their targets.
+    QVERIFY(tRig.startPrint({"G1 X1", "G1 X2"}));
+    QVERIFY(tRig.waitForPrintEnd(5000));
+    QCOMPARE(tRig.printer->bedSetTemp(), 105.0f);
+    const QStringList tSent = tRig.sentFrom(0);
+    QCOMPARE(tSent.mid(tSent.indexOf(QStringLiteral("M114"))),
+        (QStringList {"M114", "G1 X1", "G1 X2", "M104 S0 T0", "M140 S0"}));
 }
 
 KV_TEST_MAIN(tst_printerheat)

@@ -19,6 +19,7 @@ private slots:
     void emptyPortNameDoesNothing();
     void missingDeviceTimesOut();
     void rehandshakeTimeOutClearsConnected();
+    void timeOutEndsThePrint();
     void splitIdentityReply();
     void splitOkKeepsStreaming();
     void resetDuringHandshakeRepeatsIt();
@@ -27,6 +28,14 @@ private slots:
     void garbageOnTheLine();
     void silenceMidPrint();
     void resetMidPrint();
+    void identityWithMoreKeys();
+    void disconnectEndsThePrint_data();
+    void disconnectEndsThePrint();
+    void replyReadWhileDisconnecting();
+    void disconnectSwitchesHeatersOff();
+    void closedPortKeepsHeaterState();
+    void noSecondIdentificationDuringAPrint_data();
+    void noSecondIdentificationDuringAPrint();
     void longPrintArrivesWhole();
     void destroyingLeavesBorrowedFileAlive();
 };
@@ -152,6 +161,26 @@ void tst_printerlink::rehandshakeTimeOutClearsConnected()
     QVERIFY(!tRig.printer->isWaitingToPrint());
     QCOMPARE(tRig.printer->statusString(), QStringLiteral("The printer is not connected."));
     QCOMPARE(tRig.firmware.lineCount(), tFrom);
+}
+
+void tst_printerlink::timeOutEndsThePrint()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    // The printer stops answering during a new handshake; a print waits for its heaters.
+    tRig.firmware.setSilent(true);
+    tRig.printer->setConnectTimeOutInterval(300);
+    QSignalSpy tTimeOut(tRig.printer, &kvPrinter::ConnectionTimeOut);
+    tRig.printer->connectToPrinter();
+    tRig.printer->setPrinterFile(tRig.makeFile({"G1 X1", "G1 X2"}));
+    tRig.printer->print();
+    QVERIFY(tRig.printer->isWaitingToPrint());
+    QSignalSpy tWaiting(tRig.printer, &kvPrinter::IsWaitingToPrintChanged);
+
+    QVERIFY(tTimeOut.wait(3000));
+    QVERIFY(!tRig.printer->isWaitingToPrint());
+    QCOMPARE(tWaiting.count(), 1);
+    QVERIFY(tRig.printer->statusString().endsWith(QStringLiteral("the print was stopped.")));
 }
 
 void tst_printerlink::splitIdentityReply()
@@ -311,10 +340,216 @@ void tst_printerlink::resetMidPrint()
 
     QVERIFY(!tRig.printer->isPrinting());
     QVERIFY(!tRig.printer->isHeating());
+    // The firmware forgot its targets: the printer is not heated any more either.
+    QVERIFY(!tRig.printer->isHeated());
     QVERIFY(tRig.printer->isConnected());
     QCOMPARE(tRig.printer->statusString(),
         QStringLiteral("The printer restarted; the print was stopped."));
     QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tLines.size());
+}
+
+void tst_printerlink::identityWithMoreKeys()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.firmware.setReply(QStringLiteral("M115"),
+        "FIRMWARE_NAME:Marlin 2.1.2 (Jan 1 2024) SOURCE_CODE_URL:github.com/MarlinFirmware/Marlin "
+        "PROTOCOL_VERSION:1.0 MACHINE_TYPE:Halvarn_8x8 EXTRUDER_COUNT:2 TEMP_SENSOR_COUNT:2 "
+        "HEATER_COUNT:2 UUID:cede2a2f-41a2-4748-9b12-c55c62f367ff\n"
+        "Cap:SERIAL_XON_XOFF:0\nCap:AUTOREPORT_TEMP:1\nok\n");
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8"), 2));
+    QCOMPARE(tRig.printer->extruderCount(), 2);
+    QCOMPARE(tRig.printer->firmware()->Name(), QStringLiteral("Marlin 2.1.2 (Jan 1 2024)"));
+    QCOMPARE(
+        tRig.printer->firmware()->UUID(), QStringLiteral("cede2a2f-41a2-4748-9b12-c55c62f367ff"));
+}
+
+void tst_printerlink::disconnectEndsThePrint_data()
+{
+    QTest::addColumn<QString>("state");
+
+    QTest::newRow("printing") << "printing";
+    QTest::newRow("waiting") << "waiting";
+    QTest::newRow("paused") << "paused";
+}
+
+void tst_printerlink::disconnectEndsThePrint()
+{
+    QFETCH(QString, state);
+
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+    QStringList tLines;
+    for (int i = 1; i <= 50; ++i) {
+        tLines << QStringLiteral("G1 X%1").arg(i);
+    }
+    if (state == QLatin1String("waiting")) {
+        tRig.printer->setPrinterFile(tRig.makeFile(tLines));
+        tRig.printer->print();
+        QVERIFY(tRig.printer->isWaitingToPrint());
+    } else {
+        QVERIFY(tRig.startPrint(tLines));
+        // Twenty lines in, the print is in the middle of its file.
+        for (int i = 1; i <= 20; ++i) {
+            QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X%1").arg(i)));
+            tRig.firmware.sendLine(QStringLiteral("ok"));
+        }
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X21")));
+        if (state == QLatin1String("paused")) {
+            tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
+            QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isPaused(); }));
+        }
+    }
+    QVERIFY(tRig.settle());
+    QSignalSpy tPrinting(tRig.printer, &kvPrinter::IsPrintingChanged);
+    QSignalSpy tPaused(tRig.printer, &kvPrinter::IsPausedChanged);
+    QSignalSpy tWaiting(tRig.printer, &kvPrinter::IsWaitingToPrintChanged);
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::PrintingStatusChanged);
+
+    tRig.printer->disconnectFromPrinter();
+    QVERIFY(!tRig.printer->isPrinting());
+    QVERIFY(!tRig.printer->isPaused());
+    QVERIFY(!tRig.printer->isWaitingToPrint());
+    QCOMPARE(tPrinting.count(), state == QLatin1String("printing") ? 1 : 0);
+    QCOMPARE(tPaused.count(), state == QLatin1String("paused") ? 1 : 0);
+    QCOMPARE(tWaiting.count(), state == QLatin1String("waiting") ? 1 : 0);
+    QVERIFY(tRig.printer->statusString().endsWith(QStringLiteral("the print was stopped.")));
+    QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tLines.size());
+    // The print status does not tick on.
+    QTest::qWait(1200);
+    QCOMPARE(tStatus.count(), 0);
+
+    // Connected again: identified, and no line of the old print goes out.
+    const int tFrom = tRig.firmware.lineCount();
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    QVERIFY(tRig.settle(200));
+    const QStringList tSent = tRig.sentFrom(tFrom);
+    QCOMPARE(tSent.first(), QStringLiteral("M115"));
+    for (const QString &tLine : tSent) {
+        QVERIFY2(!tLine.startsWith(QLatin1String("G1 X")), qPrintable(tLine));
+    }
+    QVERIFY(!tRig.printer->isPrinting());
+}
+
+void tst_printerlink::replyReadWhileDisconnecting()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    // An identity reply is already on the line when the disconnect begins.
+    tRig.firmware.setReply(QStringLiteral("M115"), QByteArray());
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.printer->connectToPrinter();
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M115"), 3000, tFrom));
+    QVERIFY(tRig.settle());
+    tRig.firmware.sendRaw(tRig.firmware.identityReply() + "\nok\n");
+    QSignalSpy tConnected(tRig.printer, &kvPrinter::IsConnectedChanged);
+    tRig.printer->sendCommandToPrinter(QStringLiteral("M400"));
+    tRig.printer->disconnectFromPrinter();
+
+    QVERIFY(!tRig.printer->isConnected());
+    QCOMPARE(tConnected.count(), 1);
+    QCOMPARE(tConnected.at(0).at(1).toBool(), false);
+    QVERIFY(tRig.firmware.waitFor([&] { return !tRig.firmware.isHostAttached(); }, 3000));
+}
+
+void tst_printerlink::disconnectSwitchesHeatersOff()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8"), 2));
+    tRig.printer->heatPrinter(true);
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
+    QVERIFY(tRig.settle());
+    const int tFrom = tRig.firmware.lineCount();
+    QSignalSpy tHeating(tRig.printer, &kvPrinter::IsHeatingChanged);
+
+    // The user disconnects, then closes the program.
+    tRig.printer->disconnectFromPrinter();
+    tRig.printer->heatPrinter(false);
+    QVERIFY(tRig.firmware.waitFor([&] { return !tRig.firmware.isHostAttached(); }, 3000));
+    QCOMPARE(tRig.sentFrom(tFrom), (QStringList {"M104 S0 T0", "M104 S0 T1", "M140 S0"}));
+    QCOMPARE(tRig.firmware.target(0), 0.0);
+    QCOMPARE(tRig.firmware.target(1), 0.0);
+    QCOMPARE(tRig.firmware.target(-1), 0.0);
+    QVERIFY(!tRig.printer->isHeating());
+    QCOMPARE(tHeating.count(), 1);
+}
+
+void tst_printerlink::closedPortKeepsHeaterState()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.printer->heatPrinter(true);
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
+    QVERIFY(tRig.settle());
+    // The printer stops answering; a new handshake times out and closes the port.
+    tRig.firmware.setSilent(true);
+    tRig.printer->setConnectTimeOutInterval(200);
+    QSignalSpy tTimeOut(tRig.printer, &kvPrinter::ConnectionTimeOut);
+    tRig.printer->connectToPrinter();
+    QVERIFY(tTimeOut.wait(3000));
+    QSignalSpy tHeating(tRig.printer, &kvPrinter::IsHeatingChanged);
+
+    // Heaters off cannot be sent: the printer is still heating as far as anyone knows.
+    tRig.printer->heatPrinter(false);
+    QVERIFY(tRig.printer->isHeating());
+    QCOMPARE(tHeating.count(), 0);
+    QCOMPARE(tRig.firmware.target(-1), 105.0);
+}
+
+void tst_printerlink::noSecondIdentificationDuringAPrint_data()
+{
+    QTest::addColumn<QString>("state");
+
+    QTest::newRow("printing") << "printing";
+    QTest::newRow("waiting") << "waiting";
+    QTest::newRow("paused") << "paused";
+}
+
+void tst_printerlink::noSecondIdentificationDuringAPrint()
+{
+    QFETCH(QString, state);
+
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+    tRig.printer->setFilamentType(Kv::Defines::FilamentTypePLA);
+    const QStringList tLines {"G1 X1", "G1 X2", "G1 X3", "G1 X4"};
+    if (state == QLatin1String("waiting")) {
+        tRig.printer->setPrinterFile(tRig.makeFile(tLines));
+        tRig.printer->print();
+    } else {
+        QVERIFY(tRig.startPrint(tLines));
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+        if (state == QLatin1String("paused")) {
+            tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
+            QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isPaused(); }));
+            QVERIFY(tRig.settle());
+            tRig.firmware.sendLine(QStringLiteral("ok"));
+        }
+    }
+    QVERIFY(tRig.settle());
+    const int tFrom = tRig.firmware.lineCount();
+    QSignalSpy tConnected(tRig.printer, &kvPrinter::IsConnectedChanged);
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+
+    tRig.printer->connectToPrinter();
+    // The move in flight ends: anything queued meanwhile would go now.
+    if (tRig.firmware.line(tFrom - 1).startsWith(QLatin1String("G1 X"))) {
+        tRig.firmware.sendLine(QStringLiteral("ok"));
+    }
+    QVERIFY(tRig.settle(200));
+    for (const QString &tLine : tRig.sentFrom(tFrom)) {
+        QVERIFY2(
+            tLine != QLatin1String("M115") && tLine != QLatin1String("M500"), qPrintable(tLine));
+    }
+    QCOMPARE(tConnected.count(), 0);
+    QVERIFY(tRig.printer->isConnected());
+    QVERIFY(!tStatus.isEmpty());
+    QVERIFY(tStatus.first().at(1).toString().startsWith(QStringLiteral("The printer is busy")));
+    // The targets of the print stay.
+    QCOMPARE(tRig.printer->extruderDesiredTemp(0), 190.0f);
+    QCOMPARE(tRig.printer->bedDesiredTemp(), 50.0f);
 }
 
 void tst_printerlink::longPrintArrivesWhole()

@@ -265,6 +265,12 @@ private slots:
         QTest::newRow("Quenmar") << tReply("Halvarn_Quenmar") << "Halvarn Quenmar"
                                  << QVector3D(150, 150, 150) << "Halvarn Quenmar.ini"
                                  << "Halvarn 1.75mm.ini";
+        QTest::newRow("Mendel")
+            << "FIRMWARE_NAME:Repetier_0.83 FIRMWARE_URL:https://github.com/repetier/"
+               "Repetier-Firmware/ PROTOCOL_VERSION:1.0 MACHINE_TYPE:Mendel EXTRUDER_COUNT:1 "
+               "REPETIER_PROTOCOL:2\nok\n"
+            << "RepRap Mendel" << QVector3D(200, 200, 200) << "Halvarn 8x8.ini"
+            << "Halvarn 1.75mm.ini";
     }
 
     void installedFile()
@@ -272,7 +278,7 @@ private slots:
         QFETCH(QString, reply);
 
         kvPrinter::loadPrinterTypes(InstalledTypes);
-        QCOMPARE(kvPrinter::PrinterTypes.size(), 5);
+        QCOMPARE(kvPrinter::PrinterTypes.size(), 6);
 
         kvFirmware tFirmware;
         tFirmware.parseM115Reply(reply);

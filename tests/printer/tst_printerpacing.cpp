@@ -1,0 +1,160 @@
+#include "kvPrinterTestRig.h"
+#include "kvTestSupport.h"
+
+#include <QSignalSpy>
+
+Q_DECLARE_METATYPE(kvFakeFirmware::OkPlacement)
+
+namespace {
+
+QStringList numberedMoves(int pCount)
+{
+    QStringList tLines;
+    for (int i = 1; i <= pCount; ++i) {
+        tLines << QStringLiteral("G1 X%1").arg(i);
+    }
+    return tLines;
+}
+
+// The lines of pSent from the first "M114" on, without the link's own temperature checks.
+QStringList streamOf(const QStringList &pSent)
+{
+    QStringList tStream = pSent.mid(pSent.indexOf(QStringLiteral("M114")));
+    tStream.removeAll(QStringLiteral("M105"));
+    return tStream;
+}
+
+} // namespace
+
+// Every line the link writes waits for the "ok" of the one before, whatever else the
+// firmware says in between.
+class tst_printerpacing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void temperatureChecksDuringAPrint_data();
+    void temperatureChecksDuringAPrint();
+    void reportsWhileTheBedHeats();
+    void commandWaitsForTheMoveInFlight();
+    void printEndFitsASmallReceiveRing();
+};
+
+void tst_printerpacing::temperatureChecksDuringAPrint_data()
+{
+    QTest::addColumn<kvFakeFirmware::OkPlacement>("placement");
+    QTest::addColumn<bool>("byteAtATime");
+
+    QTest::newRow("ok, then the report, one line") << kvFakeFirmware::OkBeforeReport << false;
+    QTest::newRow("report, then ok, one read") << kvFakeFirmware::OkAfterReport << false;
+    QTest::newRow("report and ok read apart") << kvFakeFirmware::OkApart << false;
+    QTest::newRow("report and ok, byte by byte") << kvFakeFirmware::OkAfterReport << true;
+}
+
+void tst_printerpacing::temperatureChecksDuringAPrint()
+{
+    QFETCH(kvFakeFirmware::OkPlacement, placement);
+    QFETCH(bool, byteAtATime);
+
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setOkPlacement(placement);
+    tRig.firmware.setSplitDelayMs(5);
+    tRig.firmware.setByteAtATime(byteAtATime);
+    // Every fourth move comes 5 s after the one before: the link checks the temperatures.
+    int tMoves = 0;
+    QObject::connect(&tRig.firmware, &kvFakeFirmware::LineReceived, [&](const QString &pLine) {
+        if (pLine.startsWith(QLatin1String("G1")) && ++tMoves % 4 == 0) {
+            tRig.advance(5000);
+        }
+    });
+    QObject::connect(
+        tRig.printer, &kvPrinter::PrintProcessFinished, tRig.printer, &kvPrinter::killPrint);
+    tRig.firmware.resetMaxUnanswered();
+
+    const QStringList tLines = numberedMoves(40);
+    QVERIFY(tRig.startPrint(tLines));
+    QVERIFY(tRig.waitForPrintEnd(20000));
+    QVERIFY(tRig.settle());
+
+    QCOMPARE(tRig.firmware.maxUnanswered(), 1);
+    const QStringList tSent = tRig.sentFrom(0);
+    QVERIFY(tSent.mid(tSent.indexOf(QStringLiteral("M114"))).count(QStringLiteral("M105")) >= 9);
+    const QStringList tStop {"M84", "G91", "G1 Z20 F4800", "G90", "G28 X0", "G28 Y0"};
+    QCOMPARE(streamOf(tSent),
+        (QStringList {"M114"} + tLines + tStop + QStringList {"M104 S0 T0", "M140 S0"}));
+}
+
+void tst_printerpacing::reportsWhileTheBedHeats()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X1"));
+    QVERIFY(tRig.startPrint({"G1 X1", "M190 S60", "G1 X2", "G1 X3", "G1 X4"}));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+    // The bed is cool again and takes a while; the firmware reports on its own meanwhile.
+    tRig.firmware.setTemperature(-1, 40.0);
+    tRig.firmware.setHeatingRate(40.0);
+    tRig.firmware.setWaitReportIntervalMs(20);
+    tRig.firmware.setUnansweredPrefix(QString());
+    tRig.firmware.resetMaxUnanswered();
+    QSignalSpy tBed(tRig.printer, &kvPrinter::BedTempChange);
+    tRig.firmware.sendLine(QStringLiteral("ok"));
+
+    QVERIFY(tRig.waitForPrintEnd(10000));
+    QVERIFY(tRig.settle());
+    QCOMPARE(tRig.firmware.maxUnanswered(), 1);
+    // The reports were read: the bed climbed on the way.
+    QVERIFY(tBed.count() >= 5);
+    const QStringList tSent = tRig.sentFrom(0);
+    QCOMPARE(tSent.mid(tSent.indexOf(QStringLiteral("M114"))),
+        (QStringList {
+            "M114", "G1 X1", "M190 S60", "G1 X2", "G1 X3", "G1 X4", "M104 S0 T0", "M140 S0"}));
+}
+
+void tst_printerpacing::commandWaitsForTheMoveInFlight()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+    QVERIFY(tRig.startPrint(numberedMoves(5)));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+    QVERIFY(tRig.settle());
+    const int tFrom = tRig.firmware.lineCount();
+
+    tRig.printer->move(Kv::Defines::CoordinateZ, 1.0f);
+    tRig.printer->sendCommandToPrinter(QStringLiteral("M400"));
+    QVERIFY(tRig.settle(100));
+    QCOMPARE(tRig.sentFrom(tFrom), QStringList());
+    QCOMPARE(tRig.printer->queuedLines(), 4);
+
+    // The move ends: the commands go, one by one, then the print goes on.
+    tRig.firmware.sendLine(QStringLiteral("ok"));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 3000, tFrom));
+    QVERIFY(tRig.settle());
+    QCOMPARE(tRig.sentFrom(tFrom), (QStringList {"G91", "G1 Z1 F4800", "G90", "M400", "G1 X2"}));
+    QCOMPARE(tRig.firmware.maxUnanswered(), 1);
+}
+
+void tst_printerpacing::printEndFitsASmallReceiveRing()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra"), 2));
+    QObject::connect(
+        tRig.printer, &kvPrinter::PrintProcessFinished, tRig.printer, &kvPrinter::killPrint);
+    // An 8-bit controller still busy with its moves.
+    tRig.firmware.setReceiveRing(64);
+    tRig.firmware.setReplyDelayMs(20);
+
+    QVERIFY(tRig.startPrint({"G1 X10 Y10 F3000", "G1 X20 Y20 E1.5"}));
+    QVERIFY(tRig.waitForPrintEnd(10000));
+    QVERIFY(tRig.settle(100));
+    QCOMPARE(tRig.firmware.lostLines(), QStringList());
+    const QStringList tSent = tRig.sentFrom(0);
+    QCOMPARE(tSent.mid(tSent.indexOf(QStringLiteral("M114"))),
+        (QStringList {"M114", "G1 X10 Y10 F3000", "G1 X20 Y20 E1.5", "M101", "M84", "G91",
+            "G1 Z20 F4800", "G90", "G28 X0", "G28 Y0", "M104 S0 T0", "M104 S0 T1", "M140 S0"}));
+}
+
+KV_TEST_MAIN(tst_printerpacing)
+#include "tst_printerpacing.moc"
