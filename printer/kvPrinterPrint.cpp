@@ -83,6 +83,13 @@ void kvPrinter::print()
         setStatusString(QStringLiteral("The printer is not connected."));
         return;
     }
+    // Nor while it is identified again: the print waits, and the first temperature report
+    // after the set-up lines heats and starts it.
+    if (m_connectTimeOutTimer->isActive()) {
+        setIsWaitingToPrint(true);
+        setStatusString(QStringLiteral("Waiting for the printer to be identified."));
+        return;
+    }
     if (!m_isHeated) {
         setIsWaitingToPrint(true);
         if (!m_isHeating) {

@@ -36,6 +36,7 @@ private slots:
     void closedPortKeepsHeaterState();
     void noSecondIdentificationDuringAPrint_data();
     void noSecondIdentificationDuringAPrint();
+    void noPrintDuringIdentification();
     void longPrintArrivesWhole();
     void destroyingLeavesBorrowedFileAlive();
 };
@@ -550,6 +551,36 @@ void tst_printerlink::noSecondIdentificationDuringAPrint()
     // The targets of the print stay.
     QCOMPARE(tRig.printer->extruderDesiredTemp(0), 190.0f);
     QCOMPARE(tRig.printer->bedDesiredTemp(), 50.0f);
+}
+
+void tst_printerlink::noPrintDuringIdentification()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    // The printer is chosen again: its identity reply is still on its way when Print comes.
+    tRig.firmware.setReplyDelayMs(100);
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.printer->connectToPrinter();
+    tRig.printer->setPrinterFile(tRig.makeFile({"G1 X1", "G1 X2"}));
+    tRig.printer->print();
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    QVERIFY(!tRig.printer->isPrinting());
+    QVERIFY(tRig.printer->isWaitingToPrint());
+
+    // Once identified, the next temperature checks heat and start it, after the set-up lines.
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M111 6"), 5000, tFrom));
+    QVERIFY(tRig.settle(300));
+    QVERIFY(!tRig.printer->isPrinting());
+    for (int i = 0; i < 3 && !tRig.printer->isPrinting(); ++i) {
+        QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+        QVERIFY(tRig.settle(300));
+    }
+    QVERIFY2(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom), qPrintable(tRig.sentFrom(tFrom).join(QLatin1Char('|'))));
+    const QStringList tSent = tRig.sentFrom(tFrom);
+    const int tSetUp = tSent.indexOf(QStringLiteral("M111 6"));
+    QVERIFY2(tSetUp > tSent.indexOf(QStringLiteral("M500"))
+            && tSetUp < tSent.indexOf(QStringLiteral("M114")),
+        qPrintable(tSent.join(QLatin1Char('|'))));
 }
 
 void tst_printerlink::longPrintArrivesWhole()
