@@ -575,7 +575,8 @@ void tst_printerlink::noPrintDuringIdentification()
         QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
         QVERIFY(tRig.settle(300));
     }
-    QVERIFY2(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom), qPrintable(tRig.sentFrom(tFrom).join(QLatin1Char('|'))));
+    QVERIFY2(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom),
+        qPrintable(tRig.sentFrom(tFrom).join(QLatin1Char('|'))));
     const QStringList tSent = tRig.sentFrom(tFrom);
     const int tSetUp = tSent.indexOf(QStringLiteral("M111 6"));
     QVERIFY2(tSetUp > tSent.indexOf(QStringLiteral("M500"))
