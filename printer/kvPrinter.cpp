@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTextStream>
 #include <QTimer>
@@ -408,7 +409,11 @@ void kvPrinter::writeLine(const QString &pCommand)
     // A firmware answers every line that holds a command with one "ok"; blank and
     // comment-only lines get none.
     if (!pCommand.isEmpty() && pCommand.at(0) != QLatin1Char(';')) {
+        if (m_unacknowledged == 0) {
+            m_waitingSince = m_clock();
+        }
         ++m_unacknowledged;
+        m_lastWritten = pCommand;
     }
 }
 
@@ -439,6 +444,28 @@ void kvPrinter::sendNextLine()
 void kvPrinter::acknowledge(int pCount)
 {
     m_unacknowledged = qMax(0, m_unacknowledged - pCount);
+}
+
+void kvPrinter::goOnAfterSilence()
+{
+    if (m_unacknowledged == 0 || m_closing || !m_serialPort.isOpen() || m_waitingSince.isNull()
+        || m_waitingSince.msecsTo(m_clock()) < LostOkMs) {
+        return;
+    }
+    // Waits, homing and probing may keep a firmware silent for minutes.
+    static const QRegularExpression tBlocking(
+        QStringLiteral("^(M109|M190|M116|M400|G28|G29|G30)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (tBlocking.match(m_lastWritten).hasMatch()) {
+        return;
+    }
+    // Otherwise its "ok" was lost: the link goes on rather than hold the print and the
+    // commands behind it (the heaters off among them) for ever.
+    printerDebug(QStringLiteral("goOnAfterSilence: no answer to ") + m_lastWritten);
+    setStatusString(QStringLiteral("The printer did not answer \"") + m_lastWritten
+        + QStringLiteral("\" for 30 seconds; going on."));
+    m_unacknowledged = 0;
+    sendNextLine();
 }
 
 void kvPrinter::printerDebug(QString pMessage)

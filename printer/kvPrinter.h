@@ -48,6 +48,8 @@ public:
 
     // Interval of the temperature rule: a check is due this long after the last one.
     static constexpr int HeatCheckIntervalMs = 5000;
+    // A firmware silent this long with a line unanswered has lost that line's "ok".
+    static constexpr int LostOkMs = 30000;
 
     explicit kvPrinter(QString pPortName, QObject *pParent = nullptr);
     ~kvPrinter() override;
@@ -221,6 +223,7 @@ private:
     void sendNextLine();
     void writeLine(const QString &pCommand);
     void acknowledge(int pCount);
+    void goOnAfterSilence();
     void forgetOutgoing();
     bool canSend() const { return m_serialPort.isOpen() && !m_closing; }
     // Ends a print that cannot go on (flags, queue, timers); true when there was one.
@@ -288,6 +291,9 @@ private:
     // Lines waiting for their turn, and lines written but not answered with "ok".
     QQueue<QString> m_outgoing;
     int m_unacknowledged = 0;
+    // Since when the firmware has been silent with a line unanswered, and that line.
+    QDateTime m_waitingSince;
+    QString m_lastWritten;
 
     Kv::Defines::kvFilamentType m_filamentType = Kv::Defines::kvFilamentType(0);
     int m_printingProgress = 0;

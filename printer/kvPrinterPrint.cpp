@@ -313,6 +313,7 @@ void kvPrinter::setIsWaitingToPrint(bool pValue)
 void kvPrinter::onWaitingResponseTimerTimeout()
 {
     printerDebug(QStringLiteral("onWaitingResponseTimerTimeout()"));
+    goOnAfterSilence();
     if (m_isPrinting && !m_silenceReported) {
         m_silenceReported = true;
         sendStatusChanged(QStringLiteral("Waiting for the printer to answer..."));

@@ -87,6 +87,9 @@ bool hasTemperatureReading(const QString &pResponse)
 void kvPrinter::onSerialReadData()
 {
     QByteArray tData = m_serialPort.readAll();
+    if (!tData.isEmpty()) {
+        m_waitingSince = m_clock();
+    }
     tData.resize(int(std::remove(tData.begin(), tData.end(), '\0') - tData.begin()));
     m_readBuffer.append(tData);
 
@@ -327,6 +330,7 @@ int kvPrinter::getHeatTimerDelta() const
 void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
 {
     printerDebug(QStringLiteral("OnCheckHeatTimer"));
+    goOnAfterSilence();
     const int tDelta = getHeatTimerDelta();
     printerDebug(QStringLiteral("OnCheckHeatTimer: tDelta: ") + QString::number(tDelta));
     if (tDelta < HeatCheckIntervalMs && !pSkipIntervalCheck) {

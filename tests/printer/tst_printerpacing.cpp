@@ -38,6 +38,8 @@ private slots:
     void reportsWhileTheBedHeats();
     void commandWaitsForTheMoveInFlight();
     void printEndFitsASmallReceiveRing();
+    void lostOkAfterLongSilence_data();
+    void lostOkAfterLongSilence();
 };
 
 void tst_printerpacing::temperatureChecksDuringAPrint_data()
@@ -158,3 +160,49 @@ void tst_printerpacing::printEndFitsASmallReceiveRing()
 
 KV_TEST_MAIN(tst_printerpacing)
 #include "tst_printerpacing.moc"
+
+void tst_printerpacing::lostOkAfterLongSilence_data()
+{
+    QTest::addColumn<QString>("silentLine");
+    QTest::addColumn<bool>("goesOn");
+
+    QTest::newRow("move whose ok was lost") << "G1 X1" << true;
+    QTest::newRow("bed wait without reports") << "M190 S60" << false;
+    QTest::newRow("homing") << "G28" << false;
+}
+
+void tst_printerpacing::lostOkAfterLongSilence()
+{
+    QFETCH(QString, silentLine);
+    QFETCH(bool, goesOn);
+
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setUnansweredPrefix(silentLine);
+    QVERIFY(tRig.startPrint({silentLine, "G1 X2"}));
+    QVERIFY(tRig.firmware.waitForLine(silentLine));
+    QVERIFY(tRig.settle());
+    const int tFrom = tRig.firmware.lineCount();
+
+    // Stop: the stop sequence waits behind the silent line.
+    tRig.printer->killPrint();
+    tRig.advance(kvPrinter::LostOkMs - 1000);
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    QVERIFY(tRig.settle(100));
+    QCOMPARE(tRig.sentFrom(tFrom), QStringList());
+    const int tQueued = tRig.printer->queuedLines();
+    QVERIFY(tQueued > 0);
+
+    tRig.advance(2000);
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    QVERIFY(tRig.settle(100));
+    if (!goesOn) {
+        QCOMPARE(tRig.printer->queuedLines(), tQueued);
+        QVERIFY(!tRig.printer->statusString().contains(QStringLiteral("did not answer")));
+        return;
+    }
+    QVERIFY2(tRig.firmware.waitForLine(QStringLiteral("G28 Y0"), 3000, tFrom),
+        qPrintable(tRig.sentFrom(tFrom).join(QLatin1Char('|'))));
+    QCOMPARE(tRig.sentFrom(tFrom).first(), QStringLiteral("M84"));
+    QVERIFY(tRig.printer->statusString().contains(QStringLiteral("did not answer")));
+}
