@@ -558,10 +558,14 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
         if (d < 0) {
             tTruncated = true;
-            // A text cut after the third vertex's line still holds the whole facet.
-            if (c < 0 || !std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7)))
+            // A text cut after the third vertex's line still holds the whole facet; the
+            // vertex ends with its line.
+            const void *tLineEnd = c < 0 || c + 7 > tLength
+                ? nullptr
+                : std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7));
+            if (!tLineEnd)
                 break;
-            d = tLength;
+            d = static_cast<const char *>(tLineEnd) - tData;
         }
         const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
         const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);

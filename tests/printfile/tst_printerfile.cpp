@@ -228,6 +228,34 @@ private slots:
         QCOMPARE(statusTexts(tStatus).filter("ends inside a facet").size(), truncated ? 1 : 0);
     }
 
+    void cutLastFacet_data()
+    {
+        QTest::addColumn<int>("cutAt");
+        QTest::addColumn<int>("triangles");
+
+        const QByteArray tFacet = QByteArray(tOneFacet).replace("vertex 0 1 0", "vertex 0 1 7");
+        const int tThird = tFacet.indexOf("vertex 0 1 7");
+        QTest::newRow("after the third vertex's line") << tFacet.indexOf("    endloop") << 1;
+        QTest::newRow("inside the end of the loop") << tFacet.indexOf("dloop") << 1;
+        QTest::newRow("after the third vertex's word") << tThird + 6 << 0;
+        QTest::newRow("inside the third vertex's numbers") << tThird + 10 << 0;
+    }
+
+    // A facet cut after its third vertex keeps that vertex as written; one cut sooner is
+    // dropped, and nothing past the text is read.
+    void cutLastFacet()
+    {
+        QFETCH(int, cutAt);
+        QFETCH(int, triangles);
+
+        const QByteArray tFacet = QByteArray(tOneFacet).replace("vertex 0 1 0", "vertex 0 1 7");
+        kvPrinterFile tFile(writeTemp("cut.stl", "solid part\n" + tFacet.left(cutAt)));
+        const kvModel tModel = tFile.loadFile();
+        QCOMPARE(tModel.triangles().size(), triangles);
+        if (triangles > 0)
+            QCOMPARE(tModel.vertexVector().at(2), kvVector3D(0, 1, 7));
+    }
+
     void vectorText_data()
     {
         QTest::addColumn<QString>("text");
