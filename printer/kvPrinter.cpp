@@ -237,13 +237,14 @@ kvPrinter::~kvPrinter()
 
     delete m_firmware;
     m_firmware = nullptr;
+    // The last lines go out while the watchdog still exists; no timer fires meanwhile.
+    closePort();
     delete m_checkHeatTimer;
     delete m_connectTimeOutTimer;
     delete m_waitingResponseTimer;
     delete m_printingStatusTimer;
     m_checkHeatTimer = m_connectTimeOutTimer = m_waitingResponseTimer = m_printingStatusTimer
         = nullptr;
-    closePort();
 }
 
 // ---- Connection, handshake and identification
@@ -365,6 +366,7 @@ void kvPrinter::forgetOutgoing()
 {
     m_outgoing.clear();
     m_unacknowledged = 0;
+    m_waitingResponseTimer->stop();
 }
 
 void kvPrinter::setIsConnected(bool pValue)
@@ -411,6 +413,7 @@ void kvPrinter::writeLine(const QString &pCommand)
     if (!pCommand.isEmpty() && pCommand.at(0) != QLatin1Char(';')) {
         if (m_unacknowledged == 0) {
             m_waitingSince = m_clock();
+            m_waitingResponseTimer->start();
         }
         ++m_unacknowledged;
         m_lastWritten = pCommand;
@@ -444,20 +447,23 @@ void kvPrinter::sendNextLine()
 void kvPrinter::acknowledge(int pCount)
 {
     m_unacknowledged = qMax(0, m_unacknowledged - pCount);
+    if (m_unacknowledged == 0) {
+        m_waitingResponseTimer->stop();
+    }
 }
 
-void kvPrinter::goOnAfterSilence()
+bool kvPrinter::goOnAfterSilence()
 {
     if (m_unacknowledged == 0 || m_closing || !m_serialPort.isOpen() || m_waitingSince.isNull()
         || m_waitingSince.msecsTo(m_clock()) < LostOkMs) {
-        return;
+        return false;
     }
     // Waits, homing and probing may keep a firmware silent for minutes.
     static const QRegularExpression tBlocking(
-        QStringLiteral("^(M109|M190|M116|M400|G28|G29|G30)\\b"),
+        QStringLiteral("^(M0|M1|M48|M109|M116|M190|M226|M303|M400|M600|G4|G28|G29|G30|G34)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     if (tBlocking.match(m_lastWritten).hasMatch()) {
-        return;
+        return false;
     }
     // Otherwise its "ok" was lost: the link goes on rather than hold the print and the
     // commands behind it (the heaters off among them) for ever.
@@ -465,7 +471,9 @@ void kvPrinter::goOnAfterSilence()
     setStatusString(QStringLiteral("The printer did not answer \"") + m_lastWritten
         + QStringLiteral("\" for 30 seconds; going on."));
     m_unacknowledged = 0;
+    m_waitingResponseTimer->stop();
     sendNextLine();
+    return true;
 }
 
 void kvPrinter::printerDebug(QString pMessage)

@@ -223,7 +223,7 @@ private:
     void sendNextLine();
     void writeLine(const QString &pCommand);
     void acknowledge(int pCount);
-    void goOnAfterSilence();
+    bool goOnAfterSilence();
     void forgetOutgoing();
     bool canSend() const { return m_serialPort.isOpen() && !m_closing; }
     // Ends a print that cannot go on (flags, queue, timers); true when there was one.

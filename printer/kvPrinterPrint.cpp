@@ -146,7 +146,6 @@ void kvPrinter::sendQueuedGCode()
         sendStatusChanged(QStringLiteral("Probing Bed..."));
     } else {
         sendStatusChanged(QStringLiteral("Printing..."));
-        m_waitingResponseTimer->start();
     }
     if (tRanDry) {
         finishPrint();
@@ -230,7 +229,6 @@ void kvPrinter::killPrint()
     }
     m_checkHeatTimer->start();
     m_printingStatusTimer->stop();
-    m_waitingResponseTimer->stop();
 }
 
 void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
@@ -251,7 +249,6 @@ void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
         setIsPrinting(false);
         setIsPaused(true);
         startCheckHeatTimer();
-        m_waitingResponseTimer->stop();
     } else if (pResponse.contains(QLatin1String("HVT103"))) {
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: UNPAUSE"));
         // No print line goes out before the printer is identified.
@@ -268,7 +265,6 @@ void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
 bool kvPrinter::endPrint()
 {
     const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
-    m_waitingResponseTimer->stop();
     m_printingStatusTimer->stop();
     if (m_isPrinting) {
         setIsPrinting(false);
@@ -313,8 +309,11 @@ void kvPrinter::setIsWaitingToPrint(bool pValue)
 void kvPrinter::onWaitingResponseTimerTimeout()
 {
     printerDebug(QStringLiteral("onWaitingResponseTimerTimeout()"));
-    goOnAfterSilence();
-    if (m_isPrinting && !m_silenceReported) {
+    if (goOnAfterSilence()) {
+        return;
+    }
+    // Probing is silent for a while by nature.
+    if (m_isPrinting && !m_silenceReported && !m_lastWritten.contains(QLatin1String("G29"))) {
         m_silenceReported = true;
         sendStatusChanged(QStringLiteral("Waiting for the printer to answer..."));
     }

@@ -117,7 +117,10 @@ void kvPrinter::onSerialReadData()
 
 void kvPrinter::handleResponse(const QString &pResponse)
 {
-    m_waitingResponseTimer->stop();
+    // The watchdog measures silence: any reply starts it over.
+    if (m_unacknowledged > 0) {
+        m_waitingResponseTimer->start();
+    }
     m_silenceReported = false;
     printerDebug(QStringLiteral("kvPrinter::onReadData(") + m_serialPort.portName()
         + QStringLiteral("): ") + pResponse);

@@ -40,6 +40,7 @@ private slots:
     void printEndFitsASmallReceiveRing();
     void lostOkAfterLongSilence_data();
     void lostOkAfterLongSilence();
+    void lostOkOfATemperatureCheck();
 };
 
 void tst_printerpacing::temperatureChecksDuringAPrint_data()
@@ -205,4 +206,28 @@ void tst_printerpacing::lostOkAfterLongSilence()
         qPrintable(tRig.sentFrom(tFrom).join(QLatin1Char('|'))));
     QCOMPARE(tRig.sentFrom(tFrom).first(), QStringLiteral("M84"));
     QVERIFY(tRig.printer->statusString().contains(QStringLiteral("did not answer")));
+}
+
+// The "ok" of the link's own temperature check is lost mid-print: the print goes on.
+void tst_printerpacing::lostOkOfATemperatureCheck()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QVERIFY(tRig.startPrint(numberedMoves(400)));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("M105"));
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.advance(kvPrinter::HeatCheckIntervalMs);
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105"), 3000, tFrom));
+    QVERIFY(tRig.settle(100));
+    const int tStalled = tRig.firmware.lineCount();
+    QCOMPARE(tRig.firmware.line(tStalled - 1), QStringLiteral("M105"));
+
+    tRig.advance(kvPrinter::LostOkMs + 1000);
+    tRig.firmware.setUnansweredPrefix(QString());
+    // The watchdog (every 5 s) finds the silence too long; the moves go on.
+    QVERIFY(tRig.firmware.waitForLine(
+        [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); }, 8000,
+        tStalled));
+    QVERIFY(tRig.printer->isPrinting());
 }
