@@ -296,8 +296,8 @@ void kvPrinter::connectToPrinter()
 void kvPrinter::disconnectFromPrinter()
 {
     printerDebug(QStringLiteral("disconnectFromPrinter"));
-    // A printer left alone does not keep its heaters on.
-    if (m_isHeating || m_isHeated) {
+    // A printer left alone does not keep its heaters on, whichever window turned them on.
+    if (m_isHeating || m_isHeated || m_bedToldToHeat || m_extruderToldToHeat.contains(true)) {
         heatPrinter(false);
     }
     if (endPrint()) {

@@ -32,6 +32,7 @@ private slots:
     void disconnectEndsThePrint_data();
     void disconnectEndsThePrint();
     void replyReadWhileDisconnecting();
+    void disconnectSwitchesHeatersOff_data();
     void disconnectSwitchesHeatersOff();
     void closedPortKeepsHeaterState();
     void noSecondIdentificationDuringAPrint_data();
@@ -454,12 +455,26 @@ void tst_printerlink::replyReadWhileDisconnecting()
     QVERIFY(tRig.firmware.waitFor([&] { return !tRig.firmware.isHostAttached(); }, 3000));
 }
 
+void tst_printerlink::disconnectSwitchesHeatersOff_data()
+{
+    QTest::addColumn<bool>("heatButton");
+    QTest::newRow("heat button") << true;
+    QTest::newRow("bed heated from the printer window") << false;
+}
+
 void tst_printerlink::disconnectSwitchesHeatersOff()
 {
+    QFETCH(bool, heatButton);
     kvPrinterTestRig tRig;
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8"), 2));
-    tRig.printer->heatPrinter(true);
-    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
+    if (heatButton) {
+        tRig.printer->heatPrinter(true);
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
+    } else {
+        QMetaObject::invokeMethod(tRig.printer, "onPrinterConfigHeatBed", Q_ARG(bool, true),
+            Q_ARG(float, 60.0f));
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S60")));
+    }
     QVERIFY(tRig.settle());
     const int tFrom = tRig.firmware.lineCount();
     QSignalSpy tHeating(tRig.printer, &kvPrinter::IsHeatingChanged);
@@ -473,7 +488,8 @@ void tst_printerlink::disconnectSwitchesHeatersOff()
     QCOMPARE(tRig.firmware.target(1), 0.0);
     QCOMPARE(tRig.firmware.target(-1), 0.0);
     QVERIFY(!tRig.printer->isHeating());
-    QCOMPARE(tHeating.count(), 1);
+    if (heatButton)
+        QCOMPARE(tHeating.count(), 1);
 }
 
 void tst_printerlink::closedPortKeepsHeaterState()
