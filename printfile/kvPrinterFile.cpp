@@ -638,7 +638,9 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(QStringLiteral("parseGCode: Begin parse gcode [%1].").arg(timeStamp(tStart)));
 
+    QString tReadError;
     if (pDevice->isOpen() || pDevice->open(QIODevice::ReadOnly)) {
+        const int tFirstLine = m_parsedQueue.size();
         // The file is read in blocks, so its size has no limit.
         QByteArray tBlock(kGCodeBlock, Qt::Uninitialized);
         qint64 tBreaks = 0;
@@ -709,14 +711,18 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
         }
         if (!tPassOver && !tPartial.isEmpty())
             tLine(tPartial.constData(), tPartial.size());
-        if (tGot < 0 || pDevice->pos() < pDevice->size())
-            statusUpdate(QStringLiteral("parseGCode: Read error: ") + pDevice->errorString());
+        // A file cut short by a read error is not printed in part.
+        if (tGot < 0 || pDevice->pos() < pDevice->size()) {
+            tReadError = QStringLiteral("parseGCode: Read error: ") + pDevice->errorString()
+                + QStringLiteral("; nothing of the file was queued.");
+            m_parsedQueue.resize(tFirstLine);
+        }
         if (tTooLong > 0)
             statusUpdate(QStringLiteral("parseGCode: %1 lines longer than %2 bytes skipped.")
                              .arg(tTooLong)
                              .arg(kLongestGCodeLine));
         pDevice->close();
-        if (!m_useRawGCode) {
+        if (!m_useRawGCode && tReadError.isEmpty()) {
             enqueueGCode(kvGCode(QStringLiteral("G28") + QStringLiteral(" X159 Y150")));
             enqueueGCode(kvGCode(QStringLiteral("G91")));
             enqueueGCode(kvGCode(QStringLiteral("G90")));
@@ -732,6 +738,8 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
     statusUpdate(QStringLiteral("parseGCode: End parse gcode [%1]. Elapsed time: %2 seconds.")
                      .arg(timeStamp(tEnd))
                      .arg(tSeconds));
+    if (!tReadError.isEmpty())
+        statusUpdate(tReadError);
     emit GCodeParseComplete(float(tSeconds));
 }
 

@@ -2,6 +2,7 @@
 #include "kvPrinterFile.h"
 #include "kvTestSupport.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,6 +16,30 @@ QList<int> progressValues(const QSignalSpy &pSpy)
         tValues << tArgs.at(0).toInt();
     return tValues;
 }
+
+// A device whose reads fail past pFailAt, as a file on a disk that went away.
+class FailingDevice : public QBuffer
+{
+public:
+    FailingDevice(const QByteArray &pData, qint64 pFailAt)
+        : m_failAt(pFailAt)
+    {
+        setData(pData);
+    }
+
+protected:
+    qint64 readData(char *pData, qint64 pMax) override
+    {
+        if (pos() >= m_failAt) {
+            setErrorString(QStringLiteral("Input/output error"));
+            return -1;
+        }
+        return QBuffer::readData(pData, std::min(pMax, m_failAt - pos()));
+    }
+
+private:
+    qint64 m_failAt;
+};
 
 QStringList cleanedTexts(QQueue<kvGCode> pQueue)
 {
@@ -186,6 +211,21 @@ private slots:
         tFile.setGcodeQueue(tOwn);
         QCOMPARE(tFile.GCodeQueueCount(), 2);
         QCOMPARE(tFile.PrintQueueCount(), 2);
+    }
+
+    // A file that cannot be read to its end (a vanished disk) queues none of it.
+    void readErrorQueuesNothing()
+    {
+        QByteArray tText;
+        for (int i = 0; i < 100; ++i)
+            tText += "G1 X" + QByteArray::number(i) + "\n";
+        FailingDevice tDevice(tText, tText.size() / 2);
+        kvPrinterFile tFile;
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.parseGCode(&tDevice);
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+        QVERIFY(tFile.isGCodeQueueEmpty());
+        QVERIFY(tStatus.last().at(0).toString().contains(QStringLiteral("Read error")));
     }
 
     void missingGCodeFileSignalsNothing()
