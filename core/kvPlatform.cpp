@@ -108,9 +108,7 @@ bool isProbedPort(const QString &pSystemLocation)
     if (pSystemLocation.toUpper().contains(QStringLiteral("BLUETOOTH")))
         return false;
     // Legacy ports such as ttyS0 may be a modem or a console: never written to.
-    const QString tName = QFileInfo(pSystemLocation).fileName();
-    return tName.startsWith(QStringLiteral("ttyACM")) || tName.startsWith(QStringLiteral("ttyUSB"))
-        || tName.contains(QStringLiteral("usbmodem"));
+    return isSelectablePort(QFileInfo(pSystemLocation).fileName());
 }
 
 bool isSelectablePort(const QString &pText)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector3D>
 
+#include <cmath>
+
 // A 3D vector: exactly three packed floats (x, y, z), usable wherever a QVector3D is.
 class kvVector3D : public QVector3D
 {
@@ -17,6 +19,9 @@ public:
     { }
     kvVector3D(const kvVector3D &pVector) = default;
     kvVector3D &operator=(const kvVector3D &pVector) = default;
+
+    // No coordinate is NaN or infinite.
+    bool isFinite() const { return std::isfinite(x()) && std::isfinite(y()) && std::isfinite(z()); }
 
     kvVector3D add(kvVector3D pOther) const;
     kvVector3D subtract(kvVector3D pOther) const;

@@ -72,7 +72,7 @@ private:
     // Only finite positions can ever be found again.
     static bool indexable(const kvVector3D &pPoint)
     {
-        return std::isfinite(pPoint.x()) && std::isfinite(pPoint.y()) && std::isfinite(pPoint.z());
+        return pPoint.isFinite();
     }
     static uint positionHash(const kvVector3D &pPoint);
     // Exact float equality: -0 equals 0, NaN equals nothing.
@@ -81,7 +81,6 @@ private:
         return pA.x() == pB.x() && pA.y() == pB.y() && pA.z() == pB.z();
     }
     int findSlot(const kvVector3D &pPoint, uint pHash) const;
-    void indexErase(int pSlot);
     void growIndex();
     void rebuildIndex();
 

@@ -199,11 +199,6 @@ bool startsWithNoCase(const char *pData, qint64 pSize, const char *pWord)
     return true;
 }
 
-bool isFinite(const kvVector3D &pPoint)
-{
-    return std::isfinite(pPoint.x()) && std::isfinite(pPoint.y()) && std::isfinite(pPoint.z());
-}
-
 // The line holds "M104" or "M109" anywhere.
 bool mentionsHeating(const char *pData, qint64 pSize)
 {
@@ -460,7 +455,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
             const kvVector3D tA = readVector(tData + 12);
             const kvVector3D tB = readVector(tData + 24);
             const kvVector3D tC = readVector(tData + 36);
-            if (isFinite(tA) && isFinite(tB) && isFinite(tC))
+            if (tA.isFinite() && tB.isFinite() && tC.isFinite())
                 tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC), readVector(tData));
             else
                 ++tDropped;
@@ -570,7 +565,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
         const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
         const kvVector3D tC = parseVectorBytes(tData + c + 7, tData + d);
-        if (isFinite(tA) && isFinite(tB) && isFinite(tC)) {
+        if (tA.isFinite() && tB.isFinite() && tC.isFinite()) {
             tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC),
                 parseVectorBytes(tData + n + 6, tData + o));
             ++tCount;
@@ -1181,8 +1176,5 @@ void kvPrinterFile::onSlic3rProcessStarted()
 
 void kvPrinterFile::onConfigChanged()
 {
-    m_sliced = false;
-    if (m_slicing)
-        m_sliceStale = true;
-    m_slicerError = -1;
+    resetSliced();
 }

@@ -184,20 +184,14 @@ kvBoundingBox kvGLModel::placedBox() const
     return tBox;
 }
 
-namespace {
-bool isFinite(kvVector3D pValue)
-{
-    return std::isfinite(pValue.x()) && std::isfinite(pValue.y()) && std::isfinite(pValue.z());
-}
-} // namespace
 
 bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 {
     // A volume or a corner that is not a number cannot be said to fit.
-    if (!isFinite(pBedSize))
+    if (!pBedSize.isFinite())
         return false;
     for (const kvVector3D &tPoint : pBox.box()) {
-        if (!isFinite(tPoint) || !Kv::pointInside(tPoint, pBedSize))
+        if (!tPoint.isFinite() || !Kv::pointInside(tPoint, pBedSize))
             return false;
     }
     return true;
@@ -212,7 +206,7 @@ void kvGLModel::checkBounds(kvVector3D pBedSize)
     if (!tMesh.isEmpty()) {
         const QMatrix4x4 tMatrix = currentMatrix();
         for (const kvVector3D &tCorner : tMesh.box())
-            tPlaced = tPlaced && isFinite(tMatrix.map(QVector3D(tCorner)));
+            tPlaced = tPlaced && kvVector3D(tMatrix.map(QVector3D(tCorner))).isFinite();
     }
     m_boundingBox->setColor(
         tPlaced && fitsInside(placedBox(), pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
