@@ -86,6 +86,27 @@ public:
         return firmware.waitFor([&] { return printer->isPrinting(); });
     }
 
+    // Brings a print of pLines into pState: "waiting" (for its heaters), "printing" (the first
+    // line sent) or "paused" (by the printer's button, after the first line); any other state
+    // starts nothing.
+    bool enterPrintState(const QString &pState, const QStringList &pLines)
+    {
+        if (pState == QLatin1String("waiting")) {
+            printer->setPrinterFile(makeFile(pLines));
+            printer->print();
+            return printer->isWaitingToPrint();
+        }
+        if (pState != QLatin1String("printing") && pState != QLatin1String("paused"))
+            return true;
+        if (!startPrint(pLines) || !firmware.waitForLine(pLines.first()))
+            return false;
+        if (pState == QLatin1String("paused")) {
+            firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
+            return firmware.waitFor([&] { return printer->isPaused(); });
+        }
+        return true;
+    }
+
     // The print ended and its last command (the bed heater off) reached the firmware.
     bool waitForPrintEnd(int pTimeoutMs)
     {

@@ -200,18 +200,7 @@ void tst_printercommands::calibrationOnlyWhenIdle()
     kvPrinterTestRig tRig;
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
     tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
-    const QStringList tLines {"G1 X1", "G1 X2", "G1 X3"};
-    if (state == QLatin1String("waiting")) {
-        tRig.printer->setPrinterFile(tRig.makeFile(tLines));
-        tRig.printer->print();
-    } else {
-        QVERIFY(tRig.startPrint(tLines));
-        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
-        if (state == QLatin1String("paused")) {
-            tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
-            QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isPaused(); }));
-        }
-    }
+    QVERIFY(tRig.enterPrintState(state, {"G1 X1", "G1 X2", "G1 X3"}));
     QVERIFY(tRig.settle());
     kvPrinterFile *tPrint = tRig.printer->currentPrinterFile();
     tRig.printer->showZCalibration();

@@ -531,19 +531,10 @@ void tst_printerlink::noSecondIdentificationDuringAPrint()
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
     tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
     tRig.printer->setFilamentType(Kv::Defines::FilamentTypePLA);
-    const QStringList tLines {"G1 X1", "G1 X2", "G1 X3", "G1 X4"};
-    if (state == QLatin1String("waiting")) {
-        tRig.printer->setPrinterFile(tRig.makeFile(tLines));
-        tRig.printer->print();
-    } else {
-        QVERIFY(tRig.startPrint(tLines));
-        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
-        if (state == QLatin1String("paused")) {
-            tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
-            QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isPaused(); }));
-            QVERIFY(tRig.settle());
-            tRig.firmware.sendLine(QStringLiteral("ok"));
-        }
+    QVERIFY(tRig.enterPrintState(state, {"G1 X1", "G1 X2", "G1 X3", "G1 X4"}));
+    if (state == QLatin1String("paused")) {
+        QVERIFY(tRig.settle());
+        tRig.firmware.sendLine(QStringLiteral("ok"));
     }
     QVERIFY(tRig.settle());
     const int tFrom = tRig.firmware.lineCount();

@@ -200,23 +200,15 @@ void tst_printerprint::killPrint()
     QVERIFY(tRig.connect(machineType));
     tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
     const QStringList tLines = numberedMoves(10);
+    QVERIFY(tRig.enterPrintState(state, tLines));
     if (state == QLatin1String("waiting")) {
-        tRig.printer->setPrinterFile(tRig.makeFile(tLines));
-        tRig.printer->print();
-        QVERIFY(tRig.printer->isWaitingToPrint());
         QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
-    } else if (state != QLatin1String("idle")) {
-        QVERIFY(tRig.startPrint(tLines));
-        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
-        if (state == QLatin1String("paused")) {
-            tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonPause);
-            QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isPaused(); }));
-            // The move ends; the temperature check of the pause follows it.
-            QVERIFY(tRig.settle());
-            const int tMoveAt = tRig.firmware.lineCount();
-            finishMove(tRig);
-            QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105"), 5000, tMoveAt));
-        }
+    } else if (state == QLatin1String("paused")) {
+        // The move ends; the temperature check of the pause follows it.
+        QVERIFY(tRig.settle());
+        const int tMoveAt = tRig.firmware.lineCount();
+        finishMove(tRig);
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105"), 5000, tMoveAt));
     }
     QVERIFY(tRig.settle());
     const bool tWasHeating = tRig.printer->isHeating();
