@@ -32,13 +32,14 @@ QString twoDigits(int pValue)
     return QStringLiteral("%1").arg(pValue, 2, 10, QLatin1Char('0'));
 }
 
-float finiteFloat(const QString &pText)
-{
-    const float tValue = pText.trimmed().toFloat();
-    return std::isfinite(tValue) ? tValue : 0.0f;
-}
-
 } // namespace
+
+float floatFromText(const QString &pText)
+{
+    bool tOk = false;
+    const float tValue = pText.toFloat(&tOk);
+    return tOk && std::isfinite(tValue) ? tValue : 0.0f;
+}
 
 QString millisecondsToTime(float pMilliseconds)
 {
@@ -67,8 +68,8 @@ bool pointInside(kvVector3D pPoint, kvVector3D pSize)
 void parseTempAndSetTemp(const QString &pText, float &pCurrent, float &pTarget)
 {
     const int tSlash = pText.indexOf(QLatin1Char('/'));
-    pCurrent = finiteFloat(tSlash < 0 ? pText : pText.left(tSlash));
-    pTarget = finiteFloat(pText.mid(tSlash + 1));
+    pCurrent = floatFromText(tSlash < 0 ? pText : pText.left(tSlash));
+    pTarget = floatFromText(pText.mid(tSlash + 1));
 }
 
 QString quotedString(const QString &pText)

@@ -12,6 +12,11 @@ QString millisecondsToTime(float pMilliseconds);
 // Whether pPoint lies in the box of size pSize centred on the origin (faces included).
 bool pointInside(kvVector3D pPoint, kvVector3D pSize);
 
+// Text as a number in the C locale (a point as the decimal separator, white space around it
+// ignored). Empty text, text that is not a number, a value out of range and infinity or NaN
+// all give 0.
+float floatFromText(const QString &pText);
+
 // Splits "current/target" (e.g. "185.3 /190.0"); a part that is not a finite number gives 0.
 void parseTempAndSetTemp(const QString &pText, float &pCurrent, float &pTarget);
 

@@ -3,6 +3,7 @@
 #include "kvPrinter.h"
 
 #include "kvFirmware.h"
+#include "kvHelpers.h"
 #include "kvLogger.h"
 #include "kvPlatform.h"
 #include "kvPrinterConfig.h"
@@ -22,14 +23,6 @@
 QVector<kvPrinterSettings *> kvPrinter::PrinterTypes;
 
 namespace {
-
-// A decimal number in the C locale; 0 for anything else, infinities and NaN included.
-float readFloat(const QString &pText)
-{
-    bool tOk = false;
-    const float tValue = pText.trimmed().toFloat(&tOk);
-    return (tOk && std::isfinite(tValue)) ? tValue : 0.0f;
-}
 
 int readInt(const QString &pText)
 {
@@ -90,11 +83,11 @@ void kvPrinter::loadPrinterTypes(const QString &pPath)
         if (tLine.contains(QLatin1String("name"))) {
             tCurrent->setPrinterName(tValue);
         } else if (tLine.contains(QLatin1String("bedX"))) {
-            tX = readFloat(tValue);
+            tX = Kv::floatFromText(tValue);
         } else if (tLine.contains(QLatin1String("bedY"))) {
-            tY = readFloat(tValue);
+            tY = Kv::floatFromText(tValue);
         } else if (tLine.contains(QLatin1String("bedZ"))) {
-            tZ = readFloat(tValue);
+            tZ = Kv::floatFromText(tValue);
             tCurrent->setBedSize(kvVector3D(tX, tY, tZ));
         } else if (tLine.contains(QLatin1String("probe"))) {
             tCurrent->setProbe(Kv::Defines::kvPrinterProbe(readInt(tValue)));

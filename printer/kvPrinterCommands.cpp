@@ -6,6 +6,7 @@
 #include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterZOffsetCalibration.h"
+#include "kvWireNumber.h"
 
 #include <QDebug>
 #include <QRegularExpression>
@@ -13,11 +14,7 @@
 
 namespace {
 
-// Numbers on the wire: up to six significant digits, shortest form (215, 0.5, -75).
-QString number(float pValue)
-{
-    return QString::number(double(pValue), 'g', 6);
-}
+using Kv::Wire::number;
 
 QString axisLetter(Kv::Defines::kvCoordinate pAxis)
 {

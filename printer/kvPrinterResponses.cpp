@@ -6,6 +6,7 @@
 #include "kvHelpers.h"
 #include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
+#include "kvWireNumber.h"
 
 #include <QRegularExpression>
 #include <QTimer>
@@ -18,19 +19,7 @@
 
 namespace {
 
-// Numbers on the wire: up to six significant digits, shortest form (215, 0.5, -75).
-QString number(float pValue)
-{
-    return QString::number(double(pValue), 'g', 6);
-}
-
-// A number that is not one reads as 0.
-float readNumber(const QString &pText)
-{
-    bool tOk = false;
-    const float tValue = pText.trimmed().toFloat(&tOk);
-    return (tOk && std::isfinite(tValue)) ? tValue : 0.0f;
-}
+using Kv::Wire::number;
 
 // A reply fragment without a line end is given up as a response past this size.
 constexpr int MaxFragmentBytes = 64 * 1024;
@@ -269,7 +258,7 @@ void kvPrinter::parseHeatResponse(QString pResponse)
             if (tAgain >= 0) {
                 tValue = tValue.mid(tAgain + tToken.size());
             }
-            const float tPower = readNumber(tValue);
+            const float tPower = Kv::floatFromText(tValue);
             if (tToken == QLatin1String("@:")) {
                 setExtruderWatt(tPower);
             } else {

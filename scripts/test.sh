@@ -2,6 +2,7 @@
 # Installs what the project needs, builds it twice (Release, and clang with
 # AddressSanitizer + UndefinedBehaviorSanitizer + the fuzz targets) and runs the
 # whole test suite in both, under a virtual X display, then the bounded fuzz runs.
+# Both builds treat a warning in the project's own code as an error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
@@ -10,14 +11,14 @@ jobs=$(nproc)
 bash scripts/install-deps.sh
 
 echo "== Release build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 echo "== Tests (Release)"
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== Sanitizer build (clang, ASan + UBSan)"
 CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DKV_SANITIZE=ON -DKV_FUZZ=ON -DKV_BUILD_BENCH=OFF >/dev/null
+  -DKV_SANITIZE=ON -DKV_FUZZ=ON -DKV_BUILD_BENCH=OFF -DKV_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:suppressions=$top/tests/asan.supp"
 export LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0"

@@ -16,13 +16,6 @@ QString numberText(double pValue)
     return QString::number(pValue, 'g', 6);
 }
 
-float floatFromText(const QString &pText)
-{
-    bool tOk = false;
-    const float tValue = pText.toFloat(&tOk);
-    return tOk && std::isfinite(tValue) ? tValue : 0.0f;
-}
-
 double doubleFromText(const QString &pText)
 {
     bool tOk = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kvHelpers.h"
 #include "kvVector3D.h"
 
 #include <QColor>
@@ -18,9 +19,9 @@ namespace Kv {
 // A value as shown in a field: at most six significant digits ('g', 6).
 QString numberText(double pValue);
 
-// A field's text as a number, with a point as the decimal separator. Empty text, text
-// that is not a number, a value out of range and infinity or NaN all give 0.
-float floatFromText(const QString &pText);
+// A field's text as a number (single precision: Kv::floatFromText), with a point as the
+// decimal separator. Empty text, text that is not a number, a value out of range and
+// infinity or NaN all give 0.
 double doubleFromText(const QString &pText);
 // Base 10; a text with a fraction gives 0.
 int intFromText(const QString &pText);

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <malloc.h>
 #include <cstdlib>
+#include <utility>
 
 namespace KvTest {
 
@@ -32,6 +35,46 @@ qint64 heapInUse()
     if (tDuring - tBefore < 64 * 1024)
         return -1;
     return tBefore;
+}
+
+QString artifactDir()
+{
+    const QString tDir = qEnvironmentVariable("KV_TEST_ARTIFACTS");
+    if (!tDir.isEmpty())
+        return tDir;
+    const QString tProgram = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    return QStringLiteral(KV_BINARY_DIR "/test-artifacts/") + tProgram;
+}
+
+Screenshots::Screenshots()
+{
+    QDir(artifactDir()).removeRecursively();
+}
+
+void Screenshots::add(const QString &pName, const QImage &pImage)
+{
+    m_images.append(qMakePair(pName, pImage));
+}
+
+void Screenshots::keepIfFailed()
+{
+    const auto tImages = std::exchange(m_images, {});
+    if (!QTest::currentTestFailed() || tImages.isEmpty())
+        return;
+    QDir tDir(artifactDir());
+    tDir.mkpath(QStringLiteral("."));
+    QString tFunction = QString::fromUtf8(QTest::currentTestFunction());
+    const QString tTag = QString::fromUtf8(QTest::currentDataTag());
+    if (!tTag.isEmpty())
+        tFunction += '-' + tTag;
+    tFunction.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]+")), QStringLiteral("_"));
+    for (const auto &tImage : tImages) {
+        const QString tPath = tDir.filePath(tFunction + '-' + tImage.first + ".png");
+        if (tImage.second.save(tPath))
+            qWarning("screenshot kept: %s", qPrintable(tPath));
+        else
+            qWarning("screenshot not saved: %s", qPrintable(tPath));
+    }
 }
 
 }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QImage>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QtTest>
 
@@ -15,6 +18,24 @@ QString dataPath(const QString &pName);
 // Bytes the C library's heap has handed out, or -1 where the heap cannot be watched
 // (a sanitizer's allocator).
 qint64 heapInUse();
+
+// Folder a test program leaves files in for reading a failure after the run:
+// $KV_TEST_ARTIFACTS, else test-artifacts/<program> in the build folder.
+QString artifactDir();
+
+// The pictures a test function grabbed. keepIfFailed(), called from cleanup(), saves them
+// to artifactDir() when the function failed and names each file in the test's output. A run
+// starts by emptying the folder, so what it holds is from the last run.
+class Screenshots
+{
+public:
+    Screenshots();
+    void add(const QString &pName, const QImage &pImage);
+    void keepIfFailed();
+
+private:
+    QList<QPair<QString, QImage>> m_images;
+};
 
 }
 

@@ -12,6 +12,8 @@ private slots:
     void millisecondsToTime();
     void pointInside_data();
     void pointInside();
+    void floatFromText_data();
+    void floatFromText();
     void parseTempAndSetTemp_data();
     void parseTempAndSetTemp();
     void quotedString_data();
@@ -70,6 +72,29 @@ void tst_helpers::pointInside()
     QFETCH(QVector3D, size);
     QFETCH(bool, inside);
     QCOMPARE(Kv::pointInside(kvVector3D(point), kvVector3D(size)), inside);
+}
+
+void tst_helpers::floatFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<float>("value");
+    QTest::newRow("decimal") << "-12.25" << -12.25f;
+    QTest::newRow("white space around") << " \t215.5\r\n" << 215.5f;
+    QTest::newRow("exponent") << "1.5e3" << 1500.0f;
+    QTest::newRow("empty") << "" << 0.0f;
+    QTest::newRow("not a number") << "12mm" << 0.0f;
+    QTest::newRow("comma") << "1,5" << 0.0f;
+    QTest::newRow("nan") << "nan" << 0.0f;
+    QTest::newRow("inf") << "-inf" << 0.0f;
+    QTest::newRow("above float range") << "1e39" << 0.0f;
+    QTest::newRow("below float range") << "1e-50" << 0.0f;
+}
+
+void tst_helpers::floatFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(float, value);
+    QCOMPARE(Kv::floatFromText(text), value);
 }
 
 void tst_helpers::parseTempAndSetTemp_data()

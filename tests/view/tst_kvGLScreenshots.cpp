@@ -175,6 +175,7 @@ class tst_kvGLScreenshots : public QObject
     Q_OBJECT
 private:
     std::unique_ptr<CountingView> m_view;
+    KvTest::Screenshots m_screenshots;
 
     CountingView *shownView()
     {
@@ -197,14 +198,18 @@ private:
         m_view->setAutoBufferSwap(false);
         m_view->updateGL();
         const QImage tImage = m_view->grabFrameBuffer();
-        tImage.save(QDir::current().filePath(pName + QStringLiteral(".png")));
+        m_screenshots.add(pName, tImage);
         kvGLCamera *tCamera = m_view->camera();
         return Frame(tImage, expectedView(tCamera->theta(), tCamera->phi(), tCamera->distance()),
             m_view->projection());
     }
 
 private slots:
-    void cleanup() { m_view.reset(); }
+    void cleanup()
+    {
+        m_screenshots.keepIfFailed();
+        m_view.reset();
+    }
 
     void shadingFollowsTheFaces_data()
     {

@@ -97,6 +97,7 @@ class tst_kvGLWindow : public QObject
     Q_OBJECT
 private:
     std::unique_ptr<CountingView> m_view;
+    KvTest::Screenshots m_screenshots;
 
     CountingView *shownView()
     {
@@ -107,7 +108,11 @@ private:
     }
 
 private slots:
-    void cleanup() { m_view.reset(); }
+    void cleanup()
+    {
+        m_screenshots.keepIfFailed();
+        m_view.reset();
+    }
 
     void constructionDefaults()
     {
@@ -587,8 +592,7 @@ private slots:
         tView->setAutoBufferSwap(false);
         tView->updateGL();
         const QImage tImage = tView->grabFrameBuffer();
-        const QString tFile = QDir::current().filePath(QString("view-%1.png").arg(edge));
-        QVERIFY(tImage.save(tFile));
+        m_screenshots.add(QString("view-%1").arg(edge), tImage);
 
         QCOMPARE(tImage.pixel(2, 2), qRgb(255, 255, 255));
         const QRgb tPart = tImage.pixel(
