@@ -29,6 +29,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+using KvTest::writeFile;
+
 namespace {
 
 const QString Password = QStringLiteral("HalvarnKestrova");
@@ -65,17 +67,6 @@ void clickLogo(kvMainWindow &pWindow, QPoint pPos)
     QLabel *tLogo = child<QLabel>(pWindow, "lHVLogo");
     QTest::mouseClick(
         pWindow.windowHandle(), Qt::LeftButton, Qt::NoModifier, tLogo->mapTo(&pWindow, pPos));
-}
-
-// A file in a temporary folder holding pContent.
-QString writeFile(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pContent)
-{
-    const QString tPath = pDir.filePath(pName);
-    QFile tFile(tPath);
-    if (!tFile.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(tPath));
-    tFile.write(pContent);
-    return tPath;
 }
 
 // An ASCII STL of the box from the origin to pSize, written by hand.
@@ -618,10 +609,8 @@ private slots:
         KvTest::DialogRecorder tDialogs;
         QTemporaryDir tDir;
         // A slicer that writes a small G-code file where it is told to (-o).
-        const QString tSlicer = tDir.filePath(QStringLiteral("slic3r"));
-        writeFile(tDir, QStringLiteral("slic3r"), "#!/bin/sh\nprintf 'G21\\nG1 X1\\n' > \"$4\"\n");
-        QFile::setPermissions(
-            tSlicer, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QString tSlicer = KvTest::writeProgram(
+            tDir, QStringLiteral("slic3r"), "printf 'G21\\nG1 X1\\n' > \"$4\"\n");
         const QString tOld = Kv::Paths::Slic3rExe;
         Kv::Paths::Slic3rExe = tSlicer;
         kvMainWindow tWindow;

@@ -210,13 +210,9 @@ private slots:
     {
         // A stand-in slicer that stays open until it is ended.
         QTemporaryDir tDir;
-        const QString tProgram = tDir.filePath(QStringLiteral("slic3r"));
-        QFile tFile(tProgram);
-        QVERIFY(tFile.open(QIODevice::WriteOnly));
-        tFile.write("#!/bin/sh\necho \"$@\" > \"$0.args\"\nexec sleep 30\n");
-        tFile.close();
-        tFile.setPermissions(
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QString tProgram = KvTest::writeProgram(
+            tDir, QStringLiteral("slic3r"), "echo \"$@\" > \"$0.args\"\nexec sleep 30\n");
+        QVERIFY(!tProgram.isEmpty());
         const QString tOld = Kv::Paths::Slic3rExe;
         Kv::Paths::Slic3rExe = tProgram;
         kvSliceOptions tDialog;

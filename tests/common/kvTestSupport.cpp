@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -35,6 +36,36 @@ qint64 heapInUse()
     if (tDuring - tBefore < 64 * 1024)
         return -1;
     return tBefore;
+}
+
+QString writeFile(const QString &pPath, const QByteArray &pData)
+{
+    QFile tFile(pPath);
+    const bool tWritten = QDir().mkpath(QFileInfo(pPath).absolutePath())
+        && tFile.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && tFile.write(pData) == pData.size() && tFile.flush();
+    if (!QTest::qVerify(tWritten, "writeFile", qPrintable(pPath), __FILE__, __LINE__))
+        return QString();
+    return pPath;
+}
+
+QString writeFile(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pData)
+{
+    return writeFile(pDir.filePath(pName), pData);
+}
+
+QString writeProgram(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pBody)
+{
+    const QString tPath = writeFile(pDir, pName, "#!/bin/sh\n" + pBody);
+    if (!tPath.isEmpty())
+        QFile::setPermissions(tPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return tPath;
+}
+
+QByteArray readFile(const QString &pPath)
+{
+    QFile tFile(pPath);
+    return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
 }
 
 QString artifactDir()

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace KvTest {
@@ -18,6 +19,16 @@ QString dataPath(const QString &pName);
 // Bytes the C library's heap has handed out, or -1 where the heap cannot be watched
 // (a sanitizer's allocator).
 qint64 heapInUse();
+
+// Writes pData to pPath, making its folder when missing; the path, or empty (and a
+// failed check) when the file cannot be written whole.
+QString writeFile(const QString &pPath, const QByteArray &pData);
+// The same for a file named pName in pDir.
+QString writeFile(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pData);
+// A shell script pName in pDir running pBody, executable by its owner.
+QString writeProgram(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pBody);
+// The whole file, or empty when it cannot be read.
+QByteArray readFile(const QString &pPath);
 
 // Folder a test program leaves files in for reading a failure after the run:
 // $KV_TEST_ARTIFACTS, else test-artifacts/<program> in the build folder.

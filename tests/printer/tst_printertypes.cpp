@@ -20,13 +20,7 @@ private:
 
     QString writeTypesFile(const QByteArray &pContent)
     {
-        const QString tPath = m_dir.filePath(QStringLiteral("kvPrinterSettings.ini"));
-        QFile tFile(tPath);
-        if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            qFatal("cannot write %s", qPrintable(tPath));
-        }
-        tFile.write(pContent);
-        return tPath;
+        return KvTest::writeFile(m_dir, QStringLiteral("kvPrinterSettings.ini"), pContent);
     }
 
 private slots:

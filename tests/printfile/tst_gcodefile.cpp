@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+using KvTest::writeFile;
+
 namespace {
 
 // Counts in the order blanks, comments, queue, gCommands, mCommands, tCommands,
@@ -17,15 +19,6 @@ Counts countsOf(const kvGCodeFile &pFile)
     return {pFile.blanks().size(), pFile.comments().size(), pFile.queue().size(),
         pFile.gCommands().size(), pFile.mCommands().size(), pFile.tCommands().size(),
         pFile.xMoves().size(), pFile.yMoves().size(), pFile.zMoves().size(), pFile.eMoves().size()};
-}
-
-QString writeFile(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pContent)
-{
-    const QString tPath = pDir.filePath(pName);
-    QFile tFile(tPath);
-    if (!tFile.open(QIODevice::WriteOnly) || tFile.write(pContent) != pContent.size())
-        return QString();
-    return tPath;
 }
 
 const QByteArray SmallFile = "\n; hello\nG1 X10 Y20 E1.5\n";

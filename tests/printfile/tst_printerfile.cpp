@@ -17,15 +17,12 @@
 #include <cstring>
 #include <limits>
 
+using KvTest::readFile;
+using KvTest::writeFile;
+
 using namespace Kv::Defines;
 
 namespace {
-
-QByteArray readFile(const QString &pPath)
-{
-    QFile tFile(pPath);
-    return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
-}
 
 QList<int> progressValues(const QSignalSpy &pSpy)
 {
@@ -67,16 +64,6 @@ class tst_PrinterFile : public QObject
 private:
     QTemporaryDir m_dir;
 
-    QString writeTemp(const QString &pName, const QByteArray &pData)
-    {
-        const QString tPath = m_dir.filePath(pName);
-        QFile tFile(tPath);
-        if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QString();
-        tFile.write(pData);
-        return tPath;
-    }
-
 private slots:
     void initTestCase() { QVERIFY(m_dir.isValid()); }
 
@@ -96,19 +83,19 @@ private slots:
         QTest::newRow("binary with solid header")
             << KvTest::dataPath("cube-solid-header.stl") << int(FileTypeSTL)
             << int(STLFileTypeBinary) << 12;
-        QTest::newRow("capital suffix")
-            << writeTemp("cube.STL", tBinary) << int(FileTypeSTL) << int(STLFileTypeBinary) << 12;
-        QTest::newRow("stl before gcode") << writeTemp("part.stl.gcode", tBinary)
+        QTest::newRow("capital suffix") << writeFile(m_dir, "cube.STL", tBinary) << int(FileTypeSTL)
+                                        << int(STLFileTypeBinary) << 12;
+        QTest::newRow("stl before gcode") << writeFile(m_dir, "part.stl.gcode", tBinary)
                                           << int(FileTypeSTL) << int(STLFileTypeBinary) << 12;
         QTest::newRow("ascii shorter than 256 bytes")
             << KvTest::dataPath("triangle-short.stl") << int(FileTypeSTL) << int(STLFileTypeASCII)
             << 1;
-        QTest::newRow("shorter than a header")
-            << writeTemp("tiny.stl", "solid x\n") << int(FileTypeSTL) << int(STLFileTypeASCII) << 0;
+        QTest::newRow("shorter than a header") << writeFile(m_dir, "tiny.stl", "solid x\n")
+                                               << int(FileTypeSTL) << int(STLFileTypeASCII) << 0;
         QTest::newRow("gcode") << KvTest::dataPath("few-lines.gcode") << int(FileTypeGCode) << -1
                                << 0;
         QTest::newRow("gcode before txt")
-            << writeTemp("part.gcode.txt", "G28\n") << int(FileTypeGCode) << -1 << 0;
+            << writeFile(m_dir, "part.gcode.txt", "G28\n") << int(FileTypeGCode) << -1 << 0;
     }
 
     void detection()
@@ -214,7 +201,7 @@ private slots:
         QFETCH(int, triangles);
         QFETCH(bool, truncated);
 
-        kvPrinterFile tFile(writeTemp("text.stl", text));
+        kvPrinterFile tFile(writeFile(m_dir, "text.stl", text));
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         const kvModel tModel = tFile.loadFile();
         QCOMPARE(tFile.stlFileType(), STLFileTypeASCII);
@@ -249,7 +236,7 @@ private slots:
         QFETCH(int, triangles);
 
         const QByteArray tFacet = QByteArray(tOneFacet).replace("vertex 0 1 0", "vertex 0 1 7");
-        kvPrinterFile tFile(writeTemp("cut.stl", "solid part\n" + tFacet.left(cutAt)));
+        kvPrinterFile tFile(writeFile(m_dir, "cut.stl", "solid part\n" + tFacet.left(cutAt)));
         const kvModel tModel = tFile.loadFile();
         QCOMPARE(tModel.triangles().size(), triangles);
         if (triangles > 0)
@@ -305,7 +292,7 @@ private slots:
         const QByteArray tFacet = readFile(KvTest::dataPath("cube-binary.stl")).mid(84, 50);
         QByteArray tData(80, 'x');
         tData += QByteArray(4, '\0') + tFacet.repeated(1000);
-        kvPrinterFile tFile(writeTemp("thousand.stl", withCount(tData, 1000)));
+        kvPrinterFile tFile(writeFile(m_dir, "thousand.stl", withCount(tData, 1000)));
         QSignalSpy tSpy(&tFile, &kvPrinterFile::LoadFileProgress);
         QCOMPARE(tFile.loadFile().triangles().size(), 1000);
         const QList<int> tValues = progressValues(tSpy);
@@ -341,7 +328,7 @@ private slots:
         QFETCH(int, triangles);
         QFETCH(QString, status);
 
-        kvPrinterFile tFile(writeTemp("mismatch.stl", data));
+        kvPrinterFile tFile(writeFile(m_dir, "mismatch.stl", data));
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         QSignalSpy tProgress(&tFile, &kvPrinterFile::LoadFileProgress);
         const kvModel tModel = tFile.loadFile();
@@ -388,7 +375,7 @@ private slots:
         QFETCH(int, triangles);
         QFETCH(QString, status);
 
-        kvPrinterFile tFile(writeTemp("nonfinite.stl", data));
+        kvPrinterFile tFile(writeFile(m_dir, "nonfinite.stl", data));
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         kvModel tModel = tFile.loadFile();
         QCOMPARE(tModel.triangles().size(), triangles);

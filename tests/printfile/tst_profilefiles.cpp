@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+using KvTest::readFile;
+
 namespace {
 
 typedef QMap<QString, QString> KeyValues;
@@ -31,14 +33,6 @@ const QSet<QString> tLegacyKeys
 QString resourcePath(const QString &pKind, const QString &pName)
 {
     return QStringLiteral(":/") + pKind + QLatin1Char('/') + pName;
-}
-
-QByteArray readAll(const QString &pPath)
-{
-    QFile tFile(pPath);
-    if (!tFile.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return tFile.readAll();
 }
 
 // Key lines of a profile ("key = value"), comment lines skipped.
@@ -230,7 +224,7 @@ void TestProfileFiles::format()
     QFETCH(QString, comment);
     QFETCH(int, keyCount);
 
-    const QByteArray tText = readAll(path);
+    const QByteArray tText = readFile(path);
     QVERIFY2(!tText.isEmpty(), qPrintable(path));
     QVERIFY2(!tText.contains('\r'), "LF line ends only");
     QVERIFY2(tText.endsWith('\n') && !tText.endsWith("\n\n"), "one LF after the last key");
@@ -267,9 +261,9 @@ void TestProfileFiles::sameKeysWithinKind()
     QFETCH(QString, kind);
     QFETCH(QStringList, names);
 
-    const QStringList tKeys = parseProfile(readAll(resourcePath(kind, names.first()))).keys();
+    const QStringList tKeys = parseProfile(readFile(resourcePath(kind, names.first()))).keys();
     for (const QString &tName : names)
-        QCOMPARE(parseProfile(readAll(resourcePath(kind, tName))).keys(), tKeys);
+        QCOMPARE(parseProfile(readFile(resourcePath(kind, tName))).keys(), tKeys);
 }
 
 void TestProfileFiles::values_data()
@@ -331,7 +325,7 @@ void TestProfileFiles::values()
     QFETCH(QString, path);
     QFETCH(KeyValues, expected);
 
-    const KeyValues tActual = parseProfile(readAll(path));
+    const KeyValues tActual = parseProfile(readFile(path));
     for (auto tIt = expected.cbegin(); tIt != expected.cend(); ++tIt) {
         QVERIFY2(tActual.contains(tIt.key()), qPrintable("missing key " + tIt.key()));
         QVERIFY2(tActual.value(tIt.key()) == tIt.value(),
@@ -379,7 +373,7 @@ void TestProfileFiles::slic3rLoadsMerged()
     }
 
     // The job's centre: the middle of the printer's bed.
-    const KeyValues tPrinterKeys = parseProfile(readAll(resourcePath("printer", printer)));
+    const KeyValues tPrinterKeys = parseProfile(readFile(resourcePath("printer", printer)));
     const QStringList tBed = tPrinterKeys.value("bed_size").split(',');
     QCOMPARE(tBed.size(), 2);
     const double tX = tBed.at(0).toDouble() / 2.0;
@@ -407,8 +401,8 @@ void TestProfileFiles::slic3rLoadsMerged()
 
     // The slicer keeps every key it knows with the value given; a misspelt key or a
     // value it cannot read would be dropped or replaced.
-    const KeyValues tMergedKeys = parseProfile(readAll(tMerged));
-    const KeyValues tSavedKeys = parseProfile(readAll(tSaved));
+    const KeyValues tMergedKeys = parseProfile(readFile(tMerged));
+    const KeyValues tSavedKeys = parseProfile(readFile(tSaved));
     QCOMPARE(tMergedKeys.size(), 78 + 15 + 22);
     for (auto tIt = tMergedKeys.cbegin(); tIt != tMergedKeys.cend(); ++tIt) {
         if (tLegacyKeys.contains(tIt.key()))
@@ -421,7 +415,7 @@ void TestProfileFiles::slic3rLoadsMerged()
     const QString tBedShape = QString("0x0,%1x0,%1x%2,0x%2").arg(tBed.at(0), tBed.at(1));
     QCOMPARE(tSavedKeys.value("bed_shape"), tBedShape);
 
-    const QString tText = QString::fromUtf8(readAll(tGCode));
+    const QString tText = QString::fromUtf8(readFile(tGCode));
     QVERIFY2(
         tText.contains(QRegularExpression("^G1 .*E[0-9]", QRegularExpression::MultilineOption)),
         "no extruding move");

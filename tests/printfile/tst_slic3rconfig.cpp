@@ -7,26 +7,15 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+using KvTest::readFile;
+using KvTest::writeFile;
+
 class tst_Slic3rConfig : public QObject
 {
     Q_OBJECT
 
 private:
     QTemporaryDir *m_dir = nullptr;
-
-    static void writeFile(const QString &pPath, const QByteArray &pData)
-    {
-        QVERIFY(QDir().mkpath(QFileInfo(pPath).absolutePath()));
-        QFile tFile(pPath);
-        QVERIFY(tFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        tFile.write(pData);
-    }
-
-    static QByteArray readFile(const QString &pPath)
-    {
-        QFile tFile(pPath);
-        return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
-    }
 
     void installPrintProfiles(const QStringList &pNames)
     {

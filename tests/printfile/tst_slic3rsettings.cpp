@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+using KvTest::readFile;
+using KvTest::writeFile;
+
 using namespace Kv::Defines;
 
 class tst_Slic3rSettings : public QObject
@@ -17,20 +20,6 @@ private:
     QTemporaryDir *m_dir = nullptr;
 
     QString kindFolder(const QString &pKind) const { return Kv::Paths::Slic3rAppData + pKind; }
-
-    static void writeFile(const QString &pPath, const QByteArray &pData)
-    {
-        QVERIFY(QDir().mkpath(QFileInfo(pPath).absolutePath()));
-        QFile tFile(pPath);
-        QVERIFY(tFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        tFile.write(pData);
-    }
-
-    static QByteArray readFile(const QString &pPath)
-    {
-        QFile tFile(pPath);
-        return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
-    }
 
     static int foundCount()
     {

@@ -13,14 +13,15 @@
 #include <QTextStream>
 #include <QVector3D>
 
+using KvTest::writeFile;
+
 using namespace KvTest;
 
 namespace {
 
 // Stand-in slicers share this start: $out is the path after "-o".
 const char *const kPrelude
-    = "#!/bin/sh\n"
-      "out=\"\"\n"
+    = "out=\"\"\n"
       "for a in \"$@\"; do [ \"$prev\" = \"-o\" ] && out=\"$a\"; prev=\"$a\"; done\n"
       "gcode() { printf 'G28\\nG1 X10 Y10 E1\\nG1 X20 Y10 E2\\n' > \"$out\"; }\n";
 
@@ -48,25 +49,10 @@ private:
     QString tempStl() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.stl"); }
     QString tempGCode() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.gcode"); }
 
-    QString writeScript(const QString &pName, const QByteArray &pBody)
+    // A stand-in slicer: the shared start, then pBody.
+    QString slicerScript(const QString &pName, const QByteArray &pBody)
     {
-        const QString tPath = m_dir->filePath(pName);
-        QFile tFile(tPath);
-        if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QString();
-        tFile.write(kPrelude);
-        tFile.write(pBody);
-        tFile.close();
-        tFile.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return tPath;
-    }
-
-    static void writeFile(const QString &pPath, const QByteArray &pData)
-    {
-        QVERIFY(QDir().mkpath(QFileInfo(pPath).absolutePath()));
-        QFile tFile(pPath);
-        QVERIFY(tFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        tFile.write(pData);
+        return KvTest::writeProgram(*m_dir, pName, kPrelude + pBody);
     }
 
     // Waits until the run has ended one way or the other.
@@ -303,7 +289,7 @@ private slots:
         writeFile(tempGCode(), "G1 X99 Y99 E9 ; previous part\n");
         kvPrinterFile tFile;
         tFile.setBedCenter(QVector2D(75, 75));
-        tFile.setSlic3rPath(writeScript(QStringLiteral("slicer.sh"), script));
+        tFile.setSlic3rPath(slicerScript(QStringLiteral("slicer.sh"), script));
         QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
         QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
@@ -336,7 +322,7 @@ private slots:
     void slicerGetsSafeArguments()
     {
         const QString tArgsFile = m_dir->filePath(QStringLiteral("args.txt"));
-        const QString tScript = writeScript(QStringLiteral("record.sh"),
+        const QString tScript = slicerScript(QStringLiteral("record.sh"),
             "printf '%s\\n' \"$@\" > '" + tArgsFile.toUtf8()
                 + "'\ngcode\necho 'Done. Process took 0.1 seconds'\n");
         kvPrinterFile tFile;
@@ -362,8 +348,8 @@ private slots:
     void slicedFileIsNotSlicedAgain()
     {
         kvPrinterFile tFile;
-        tFile.setSlic3rPath(
-            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        tFile.setSlic3rPath(slicerScript(
+            QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
         QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
         QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
         slice(tFile);
@@ -394,7 +380,7 @@ private slots:
     void killSliceEndsTheSlicer()
     {
         kvPrinterFile tFile;
-        tFile.setSlic3rPath(writeScript(QStringLiteral("sleep.sh"),
+        tFile.setSlic3rPath(slicerScript(QStringLiteral("sleep.sh"),
             "gcode\necho '=> Processing triangulated mesh'\nexec sleep 30\n"));
         QSignalSpy tProgress(&tFile, &kvPrinterFile::Slic3rProcessingProgress);
         QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
@@ -412,8 +398,8 @@ private slots:
         QCOMPARE(tFile.PrintQueueCount(), 0);
 
         // Print right after Stop starts a new slicer.
-        tFile.setSlic3rPath(
-            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        tFile.setSlic3rPath(slicerScript(
+            QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
         slice(tFile);
         QVERIFY(waitForEnd(tFile, tParsed, tError));
         QCOMPARE(tParsed.count(), 1);
@@ -458,7 +444,7 @@ private slots:
         for (int i = 0; i < chunks.size(); ++i)
             writeFile(m_dir->filePath(QStringLiteral("chunk%1").arg(i + 1)), chunks.at(i));
         const QByteArray tDir = QFile::encodeName(m_dir->path());
-        const QString tScript = writeScript(QStringLiteral("chunks.sh"),
+        const QString tScript = slicerScript(QStringLiteral("chunks.sh"),
             "k=1\n"
             "while [ -e '"
                 + tDir
@@ -517,8 +503,8 @@ private slots:
         QFETCH(QString, status);
 
         kvPrinterFile tFile;
-        tFile.setSlic3rPath(
-            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        tFile.setSlic3rPath(slicerScript(
+            QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
         // A folder below a plain file can never be made.
         const QByteArray tBlocked = QFile::encodeName(m_dir->filePath(QStringLiteral("blocker")));
         writeFile(QString::fromUtf8(tBlocked), "x");
@@ -543,8 +529,8 @@ private slots:
     {
         writeFile(QDir::current().filePath(QStringLiteral("gcode")), "G28\n");
         kvPrinterFile tFile;
-        tFile.setSlic3rPath(
-            writeScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        tFile.setSlic3rPath(slicerScript(
+            QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
         QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         tFile.sliceFile();

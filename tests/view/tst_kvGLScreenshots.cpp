@@ -177,14 +177,6 @@ private:
     std::unique_ptr<CountingView> m_view;
     KvTest::Screenshots m_screenshots;
 
-    CountingView *shownView()
-    {
-        m_view = std::make_unique<CountingView>();
-        if (!KvViewTest::showAndWait(m_view.get(), ViewSize.width(), ViewSize.height()))
-            return nullptr;
-        return m_view.get();
-    }
-
     // Turns the camera as a user's orbit would leave it, at a distance that fills the window.
     void orbit(float pTheta, float pPhi, float pDistance = 40)
     {
@@ -223,7 +215,7 @@ private slots:
     {
         QFETCH(float, theta);
         QFETCH(float, phi);
-        QVERIFY(shownView());
+        QVERIFY(KvViewTest::shownView(m_view, ViewSize.width(), ViewSize.height()));
         m_view->insertModel(0, KvViewTest::sphere(40));
         orbit(theta, phi, 0);
         const Frame tFrame = grab(QStringLiteral("sphere-%1-%2").arg(theta).arg(phi));
@@ -250,7 +242,7 @@ private slots:
 
     void lightFollowsItsPosition()
     {
-        QVERIFY(shownView());
+        QVERIFY(KvViewTest::shownView(m_view, ViewSize.width(), ViewSize.height()));
         m_view->insertModel(0, KvViewTest::sphere(40));
         orbit(0, -20, 0);
         // The light far to the right of the eye lights the sphere's right side.
@@ -276,7 +268,7 @@ private slots:
     {
         QFETCH(float, theta);
         QFETCH(float, phi);
-        QVERIFY(shownView());
+        QVERIFY(KvViewTest::shownView(m_view, ViewSize.width(), ViewSize.height()));
         orbit(theta, phi);
         const Frame tFrame = grab(QStringLiteral("plate-%1-%2").arg(theta).arg(phi));
         // Grid lines every 10 mm on the floor (y = -100) of the 200 mm plate, sampled
@@ -313,7 +305,7 @@ private slots:
 
     void gridCoversOnlyThePlate()
     {
-        QVERIFY(shownView());
+        QVERIFY(KvViewTest::shownView(m_view, ViewSize.width(), ViewSize.height()));
         // 300 mm wide, 200 mm deep: the scene's plate spans z from -100 to 100.
         m_view->setBedSize(kvVector3D(300, 200, 200));
         orbit(0, -35, 40);
@@ -330,7 +322,7 @@ private slots:
 
     void stripsOnTheirAxes()
     {
-        QVERIFY(shownView());
+        QVERIFY(KvViewTest::shownView(m_view, ViewSize.width(), ViewSize.height()));
         // 10 x 20 x 40 (Z up), turned 90 degrees about Y: on the plate it is 40 mm along
         // X, 10 mm high and 20 mm deep, landed and centred.
         m_view->insertModel(0, KvViewTest::boxMesh(kvVector3D(0, 0, 0), kvVector3D(10, 20, 40)));
@@ -358,7 +350,7 @@ private slots:
 
     void parallelViewShowsTheLitPartBeforeTheGrid()
     {
-        QVERIFY(shownView());
+        QVERIFY(KvViewTest::shownView(m_view, ViewSize.width(), ViewSize.height()));
         m_view->insertModel(0, KvViewTest::cube(60));
         m_view->camera()->setProjectionType(GLProjectionTypeOrthographic);
         kvGLCamera *tCamera = m_view->camera();

@@ -99,14 +99,6 @@ private:
     std::unique_ptr<CountingView> m_view;
     KvTest::Screenshots m_screenshots;
 
-    CountingView *shownView()
-    {
-        m_view = std::make_unique<CountingView>();
-        if (!KvViewTest::showAndWait(m_view.get()))
-            return nullptr;
-        return m_view.get();
-    }
-
 private slots:
     void cleanup()
     {
@@ -128,7 +120,7 @@ private slots:
 
     void initializesTheScene()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         QVERIFY(!tView->glVersion().isEmpty());
         QVERIFY(!tView->glslVersion().isEmpty());
@@ -150,7 +142,7 @@ private slots:
 
     void reserveOnceKeepsItsStorage()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->makeCurrent();
         QOpenGLBuffer tBuffer = tView->rulerXShade()->buffer();
@@ -164,7 +156,7 @@ private slots:
 
     void oversizedUploadLeavesNothingToDraw()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->makeCurrent();
         UploadProbe tProbe;
@@ -199,7 +191,7 @@ private slots:
     {
         QFETCH(int, action);
         QFETCH(int, paints);
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(20));
         QTest::qWait(10);
@@ -242,7 +234,7 @@ private slots:
 
     void boundsColourInsidePaintDoesNotRepaint()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(20));
         kvGLModel *tModel = tView->glModels().first();
@@ -273,7 +265,7 @@ private slots:
 
     void replaceDeletesTheOldModelFirst()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->replaceModel(0, cube(10)); // nothing shown: just inserts
         QCOMPARE(tView->glModels().size(), 1);
@@ -290,7 +282,7 @@ private slots:
 
     void listOperationsOutOfRange()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->resetCount();
         tView->removeModel(0);
@@ -312,7 +304,7 @@ private slots:
 
     void insertLandsAndCentres()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, KvViewTest::boxMesh(kvVector3D(20, 5, 0), kvVector3D(40, 15, 10)));
         kvGLModel *tModel = tView->glModels().first();
@@ -327,7 +319,7 @@ private slots:
 
     void userRotationLandsAgain()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, KvViewTest::boxMesh(kvVector3D(0, 0, 0), kvVector3D(10, 40, 10)));
         kvGLModel *tModel = tView->glModels().first();
@@ -340,7 +332,7 @@ private slots:
 
     void bedSizeIsStoredInSceneAxes()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(10));
         tView->setBedSize(kvVector3D(150, 150, 100));
@@ -374,7 +366,7 @@ private slots:
         QFETCH(kvVector3D, bed);
         QFETCH(float, edge);
         QFETCH(bool, fits);
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(edge));
         kvGLModel *tModel = tView->glModels().first();
@@ -413,7 +405,7 @@ private slots:
         QFETCH(QPoint, move);
         QFETCH(float, expectedTheta);
         QFETCH(float, expectedPhi);
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->camera()->setTheta(theta);
         tView->camera()->setPhi(phi);
@@ -444,7 +436,7 @@ private slots:
         QFETCH(int, buttons);
         QFETCH(QPoint, move);
         QFETCH(QVector3D, offset);
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(20));
         tView->setRotationType(GLRotationTypeModel);
@@ -462,7 +454,7 @@ private slots:
 
     void dragStepRepaintsOnlyAtTopLevel()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(20));
         tView->setRotationType(GLRotationTypeModel);
@@ -483,7 +475,7 @@ private slots:
 
     void wheelForwardAndBack()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         const float tBefore = tView->camera()->distance();
         QSignalSpy tScale(tView, &kvGLWindow::scaleValueChanged);
@@ -497,7 +489,7 @@ private slots:
 
     void zoomStopsBeforeTheCentre()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         kvGLCamera *tCamera = tView->camera();
         const auto tEye = [tCamera] { return tCamera->center().z() + tCamera->distance(); };
@@ -534,7 +526,7 @@ private slots:
     {
         QFETCH(float, theta);
         QFETCH(float, phi);
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(20));
         tView->setRotationType(GLRotationTypeModel);
@@ -559,7 +551,7 @@ private slots:
 
     void worldCoordinateUnderTheMouse()
     {
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(60)); // front face at z = 30, x and y around (0, -70)
         QSignalSpy tWorld(tView, &kvGLWindow::worldCoordinateChanged);
@@ -586,7 +578,7 @@ private slots:
     {
         QFETCH(float, edge);
         QFETCH(bool, fits);
-        CountingView *tView = shownView();
+        CountingView *tView = KvViewTest::shownView(m_view);
         QVERIFY(tView);
         tView->insertModel(0, cube(edge));
         tView->setAutoBufferSwap(false);

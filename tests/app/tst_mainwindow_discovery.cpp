@@ -171,28 +171,17 @@ bool counterShown(kvMainWindow &pWindow)
 // A G-code file of pMoves moves, enough to keep a print running.
 QString writeGCode(const QTemporaryDir &pDir, int pMoves)
 {
-    const QString tPath = pDir.filePath(QStringLiteral("long.gcode"));
-    QFile tFile(tPath);
-    if (!tFile.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(tPath));
-    tFile.write("G21\nG90\nM104 S210\nM140 S60\nM109 S210\nM190 S60\n");
+    QByteArray tText("G21\nG90\nM104 S210\nM140 S60\nM109 S210\nM190 S60\n");
     for (int i = 0; i < pMoves; ++i)
-        tFile.write(QByteArray("G1 X") + QByteArray::number(10 + i % 50) + " Y10 E"
-            + QByteArray::number(i) + "\n");
-    return tPath;
+        tText += QByteArray("G1 X") + QByteArray::number(10 + i % 50) + " Y10 E"
+            + QByteArray::number(i) + "\n";
+    return KvTest::writeFile(pDir, QStringLiteral("long.gcode"), tText);
 }
 
 // A stand-in slicer program running pBody.
 QString fakeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
 {
-    const QString tPath = pDir.filePath(QStringLiteral("slic3r"));
-    QFile tFile(tPath);
-    if (!tFile.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(tPath));
-    tFile.write("#!/bin/sh\n" + pBody);
-    tFile.close();
-    tFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return tPath;
+    return KvTest::writeProgram(pDir, QStringLiteral("slic3r"), pBody);
 }
 
 // Lets the chosen printer read its heaters until the print streams (the simulated

@@ -4,6 +4,7 @@
 
 #include <QTest>
 #include <functional>
+#include <memory>
 
 namespace KvViewTest {
 
@@ -47,6 +48,17 @@ inline bool showAndWait(kvGLWindow *pView, int pWidth = 400, int pHeight = 300)
         return false;
     QTest::qWait(20);
     return pView->isValid();
+}
+
+// Replaces pView with a new view shown at the given size and drawn; null when it could not
+// be shown.
+inline CountingView *shownView(
+    std::unique_ptr<CountingView> &pView, int pWidth = 400, int pHeight = 300)
+{
+    pView = std::make_unique<CountingView>();
+    if (!showAndWait(pView.get(), pWidth, pHeight))
+        return nullptr;
+    return pView.get();
 }
 
 } // namespace KvViewTest
