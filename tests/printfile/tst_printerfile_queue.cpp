@@ -1,3 +1,4 @@
+#include "kvFailingDevice.h"
 #include "kvLargeDevice.h"
 #include "kvPrinterFile.h"
 #include "kvTestSupport.h"
@@ -16,30 +17,6 @@ QList<int> progressValues(const QSignalSpy &pSpy)
         tValues << tArgs.at(0).toInt();
     return tValues;
 }
-
-// A device whose reads fail past pFailAt, as a file on a disk that went away.
-class FailingDevice : public QBuffer
-{
-public:
-    FailingDevice(const QByteArray &pData, qint64 pFailAt)
-        : m_failAt(pFailAt)
-    {
-        setData(pData);
-    }
-
-protected:
-    qint64 readData(char *pData, qint64 pMax) override
-    {
-        if (pos() >= m_failAt) {
-            setErrorString(QStringLiteral("Input/output error"));
-            return -1;
-        }
-        return QBuffer::readData(pData, std::min(pMax, m_failAt - pos()));
-    }
-
-private:
-    qint64 m_failAt;
-};
 
 QStringList cleanedTexts(QQueue<kvGCode> pQueue)
 {
@@ -219,7 +196,7 @@ private slots:
         QByteArray tText;
         for (int i = 0; i < 100; ++i)
             tText += "G1 X" + QByteArray::number(i) + "\n";
-        FailingDevice tDevice(tText, tText.size() / 2);
+        KvTest::FailingDevice tDevice(tText, tText.size() / 2);
         kvPrinterFile tFile;
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         tFile.parseGCode(&tDevice);
