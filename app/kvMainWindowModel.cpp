@@ -75,6 +75,14 @@ void kvMainWindow::loadModel(QString pFileName)
         failLoad(pFileName, QStringLiteral("it holds no facets"));
         return;
     }
+    // Nothing of it was queued: Print must not stream it.
+    if (tFile->fileType() == Kv::Defines::FileTypeGCode && !tFile->gcodeRefusal().isEmpty()) {
+        const QString tReason = tFile->gcodeRefusal();
+        delete tFile;
+        ui->progressBar->setValue(tProgress);
+        failLoad(pFileName, tReason);
+        return;
+    }
 
     delete m_printerFile;
     m_printerFile = tFile;

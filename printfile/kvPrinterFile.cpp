@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QVarLengthArray>
 #include <QtEndian>
 
 #include <algorithm>
@@ -215,6 +216,29 @@ bool mentionsHeating(const char *pData, qint64 pSize)
     return false;
 }
 
+// A line that begins, after blanks and a line number, with a G, M or T command.
+bool isCommandLine(const char *pData, qint64 pSize)
+{
+    const char *tAt = pData;
+    const char *const tEnd = pData + pSize;
+    const auto tSkip = [&](auto pWhile) {
+        while (tAt < tEnd && pWhile(*tAt))
+            ++tAt;
+    };
+    const auto tBlank = [](char pChar) { return pChar == ' ' || pChar == '\t'; };
+    const auto tDigit = [](char pChar) { return pChar >= '0' && pChar <= '9'; };
+    tSkip(tBlank);
+    if (tAt < tEnd && (*tAt | 0x20) == 'n') {
+        ++tAt;
+        tSkip(tDigit);
+        tSkip(tBlank);
+    }
+    if (tEnd - tAt < 2)
+        return false;
+    const char tLetter = char(*tAt | 0x20);
+    return (tLetter == 'g' || tLetter == 'm' || tLetter == 't') && tDigit(tAt[1]);
+}
+
 QString droppedFacets(const QString &pReader, qint64 pCount)
 {
     return QStringLiteral("%1: %2 facets with coordinates that are not finite numbers dropped.")
@@ -322,6 +346,20 @@ void kvPrinterFile::statusUpdate(QString pMessage)
     emit StatusUpdate(tText);
 }
 
+void kvPrinterFile::warn(const QString &pMessage)
+{
+    m_warnings << pMessage;
+}
+
+void kvPrinterFile::sayWarnings()
+{
+    if (m_loading || m_warnings.isEmpty())
+        return;
+    const QString tText = m_warnings.join(QLatin1Char(' '));
+    m_warnings.clear();
+    statusUpdate(tText);
+}
+
 kvModel kvPrinterFile::loadFile(QString pFileName)
 {
     setFileName(pFileName);
@@ -332,8 +370,10 @@ kvModel kvPrinterFile::loadFile()
 {
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(QStringLiteral("loadFile: start [%1].").arg(timeStamp(tStart)));
+    m_warnings.clear();
+    m_loading = true;
     if (!m_file.open(QIODevice::ReadOnly))
-        statusUpdate(QStringLiteral("loadFile: Failed to open file!"));
+        warn(QStringLiteral("loadFile: Failed to open file!"));
 
     kvModel tModel = determineFileType();
     tModel.setName(QFileInfo(m_fileName).fileName());
@@ -341,9 +381,12 @@ kvModel kvPrinterFile::loadFile()
     m_file.close();
 
     const QDateTime tEnd = QDateTime::currentDateTime();
+    m_loading = false;
     statusUpdate(QStringLiteral("loadFile: end [%1]. Elapsed time: %2 seconds.")
                      .arg(timeStamp(tEnd))
                      .arg(elapsedSeconds(tStart, tEnd)));
+    // A clean end must not hide what went wrong on the way.
+    sayWarnings();
     return tModel;
 }
 
@@ -422,17 +465,17 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     // Never trust the count further than the data goes.
     const qint64 tFacets = tCount < 0 ? tAvailable : std::min<qint64>(tCount, tAvailable);
     if (tHasCount && tCount < 0) {
-        statusUpdate(QStringLiteral("parseSTLBinary: Invalid facet count %1, reading %2 facets.")
-                         .arg(tCount)
-                         .arg(tAvailable));
+        warn(QStringLiteral("parseSTLBinary: Invalid facet count %1, reading %2 facets.")
+                 .arg(tCount)
+                 .arg(tAvailable));
     } else if (tHasCount && tCount > tAvailable) {
-        statusUpdate(QStringLiteral("parseSTLBinary: File is truncated: %1 of %2 facets present.")
-                         .arg(tAvailable)
-                         .arg(tCount));
+        warn(QStringLiteral("parseSTLBinary: File is truncated: %1 of %2 facets present.")
+                 .arg(tAvailable)
+                 .arg(tCount));
     } else if (tHasCount && pDevice->size() != kHeaderSize + kFacetSize * qint64(tCount)) {
-        statusUpdate(QStringLiteral(
+        warn(QStringLiteral(
             "parseSTLBinary: File is longer than its %1 facets; the rest is ignored.")
-                         .arg(tCount));
+                 .arg(tCount));
     }
 
     const qint64 tBlockFacets = 8192;
@@ -463,12 +506,12 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
             emit LoadFileProgress(int(float(tRead) / float(tFacets) * 100.0f));
         }
         if (tComplete < tWant) {
-            statusUpdate(QStringLiteral("parseSTLBinary: Read error after %1 facets.").arg(tRead));
+            warn(QStringLiteral("parseSTLBinary: Read error after %1 facets.").arg(tRead));
             break;
         }
     }
     if (tDropped > 0)
-        statusUpdate(droppedFacets(QStringLiteral("parseSTLBinary"), tDropped));
+        warn(droppedFacets(QStringLiteral("parseSTLBinary"), tDropped));
 
     emit LoadFileProgress(100);
     const QDateTime tEnd = QDateTime::currentDateTime();
@@ -477,6 +520,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
         QStringLiteral("parseSTLBinary: End parse STL Binary [%1]. Elapsed time: %2 seconds.")
             .arg(timeStamp(tEnd))
             .arg(tSeconds));
+    sayWarnings();
     emit STLParseComplete(float(tSeconds));
     return tModel;
 }
@@ -516,9 +560,9 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         }
     }
     if (tUnreadable)
-        statusUpdate(QStringLiteral("parseSTLAscii: Cannot read the file (%1 bytes): %2")
-                         .arg(pDevice->size())
-                         .arg(pDevice->errorString()));
+        warn(QStringLiteral("parseSTLAscii: Cannot read the file (%1 bytes): %2")
+                 .arg(pDevice->size())
+                 .arg(pDevice->errorString()));
     if (startsWithByteOrderMark(tData, tLength)) {
         tData += 3;
         tLength -= 3;
@@ -589,10 +633,10 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
     if (tMapped)
         tFile->unmap(tMapped);
     if (tTruncated)
-        statusUpdate(
+        warn(
             QStringLiteral("parseSTLAscii: File ends inside a facet; %1 facets read.").arg(tCount));
     if (tDropped > 0)
-        statusUpdate(droppedFacets(QStringLiteral("parseSTLAscii"), tDropped));
+        warn(droppedFacets(QStringLiteral("parseSTLAscii"), tDropped));
 
     emit LoadFileProgress(100);
     const QDateTime tEnd = QDateTime::currentDateTime();
@@ -601,6 +645,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         QStringLiteral("parseSTLAscii: End parse STL Ascii [%1]. Elapsed time: %2 seconds.")
             .arg(timeStamp(tEnd))
             .arg(tSeconds));
+    sayWarnings();
     emit STLParseComplete(float(tSeconds));
     return tModel;
 }
@@ -633,16 +678,21 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(QStringLiteral("parseGCode: Begin parse gcode [%1].").arg(timeStamp(tStart)));
 
-    QString tReadError;
+    QString tFailure;
+    m_gcodeRefusal.clear();
     if (pDevice->isOpen() || pDevice->open(QIODevice::ReadOnly)) {
         const int tFirstLine = m_parsedQueue.size();
         // The file is read in blocks, so its size has no limit.
         QByteArray tBlock(kGCodeBlock, Qt::Uninitialized);
         qint64 tBreaks = 0;
         qint64 tGot = 0;
+        // Text never holds a NUL byte; any other binary data nearly always does.
+        bool tHasNul = false;
         pDevice->seek(0);
-        while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0)
+        while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
             tBreaks += std::count(tBlock.constData(), tBlock.constData() + tGot, '\n');
+            tHasNul = tHasNul || std::memchr(tBlock.constData(), '\0', size_t(tGot));
+        }
         const float tTotal = float(tBreaks + 1);
         // Room for every line and the closing ones; capacity never written costs nothing.
         const qint64 tRoom = qint64(m_parsedQueue.size()) + tBreaks + 8;
@@ -651,11 +701,13 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
 
         qint64 tQueued = 0;
         qint64 tTooLong = 0;
+        bool tHasCommand = false;
         const auto tLine = [&](const char *pData, qint64 pSize) {
             if (pSize > 0 && pData[pSize - 1] == '\r')
                 --pSize;
             if (pSize == 0 || *pData == ';')
                 return;
+            tHasCommand = tHasCommand || isCommandLine(pData, pSize);
             if (!m_useRawGCode && mentionsHeating(pData, pSize))
                 return;
             enqueueGCode(kvGCode(QString::fromUtf8(pData, int(pSize))));
@@ -671,7 +723,7 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
         QByteArray tPartial;
         bool tPassOver = false;
         bool tAtLineStart = true;
-        while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
+        while (!tHasNul && (tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
             const char *tData = tBlock.constData();
             const char *tEnd = tData + tGot;
             while (tData < tEnd) {
@@ -707,17 +759,26 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
         if (!tPassOver && !tPartial.isEmpty())
             tLine(tPartial.constData(), tPartial.size());
         // A file cut short by a read error is not printed in part.
-        if (tGot < 0 || pDevice->pos() < pDevice->size()) {
-            tReadError = QStringLiteral("parseGCode: Read error: ") + pDevice->errorString()
+        if (!tHasNul && (tGot < 0 || pDevice->pos() < pDevice->size())) {
+            tFailure = QStringLiteral("parseGCode: Read error: ") + pDevice->errorString()
                 + QStringLiteral("; nothing of the file was queued.");
+            m_parsedQueue.resize(tFirstLine);
+        } else if (tHasNul || !tHasCommand) {
+            // Binary data, or text that commands nothing: never streamed to a printer.
+            const QString tReason = tHasNul ? QStringLiteral("it holds NUL bytes")
+                                            : QStringLiteral("it holds no G, M or T command");
+            m_gcodeRefusal = QStringLiteral("it is not G-code text (%1)").arg(tReason);
+            tFailure = QStringLiteral("parseGCode: The file is not G-code text (%1); nothing was "
+                                      "queued.")
+                           .arg(tReason);
             m_parsedQueue.resize(tFirstLine);
         }
         if (tTooLong > 0)
-            statusUpdate(QStringLiteral("parseGCode: %1 lines longer than %2 bytes skipped.")
-                             .arg(tTooLong)
-                             .arg(kLongestGCodeLine));
+            warn(QStringLiteral("parseGCode: %1 lines longer than %2 bytes skipped.")
+                     .arg(tTooLong)
+                     .arg(kLongestGCodeLine));
         pDevice->close();
-        if (!m_useRawGCode && tReadError.isEmpty()) {
+        if (!m_useRawGCode && tFailure.isEmpty()) {
             enqueueGCode(kvGCode(QStringLiteral("G28") + QStringLiteral(" X159 Y150")));
             enqueueGCode(kvGCode(QStringLiteral("G91")));
             enqueueGCode(kvGCode(QStringLiteral("G90")));
@@ -733,8 +794,9 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
     statusUpdate(QStringLiteral("parseGCode: End parse gcode [%1]. Elapsed time: %2 seconds.")
                      .arg(timeStamp(tEnd))
                      .arg(tSeconds));
-    if (!tReadError.isEmpty())
-        statusUpdate(tReadError);
+    if (!tFailure.isEmpty())
+        warn(tFailure);
+    sayWarnings();
     emit GCodeParseComplete(float(tSeconds));
 }
 
@@ -884,7 +946,8 @@ void kvPrinterFile::sliceFile(
         m_parsedQueue.clear();
         clearGCodeQueue();
         m_errorReported = false;
-        failSlice(QProcess::WriteError, QStringLiteral("sliceFile: No STL file to slice."));
+        failSlice(QProcess::WriteError,
+            QStringLiteral("sliceFile: No STL file to slice. ") + m_saveError);
         return;
     }
     m_slic3rConfig->setPrintCenter(
@@ -930,11 +993,15 @@ bool kvPrinterFile::saveFile(
     kvSTLFileTypes pType, QString pFileName, kvVector3D pRotation, kvModel pModel, float pScale)
 {
     Q_UNUSED(pType)
-    QFile tFile(pFileName);
-    if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        statusUpdate(QStringLiteral("saveFile: Failed to open file!"));
+    m_saveError.clear();
+    const auto tFail = [this](const QString &pReason) {
+        m_saveError = pReason;
+        statusUpdate(QStringLiteral("saveFile: ") + pReason);
         return false;
-    }
+    };
+    QFile tFile(pFileName);
+    if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return tFail(QStringLiteral("Failed to open file!"));
     statusUpdate(QStringLiteral("saveFile: Saving temporary STL file."));
 
     // Normals turn with the corners but are not scaled.
@@ -961,35 +1028,56 @@ bool kvPrinterFile::saveFile(
         tOut.append('\n');
     };
 
+    const auto tFinite = [](const QVector3D &pValue) {
+        return std::isfinite(pValue.x()) && std::isfinite(pValue.y()) && std::isfinite(pValue.z());
+    };
+
     tOut.append("solid\n");
     const QVector<kvTriangle> tTriangles = pModel.triangles();
     const float tTotal = float(tTriangles.size());
     int tIndex = 0;
+    bool tTooLarge = false;
+    QVarLengthArray<QVector3D, 4> tPlaced;
     for (const kvTriangle &tTriangle : tTriangles) {
         const kvVector3D tN = tTriangle.normal();
-        tVector(" facet normal ", tRotation.mapVector(QVector3D(tN.x(), tN.y(), tN.z())));
-        tOut.append("  outer loop\n");
+        const QVector3D tNormal = tRotation.mapVector(QVector3D(tN.x(), tN.y(), tN.z()));
         const QVector<kvVertex> tCorners = tTriangle.vertices();
+        tPlaced.clear();
+        tTooLarge = !tFinite(tNormal);
         for (const kvVertex &tVertex : tCorners) {
             const kvVector3D tP = tVertex.position();
-            tVector("   vertex ", tMatrix.map(QVector3D(tP.x(), tP.y(), tP.z())));
+            tPlaced << tMatrix.map(QVector3D(tP.x(), tP.y(), tP.z()));
+            tTooLarge = tTooLarge || !tFinite(tPlaced.last());
         }
+        // "inf" or "nan" in the file would reach the slicer as a part.
+        if (tTooLarge)
+            break;
+        tVector(" facet normal ", tNormal);
+        tOut.append("  outer loop\n");
+        for (const QVector3D &tCorner : tPlaced)
+            tVector("   vertex ", tCorner);
         tOut.append("  endloop\n endfacet\n");
         if (tOut.size() >= kWriteBlock)
             tFlush();
         ++tIndex;
         emit SaveFileProgress(int(float(tIndex) / tTotal * 100.0f));
     }
+    if (tTooLarge) {
+        tFile.remove();
+        return tFail(QStringLiteral("The part is too large to save at scale %1: its coordinates "
+                                    "would not be finite numbers. Nothing was saved.")
+                         .arg(double(pScale)));
+    }
     tOut.append("endsolid\n");
     tFlush();
     tFile.close();
     if (tWriteError.isEmpty() && tFile.error() != QFile::NoError)
         tWriteError = tFile.errorString();
-    if (!tWriteError.isEmpty()) {
-        statusUpdate(QStringLiteral("saveFile: Failed to write file! ") + tWriteError);
-        return false;
-    }
+    if (!tWriteError.isEmpty())
+        return tFail(QStringLiteral("Failed to write file! ") + tWriteError);
     emit SaveFileProgress(100);
+    statusUpdate(QStringLiteral("saveFile: Saved the temporary STL file %1.")
+                     .arg(QDir::toNativeSeparators(pFileName)));
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <QQueue>
 #include <QVector>
 #include <QString>
+#include <QStringList>
 #include <QVector2D>
 
 class QIODevice;
@@ -57,6 +58,8 @@ public:
     const Estimator &estimator() const { return m_estimator; }
     bool isSliced() const { return m_sliced; }
     bool isSlicing() const { return m_slicing; }
+    // Why the last G-code parse refused its file; empty when the file was G-code text.
+    QString gcodeRefusal() const { return m_gcodeRefusal; }
 
     kvModel loadFile();
     kvModel loadFile(QString pFileName);
@@ -125,6 +128,8 @@ private:
     kvModel parseSTLBinary();
     kvVector3D parseVector(QFile *pFile);
     void statusUpdate(QString pMessage);
+    void warn(const QString &pMessage);
+    void sayWarnings();
     void failSlice(int pError, const QString &pMessage);
 
     QProcess *m_slic3rProcess = nullptr;
@@ -158,4 +163,11 @@ private:
     int m_slicerError = -1;
     // Slic3rError was emitted for the current run.
     bool m_errorReported = false;
+    // What went wrong in the read under way, said after its last status so that it stays
+    // on screen; a load says it after its own end.
+    QStringList m_warnings;
+    bool m_loading = false;
+    QString m_gcodeRefusal;
+    // Why the last STL file was not written.
+    QString m_saveError;
 };

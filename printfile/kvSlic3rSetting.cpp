@@ -129,10 +129,10 @@ bool Kv::copySlic3rSettings(bool pOverwrite)
                 qDebug().noquote() << QStringLiteral("File copy failed: \"%1\"").arg(tTarget);
                 continue;
             }
+            // Profiles are plain text files: rw-r--r--.
             if (QFile::setPermissions(tTarget,
-                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                        | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                        | QFileDevice::ExeOther))
+                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                        | QFileDevice::ReadOther))
                 qDebug().noquote() << QStringLiteral("File copy sucessful: \"%1\"").arg(tTarget);
         }
     }

@@ -1,3 +1,4 @@
+#include "kvFailingDevice.h"
 #include "kvLargeDevice.h"
 #include "kvLogger.h"
 #include "kvPlatform.h"
@@ -45,6 +46,16 @@ QByteArray withCount(QByteArray pData, qint32 pCount)
     char tBytes[4];
     qToLittleEndian(pCount, tBytes);
     return pData.replace(80, 4, tBytes, 4);
+}
+
+// A binary STL with one corner coordinate of one facet (0 to 8 after the normal) replaced.
+QByteArray withCorner(QByteArray pData, int pFacet, int pCoordinate, float pValue)
+{
+    quint32 tBits;
+    std::memcpy(&tBits, &pValue, 4);
+    char tBytes[4];
+    qToLittleEndian(tBits, tBytes);
+    return pData.replace(84 + 50 * pFacet + 12 + 4 * pCoordinate, 4, tBytes, 4);
 }
 
 const char *const tOneFacet = "  facet normal 0 0 1\n"
@@ -382,6 +393,80 @@ private slots:
         for (const kvVector3D &tPoint : tModel.vertexVector() + tModel.normals())
             QVERIFY(std::isfinite(tPoint.x() + tPoint.y() + tPoint.z()));
         QCOMPARE(statusTexts(tStatus).filter("kvPrinterFile::" + status).size(), 1);
+    }
+
+    void loadWarningsStayOnScreen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QStringList>("warnings");
+
+        const QByteArray tCube = readFile(KvTest::dataPath("cube-binary.stl"));
+        const float tNan = std::numeric_limits<float>::quiet_NaN();
+        const QString tTruncated
+            = QStringLiteral("parseSTLBinary: File is truncated: 12 of 1000 facets present.");
+        const QString tBinaryDropped = QStringLiteral(
+            "parseSTLBinary: 1 facets with coordinates that are not finite numbers dropped.");
+        QTest::newRow("binary count beyond its facets")
+            << "short.stl" << withCount(tCube, 1000) << QStringList {tTruncated};
+        QTest::newRow("binary non-finite corner")
+            << "nan.stl" << withCorner(tCube, 4, 7, tNan) << QStringList {tBinaryDropped};
+        QTest::newRow("binary cut short with a non-finite corner")
+            << "both.stl" << withCorner(withCount(tCube, 1000), 2, 0, tNan)
+            << QStringList {tTruncated, tBinaryDropped};
+
+        const QByteArray tFacet(tOneFacet);
+        QTest::newRow("ascii non-finite corner")
+            << "nan-ascii.stl"
+            << "solid part\n" + tFacet
+                + QByteArray(tOneFacet).replace("vertex 1 0 0", "vertex inf 0 0")
+                + "endsolid part\n"
+            << QStringList {QStringLiteral("parseSTLAscii: 1 facets with coordinates that are not "
+                                           "finite numbers dropped.")};
+        QTest::newRow("ascii cut inside a facet")
+            << "cut.stl"
+            << "solid part\n" + tFacet + tFacet.left(tFacet.indexOf("vertex 1"))
+            << QStringList {
+                   QStringLiteral("parseSTLAscii: File ends inside a facet; 1 facets read.")};
+        QTest::newRow("G-code line too long")
+            << "long.gcode"
+            << "G28\n" + QByteArray((1 << 20) + 1, 'X') + "\nG1 X1\n"
+            << QStringList {
+                   QStringLiteral("parseGCode: 1 lines longer than 1048576 bytes skipped.")};
+        QTest::newRow("missing file")
+            << QString() << QByteArray()
+            << QStringList {QStringLiteral("loadFile: Failed to open file!")};
+    }
+
+    // What went wrong in a load is said once, as its last status: its clean end must not
+    // replace it on the screen.
+    void loadWarningsStayOnScreen()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, data);
+        QFETCH(QStringList, warnings);
+
+        kvPrinterFile tFile(name.isEmpty() ? m_dir.filePath("gone.stl") : writeFile(m_dir, name, data));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.loadFile();
+        const QStringList tTexts = statusTexts(tStatus);
+        QCOMPARE(tTexts.filter("kvPrinterFile::loadFile: end [").size(), 1);
+        QCOMPARE(tTexts.last(), "kvPrinterFile::" + warnings.join(' '));
+        for (const QString &tWarning : warnings)
+            QCOMPARE(tTexts.filter(tWarning).size(), 1);
+    }
+
+    // A reader used on its own ends with its warning too.
+    void readErrorSaidLast()
+    {
+        const QByteArray tCube = readFile(KvTest::dataPath("cube-binary.stl"));
+        KvTest::FailingDevice tDevice(tCube, 84 + 5 * 50 + 10);
+        QVERIFY(tDevice.open(QIODevice::ReadOnly));
+        kvPrinterFile tFile;
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QCOMPARE(tFile.parseSTLBinary(&tDevice).triangles().size(), 5);
+        QCOMPARE(statusTexts(tStatus).last(),
+            QStringLiteral("kvPrinterFile::parseSTLBinary: Read error after 5 facets."));
     }
 
     // Text past 2 GiB cannot be held at once; it must not pass for an empty part.

@@ -21,6 +21,20 @@ private:
 
     QString kindFolder(const QString &pKind) const { return Kv::Paths::Slic3rAppData + pKind; }
 
+    // Owner, group and other bits of a file; the user bits only repeat the owner's.
+    static QFileDevice::Permissions modeBits(const QString &pPath)
+    {
+        return QFile::permissions(pPath)
+            & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    }
+
+    // Profiles are text for the slicer, never programs: rw-r--r--.
+    static QFileDevice::Permissions plainFile()
+    {
+        return QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+            | QFileDevice::ReadOther;
+    }
+
     static int foundCount()
     {
         int tFound = 0;
@@ -116,18 +130,13 @@ private slots:
         Kv::validateSlic3rSettings();
         QCOMPARE(foundCount(), 13);
 
-        const QFileDevice::Permissions tExpected = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-            | QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup
-            | QFileDevice::ReadOther | QFileDevice::ExeOther;
-        const QFileDevice::Permissions tMask
-            = tExpected | QFileDevice::WriteGroup | QFileDevice::WriteOther;
         int tFiles = 0;
         for (const auto &tList : qAsConst(kvSlic3rSetting::InstalledSlic3rSettings)) {
             for (const kvSlic3rSetting &tSetting : tList) {
                 const QString tPath = kindFolder(Kv::slic3rSettingTypeToString(tSetting.Type()))
                     + "/" + tSetting.ResourceName();
                 QVERIFY2(QFile::exists(tPath), qPrintable(tPath));
-                QCOMPARE(QFile::permissions(tPath) & tMask, tExpected);
+                QCOMPARE(modeBits(tPath), plainFile());
                 QCOMPARE(readFile(tPath), readFile(tSetting.ResourceInfo().filePath()));
                 QCOMPARE(tSetting.InstalledName(), tSetting.ResourceName());
                 QCOMPARE(QFileInfo(tSetting.InstalledInfo().absoluteFilePath()), QFileInfo(tPath));
@@ -154,6 +163,7 @@ private slots:
 
         QVERIFY(Kv::copySlic3rSettings(true));
         QCOMPARE(readFile(tEdited), readFile(":/print/Halvarn Low.ini"));
+        QCOMPARE(modeBits(tEdited), plainFile());
         QCOMPARE(readFile(tForeign), QByteArray("layer_height = 0.4\n"));
     }
 

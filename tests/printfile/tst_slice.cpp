@@ -242,11 +242,87 @@ private slots:
         QCOMPARE(intValues(tProgress).count(100), 1); // the last facet's, no closing 100
     }
 
+    void saveFileRefusesNonFiniteNumbers_data()
+    {
+        QTest::addColumn<QVector3D>("rotation");
+        QTest::addColumn<float>("scale");
+        QTest::addColumn<QVector3D>("a");
+        QTest::addColumn<QVector3D>("b");
+        QTest::addColumn<QVector3D>("c");
+
+        QTest::newRow("corners past the largest float when scaled")
+            << QVector3D() << 100.0f << QVector3D(3.5e36f, 0, 0) << QVector3D(3.5e36f, 1, 0)
+            << QVector3D(3.5e36f, 0, 1);
+        QTest::newRow("turned and scaled")
+            << QVector3D(0, 0, 45) << 100.0f << QVector3D(3e36f, 3e36f, 0)
+            << QVector3D(3e36f, 3e36f, 1) << QVector3D(3e36f, 0, 0);
+        // Finite corners whose edges are too long for a normal.
+        QTest::newRow("normal of a huge facet") << QVector3D() << 1.0f << QVector3D(0, 0, 0)
+                                                << QVector3D(4e36f, 0, 0) << QVector3D(0, 4e36f, 0);
+    }
+
+    // "inf" or "nan" is never written: the file is refused, and no half of it is left.
+    void saveFileRefusesNonFiniteNumbers()
+    {
+        QFETCH(QVector3D, rotation);
+        QFETCH(float, scale);
+        QFETCH(QVector3D, a);
+        QFETCH(QVector3D, b);
+        QFETCH(QVector3D, c);
+
+        // More than one write block of good facets comes first.
+        kvModel tModel;
+        for (int i = 0; i < 8000; ++i)
+            tModel.addTriangle(kvVertex(float(i), 0, 0), kvVertex(float(i) + 1, 0, 0),
+                kvVertex(float(i), 1, 0), kvVector3D());
+        tModel.addTriangle(kvVertex(kvVector3D(a)), kvVertex(kvVector3D(b)),
+            kvVertex(kvVector3D(c)), kvVector3D());
+        const QString tPath = m_dir->filePath(QStringLiteral("far.stl"));
+        writeFile(tPath, "an earlier part\n");
+        kvPrinterFile tFile;
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::SaveFileProgress);
+        QVERIFY(!tFile.saveFile(tPath, kvVector3D(rotation), tModel, scale));
+        QVERIFY(!QFile::exists(tPath));
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::saveFile: The part is too large to save at scale %1: "
+                           "its coordinates would not be finite numbers. Nothing was saved.")
+                .arg(double(scale)));
+        QVERIFY(!intValues(tProgress).contains(100));
+    }
+
+    // On Print, the slice that cannot have its STL file says why and starts no slicer.
+    void partTooLargeIsNotSliced()
+    {
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(
+            slicerScript(QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        tFile.sliceFile(kvVector3D(),
+            oneTriangle(
+                kvVector3D(3.5e36f, 0, 0), kvVector3D(3.5e36f, 1, 0), kvVector3D(3.5e36f, 0, 1)),
+            kvVector3D(), 100.0f);
+        QTest::qWait(50);
+        QCOMPARE(tError.count(), 1);
+        QVERIFY(!tFile.isSlicing());
+        QVERIFY(!QFile::exists(tempStl()));
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+        QVERIFY2(textValues(tStatus).last().startsWith(
+                     QStringLiteral("kvPrinterFile::sliceFile: No STL file to slice. The part is "
+                                    "too large to save at scale 100")),
+            qPrintable(textValues(tStatus).last()));
+    }
+
     void saveSTLWritesTheTemporaryFile()
     {
         kvPrinterFile tFile;
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         QVERIFY(tFile.saveSTL(kvVector3D(), cubeModel(10.0f)));
         QCOMPARE(tFile.tempSTLFileName(), tempStl());
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::saveFile: Saved the temporary STL file ")
+                + QDir::toNativeSeparators(tempStl()) + QStringLiteral("."));
         QCOMPARE(fileBytes(tempStl()).count("endfacet\n"), 12);
         // The written file reads back as the same mesh.
         kvPrinterFile tReader(tempStl());
