@@ -1,10 +1,10 @@
 #include "kvPrinterZOffsetCalibration.h"
 
 #include "kvDialogs.h"
+#include "kvLogging.h"
 #include "kvZOffsetExamples.h"
 #include "ui_kvPrinterZOffsetCalibration.h"
 
-#include <QDebug>
 #include <QStringListModel>
 
 #include <cmath>
@@ -244,7 +244,7 @@ void kvPrinterZOffsetCalibration::onSetNewZOffsetButtonClick()
 
 void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()
 {
-    qDebug() << "void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()";
+    qCDebug(lcPrinter) << "void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()";
     for (int i = 0; i < m_choices.size(); ++i) {
         if (m_choices.at(i).checkBox->isChecked()) {
             m_newOffset
