@@ -7,6 +7,7 @@
 #include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 #include "kvSlic3rSetting.h"
+#include "kvWindowFit.h"
 #include "ui_kvSliceOptions.h"
 
 #include <QDir>
@@ -147,6 +148,8 @@ void kvSliceOptions::setForDevMode()
 void kvSliceOptions::showEvent(QShowEvent *pEvent)
 {
     showDeveloperPanel();
+    // After the developer panel's height is set.
+    Kv::fitToScreen(this);
     pEvent->accept();
 }
 

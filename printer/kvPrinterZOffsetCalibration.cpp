@@ -2,6 +2,7 @@
 
 #include "kvDialogs.h"
 #include "kvLogging.h"
+#include "kvWindowFit.h"
 #include "kvZOffsetExamples.h"
 #include "ui_kvPrinterZOffsetCalibration.h"
 
@@ -30,6 +31,7 @@ kvPrinterZOffsetCalibration::kvPrinterZOffsetCalibration(QWidget *pParent)
     , m_ui(new Ui::kvPrinterZOffsetCalibration)
 {
     m_ui->setupUi(this);
+    Kv::fitWhenShown(this);
     Ui::kvPrinterZOffsetCalibration *tUi = m_ui;
     m_choices = {
         {tUi->newZOffsetValueNeg05, tUi->newZOffsetValueNeg05Label},
