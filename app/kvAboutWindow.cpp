@@ -2,6 +2,7 @@
 
 #include "kvGlobal.h"
 #include "kvPlatform.h"
+#include "kvWindowFit.h"
 #include "ui_kvAboutWindow.h"
 
 kvAboutWindow::kvAboutWindow(QWidget *pParent)
@@ -9,6 +10,7 @@ kvAboutWindow::kvAboutWindow(QWidget *pParent)
     , ui(new Ui::kvAboutWindow)
 {
     ui->setupUi(this);
+    Kv::fitWhenShown(this);
     ui->lCompany->setText(QStringLiteral("Copyright \u00A9 Halvarn. All rights reserved."));
     // Read from the platform, so the box works whatever its parent is.
     ui->lOSVersion->setText(Kv::Platform::osDescription());

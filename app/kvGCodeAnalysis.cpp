@@ -2,6 +2,7 @@
 
 #include "kvDialogs.h"
 #include "kvHelpers.h"
+#include "kvWindowFit.h"
 #include "ui_kvGCodeAnalysis.h"
 
 #include <QDir>
@@ -38,6 +39,7 @@ kvGCodeAnalysis::kvGCodeAnalysis(QWidget *pParent)
     , ui(new Ui::kvGCodeAnalysis)
 {
     ui->setupUi(this);
+    Kv::fitWhenShown(this);
     connect(
         ui->fileNameButton, &QPushButton::clicked, this, &kvGCodeAnalysis::onFileNameButtonClicked);
     connect(ui->gcodeAnalysisTestButton, &QPushButton::clicked, this,

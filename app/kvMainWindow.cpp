@@ -16,6 +16,7 @@
 #include "kvSlic3rConfig.h"
 #include "kvSliceOptions.h"
 #include "kvStandardPaths.h"
+#include "kvWindowFit.h"
 #include "ui_kvMainWindow.h"
 
 #include <QCloseEvent>
@@ -65,6 +66,7 @@ kvMainWindow::kvMainWindow(QWidget *pParent)
 {
     setAcceptDrops(true);
     ui->setupUi(this);
+    Kv::fitWhenShown(this);
     connectWidgets();
 
     kvPrinter::loadPrinterTypes();

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -437,8 +438,12 @@ void kvMainWindow::stopPrint()
     m_printStarted = false;
     if (m_printerFile && m_printerFile->isSlicing())
         m_printerFile->killSlice();
-    if (m_currentPrinter)
+    if (m_currentPrinter) {
         m_currentPrinter->killPrint();
+        // Stopped, a paused print is over too.
+        if (m_currentPrinter->isPaused())
+            m_currentPrinter->setIsPaused(false);
+    }
     setStatusMessage(QString());
     ui->progressBar->setValue(0);
     resetPrintButton();
@@ -562,7 +567,8 @@ void kvMainWindow::onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue)
     } else {
         setStatusMessage(QString());
         ui->progressBar->setValue(0);
-        onPrintEndedByPrinter();
+        // A pause clears printing before it sets paused: judge once the printer's step is done.
+        QTimer::singleShot(0, this, &kvMainWindow::onPrintEndedByPrinter);
     }
     updatePrintControls();
 }

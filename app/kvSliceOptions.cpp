@@ -2,13 +2,14 @@
 
 #include "kvDialogs.h"
 #include "kvGlobal.h"
+#include "kvLogging.h"
 #include "kvPaths.h"
 #include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 #include "kvSlic3rSetting.h"
+#include "kvWindowFit.h"
 #include "ui_kvSliceOptions.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -147,6 +148,8 @@ void kvSliceOptions::setForDevMode()
 void kvSliceOptions::showEvent(QShowEvent *pEvent)
 {
     showDeveloperPanel();
+    // After the developer panel's height is set.
+    Kv::fitToScreen(this);
     pEvent->accept();
 }
 
@@ -221,24 +224,24 @@ bool kvSliceOptions::openSlic3r(QString *pError)
 
 void kvSliceOptions::onSlic3rProcessFinished()
 {
-    qDebug() << "void kvSliceOptions::onSlic3rProcessFinished()";
+    qCDebug(lcApp) << "void kvSliceOptions::onSlic3rProcessFinished()";
 }
 
 void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)
 {
-    qDebug() << "void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)";
+    qCDebug(lcApp) << "void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)";
 }
 
 void kvSliceOptions::onSlic3rProcessRead()
 {
-    qDebug() << "void kvSliceOptions::onSlic3rProcessRead()";
+    qCDebug(lcApp) << "void kvSliceOptions::onSlic3rProcessRead()";
     // Not shown; drained so the pipe never fills.
     m_slic3rProcess->readAll();
 }
 
 void kvSliceOptions::onSlic3rProcessStarted()
 {
-    qDebug() << "void kvSliceOptions::onSlic3rProcessStarted()";
+    qCDebug(lcApp) << "void kvSliceOptions::onSlic3rProcessStarted()";
 }
 
 void kvSliceOptions::onSlic3rReplaceSettingsClicked()

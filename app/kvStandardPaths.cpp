@@ -1,5 +1,6 @@
 #include "kvStandardPaths.h"
 
+#include "kvWindowFit.h"
 #include "ui_kvStandardPaths.h"
 
 #include <QStandardPaths>
@@ -37,6 +38,7 @@ kvStandardPaths::kvStandardPaths(QWidget *pParent)
     , ui(new Ui::kvStandardPaths)
 {
     ui->setupUi(this);
+    Kv::fitWhenShown(this);
     int tRow = 0;
     for (QStandardPaths::StandardLocation tLocation : Locations) {
         if (tRow >= ui->standardPathsTable->rowCount())

@@ -106,7 +106,7 @@ void parseText(const char *pWhat, const QByteArray &pText)
 
 int main(int argc, char **argv)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("kestrova.gcode.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("kv.printfile.debug=false"));
     if (argc > 1) {
         QFile tFile(QString::fromLocal8Bit(argv[1]));
         if (!tFile.open(QIODevice::ReadOnly)) {

@@ -5,13 +5,13 @@
 #include "kvFirmware.h"
 #include "kvHelpers.h"
 #include "kvLogger.h"
+#include "kvLogging.h"
 #include "kvPlatform.h"
 #include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterZOffsetCalibration.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QFile>
@@ -271,7 +271,7 @@ void kvPrinter::connectToPrinter()
         m_closing = false;
         m_serialPort.setPortName(m_portPath);
         if (!m_serialPort.open(QIODevice::ReadWrite)) {
-            qDebug() << m_serialPort.errorString();
+            qCDebug(lcPrinter) << m_serialPort.errorString();
             if (m_serialPort.error() == QSerialPort::PermissionError) {
                 setStatusString(Kv::Platform::serialPortOpenProblem(m_portPath));
             }

@@ -3,12 +3,12 @@
 #include "kvPrinter.h"
 
 #include "kvFirmware.h"
+#include "kvLogging.h"
 #include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterZOffsetCalibration.h"
 #include "kvWireNumber.h"
 
-#include <QDebug>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -193,7 +193,7 @@ void kvPrinter::handleEEPROMSettings(QString pResponse)
     static const char *const tCodes[] = {"M92", "M201", "M203", "M204", "M205", "M206", "M301"};
     for (const char *tCode : tCodes) {
         if (pResponse.contains(QLatin1String(tCode))) {
-            qDebug().noquote() << pResponse.trimmed();
+            qCDebug(lcPrinter).noquote() << pResponse.trimmed();
             return;
         }
     }

@@ -1,8 +1,11 @@
 #include "kvPrinterConfig.h"
 
+#include "kvWindowFit.h"
 #include "ui_kvPrinterConfig.h"
 
 #include <QKeyEvent>
+#include <QScrollArea>
+#include <QShowEvent>
 #include <QTextBlock>
 
 #include <cmath>
@@ -35,6 +38,7 @@ kvPrinterConfig::kvPrinterConfig(QWidget *pParent)
     , m_ui(new Ui::kvPrinterConfig)
 {
     m_ui->setupUi(this);
+    scrollControls();
     m_ui->textEdit->setMaximumBlockCount(ConsoleLineLimit);
 
     // Ranges and start values while still initializing, so they emit nothing.
@@ -116,6 +120,27 @@ kvPrinterConfig::kvPrinterConfig(QWidget *pParent)
 kvPrinterConfig::~kvPrinterConfig()
 {
     delete m_ui;
+}
+
+void kvPrinterConfig::scrollControls()
+{
+    // On a screen too small for the window the controls scroll.
+    auto *tScroll = new QScrollArea;
+    tScroll->setObjectName(QStringLiteral("centralScroll"));
+    tScroll->setWidgetResizable(true);
+    tScroll->setFrameShape(QFrame::NoFrame);
+    tScroll->setWidget(takeCentralWidget());
+    setCentralWidget(tScroll);
+}
+
+void kvPrinterConfig::showEvent(QShowEvent *pEvent)
+{
+    // As large as the controls need where the screen has room for that.
+    const auto *tScroll = static_cast<QScrollArea *>(centralWidget());
+    const QSize tAround = size() - tScroll->size();
+    resize(size().expandedTo(tScroll->widget()->minimumSizeHint() + tAround));
+    Kv::fitToScreen(this);
+    QMainWindow::showEvent(pEvent);
 }
 
 void kvPrinterConfig::setTitle(const QString &pTitle)

@@ -85,6 +85,9 @@ signals:
     void ExtruderTurnOffAfterPrint(int pExtruder, bool pValue);
     void BedTurnOffAfterPrint(bool pValue);
 
+protected:
+    void showEvent(QShowEvent *pEvent) override;
+
 private slots:
     void onGCodeTextChanged(const QString &pText);
     void onSendGCodeClicked();
@@ -125,6 +128,7 @@ private slots:
     void onExtruder2ButtonClicked();
 
 private:
+    void scrollControls();
     QPushButton *extruderHeatButton(int pExtruder) const;
     static void setSpinBoxTemp(QSpinBox *pBox, float pValue);
     static QString powerText(float pValue);

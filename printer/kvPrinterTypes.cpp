@@ -1,6 +1,7 @@
 #include "kvPrinterTypes.h"
 
 #include "kvPrinter.h"
+#include "kvWindowFit.h"
 #include "ui_kvPrinterTypes.h"
 
 #include <QTableWidgetItem>
@@ -10,6 +11,7 @@ kvPrinterTypes::kvPrinterTypes(QWidget *pParent)
     , ui(new Ui::kvPrinterTypes)
 {
     ui->setupUi(this);
+    Kv::fitWhenShown(this);
 
     const QVector<kvPrinterSettings *> &tTypes = kvPrinter::PrinterTypes;
     ui->tableWidget->setRowCount(tTypes.size());

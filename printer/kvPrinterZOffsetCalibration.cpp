@@ -1,10 +1,11 @@
 #include "kvPrinterZOffsetCalibration.h"
 
 #include "kvDialogs.h"
+#include "kvLogging.h"
+#include "kvWindowFit.h"
 #include "kvZOffsetExamples.h"
 #include "ui_kvPrinterZOffsetCalibration.h"
 
-#include <QDebug>
 #include <QStringListModel>
 
 #include <cmath>
@@ -30,6 +31,7 @@ kvPrinterZOffsetCalibration::kvPrinterZOffsetCalibration(QWidget *pParent)
     , m_ui(new Ui::kvPrinterZOffsetCalibration)
 {
     m_ui->setupUi(this);
+    Kv::fitWhenShown(this);
     Ui::kvPrinterZOffsetCalibration *tUi = m_ui;
     m_choices = {
         {tUi->newZOffsetValueNeg05, tUi->newZOffsetValueNeg05Label},
@@ -244,7 +246,7 @@ void kvPrinterZOffsetCalibration::onSetNewZOffsetButtonClick()
 
 void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()
 {
-    qDebug() << "void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()";
+    qCDebug(lcPrinter) << "void kvPrinterZOffsetCalibration::onNewZOffsetCheckBoxClicked()";
     for (int i = 0; i < m_choices.size(); ++i) {
         if (m_choices.at(i).checkBox->isChecked()) {
             m_newOffset

@@ -1,13 +1,12 @@
 #include "kvGCode.h"
 
-#include <QLoggingCategory>
+#include "kvLogging.h"
+
 #include <QVarLengthArray>
 
 #include <charconv>
 #include <cmath>
 #include <limits>
-
-Q_LOGGING_CATEGORY(lcGCode, "kestrova.gcode")
 
 namespace {
 
@@ -322,7 +321,7 @@ bool kvGCode::loadFromRawString(QString pLine)
 {
     if (pLine.isEmpty()) {
         m_Blank = true;
-        qCDebug(lcGCode).noquote()
+        qCDebug(lcPrintFile).noquote()
             << QStringLiteral("bool kvGCode::loadFromRawString(QString pRawString): \"%1\"")
                    .arg(pLine);
         return false;

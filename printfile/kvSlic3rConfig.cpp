@@ -1,9 +1,9 @@
 #include "kvSlic3rConfig.h"
 
+#include "kvLogging.h"
 #include "kvPaths.h"
 #include "kvSlic3rSetting.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
@@ -103,7 +103,7 @@ QString kvSlic3rConfig::toSlic3rString()
     QDir().mkpath(QFileInfo(tMergedPath).absolutePath());
     QFile tMerged(tMergedPath);
     if (!tMerged.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        qDebug() << "toSlic3rString:: not open!";
+        qCDebug(lcPrintFile) << "toSlic3rString:: not open!";
         return QString();
     }
     QTextStream tOut(&tMerged);
@@ -120,7 +120,7 @@ QString kvSlic3rConfig::toSlic3rString()
         QFile tProfile(tPath);
         // An empty name names the kind folder itself, which is no profile.
         if (QFileInfo(tPath).isDir() || !tProfile.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            qDebug().noquote() << "failed to open: " + tPath;
+            qCDebug(lcPrintFile).noquote() << "failed to open: " + tPath;
             return QString();
         }
         QTextStream tIn(&tProfile);

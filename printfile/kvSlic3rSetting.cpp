@@ -1,9 +1,9 @@
 #include "kvSlic3rSetting.h"
 
+#include "kvLogging.h"
 #include "kvPaths.h"
 
 #include <QComboBox>
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 
@@ -42,8 +42,9 @@ const kvSlic3rSettingType tKinds[]
 
 QString kindFolder(kvSlic3rSettingType pType)
 {
-    return QDir::toNativeSeparators(
-        Kv::Paths::Slic3rAppData + QDir::separator() + Kv::slic3rSettingTypeToString(pType));
+    // The data folder ends in a separator already: one separator between the two.
+    return QDir::toNativeSeparators(QDir::cleanPath(
+        Kv::Paths::Slic3rAppData + QDir::separator() + Kv::slic3rSettingTypeToString(pType)));
 }
 
 QStringList installedNames(kvSlic3rSettingType pType)
@@ -126,14 +127,16 @@ bool Kv::copySlic3rSettings(bool pOverwrite)
             if (pOverwrite)
                 QFile::remove(tTarget);
             if (!QFile::copy(tSetting.ResourceInfo().filePath(), tTarget)) {
-                qDebug().noquote() << QStringLiteral("File copy failed: \"%1\"").arg(tTarget);
+                qCDebug(lcPrintFile).noquote()
+                    << QStringLiteral("File copy failed: \"%1\"").arg(tTarget);
                 continue;
             }
             // Profiles are plain text files: rw-r--r--.
             if (QFile::setPermissions(tTarget,
                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                         | QFileDevice::ReadOther))
-                qDebug().noquote() << QStringLiteral("File copy sucessful: \"%1\"").arg(tTarget);
+                qCDebug(lcPrintFile).noquote()
+                    << QStringLiteral("File copy sucessful: \"%1\"").arg(tTarget);
         }
     }
     return true;

@@ -17,6 +17,7 @@
 #include "kvGLWindow.h"
 #include "kvVertexTableModel.h"
 #include "kvWidgetHelpers.h"
+#include "kvWindowFit.h"
 #include "ui_kvDebugWindow.h"
 
 #include <QScrollArea>
@@ -28,6 +29,7 @@ kvDebugWindow::kvDebugWindow(QWidget *pParent)
     , ui(new Ui_kvDebugWindow)
 {
     ui->setupUi(this);
+    Kv::fitWhenShown(this);
     scrollLongPages();
     connectWidgets();
     m_initializing = false;

@@ -1,5 +1,7 @@
 #include "kvGLObject.h"
 
+#include "kvLogging.h"
+
 #include <QGLShaderProgram>
 #include <QOpenGLContext>
 
@@ -78,7 +80,7 @@ bool kvGLObject::uploadBuffer(
         return false;
     const qint64 tPositionBytes64 = qint64(m_vertices.size()) * qint64(sizeof(kvVector3D));
     if (tPositionBytes64 + qMax(0, pSecondBytes) > std::numeric_limits<int>::max()) {
-        qWarning("kvGLObject: %lld bytes of vertex data do not fit one buffer",
+        qCWarning(lcView, "kvGLObject: %lld bytes of vertex data do not fit one buffer",
             tPositionBytes64 + qMax(0, pSecondBytes));
         m_bufferVertices = 0;
         return false;

@@ -11,8 +11,8 @@
 #include "kvGLRulers.h"
 #include "kvGLRulersShade.h"
 #include "kvGLViewMath.h"
+#include "kvLogging.h"
 
-#include <QDebug>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -322,7 +322,7 @@ void kvGLWindow::placeModelOnBed()
 void kvGLWindow::insertModel(int pIndex, kvModel pModel)
 {
     if (pIndex < 0 || pIndex > m_glModels.size()) {
-        qWarning("kvGLWindow::insertModel: index %d out of range", pIndex);
+        qCWarning(lcView, "kvGLWindow::insertModel: index %d out of range", pIndex);
         return;
     }
     makeContextCurrent();
@@ -403,10 +403,12 @@ void kvGLWindow::onObjectRotationChanged(kvGLObject *)
 
 void kvGLWindow::updateRulerShades()
 {
-    qDebug().noquote() << "void kvGLWindow::updateRulerShades()";
-    qDebug().noquote() << "     m_paiting:" << yesNo(m_paiting);
-    qDebug().noquote() << "m_modelLoading:" << yesNo(m_modelLoading);
-    qDebug().noquote() << " m_updateCount:" << ++m_updateCount;
+    // Counted whether or not the trace is on: a disabled trace evaluates nothing.
+    ++m_updateCount;
+    qCDebug(lcView).noquote() << "void kvGLWindow::updateRulerShades()";
+    qCDebug(lcView).noquote() << "     m_paiting:" << yesNo(m_paiting);
+    qCDebug(lcView).noquote() << "m_modelLoading:" << yesNo(m_modelLoading);
+    qCDebug(lcView).noquote() << " m_updateCount:" << m_updateCount;
     if (m_glModels.isEmpty())
         return;
     makeContextCurrent();

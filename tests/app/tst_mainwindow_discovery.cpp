@@ -729,6 +729,98 @@ private slots:
         QVERIFY(tDialogs.requests.isEmpty());
     }
 
+    void pausedPrintKeepsTheWindow()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        kvPrinterFile *tFile = tWindow.printerFile();
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("G1 X10 Y10 E0")));
+
+        // The printer's pause button: the print is still under way for the window.
+        tFirmware->sendButtonCode(kvFakeFirmware::ButtonPause);
+        QVERIFY(waitFor([&] { return tPrinter->isPaused(); }));
+        QVERIFY(tFirmware->waitForQuiet(100));
+        QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
+        QVERIFY(!printerBox(tWindow)->isEnabled());
+        QVERIFY(!child<QWidget>(tWindow, "connectToPrinterButton")->isEnabled());
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        QCOMPARE(tWindow.printerFile(), tFile);
+        QCOMPARE(tWindow.statusMessage(),
+            QStringLiteral("Stop the print before loading another model."));
+        tWindow.findChild<QAction *>(QStringLiteral("fileMenuClearModel"))->trigger();
+        QCOMPARE(tWindow.printerFile(), tFile);
+        QCOMPARE(tPrinter->currentPrinterFile(), tFile);
+
+        // Resumed, the same print goes on from the line after the last one sent.
+        const QStringList tBefore = tFirmware->lines();
+        int tLast = -1;
+        for (const QString &tLine : tBefore)
+            if (tLine.startsWith(QStringLiteral("G1 X")))
+                tLast = tLine.section(QLatin1Char('E'), 1).toInt();
+        QVERIFY(tLast >= 0);
+        const int tFrom = tFirmware->lineCount();
+        tFirmware->sendButtonCode(kvFakeFirmware::ButtonResume);
+        QVERIFY(tFirmware->waitForLine(
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); }, 3000,
+            tFrom));
+        const QStringList tAfter = tFirmware->linesFrom(tFrom);
+        const QString tNext = *std::find_if(tAfter.begin(), tAfter.end(),
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); });
+        QCOMPARE(tNext.section(QLatin1Char('E'), 1).toInt(), tLast + 1);
+        QVERIFY(!tAfter.contains(QStringLiteral("M114")));
+        QVERIFY(!tAfter.contains(QStringLiteral("G21")));
+        QVERIFY(tPrinter->isPrinting());
+        QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
+
+        // Paused again, a click on the button stops the print; nothing starts again.
+        tFirmware->sendButtonCode(kvFakeFirmware::ButtonPause);
+        QVERIFY(waitFor([&] { return tPrinter->isPaused(); }));
+        QVERIFY(tFirmware->waitForQuiet(100));
+        const int tStop = tFirmware->lineCount();
+        click(tWindow, "pbPrint");
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 3000, tStop));
+        QVERIFY(tFirmware->waitForQuiet(100));
+        QVERIFY(!tFirmware->linesFrom(tStop).contains(QStringLiteral("M114")));
+        QVERIFY(!tPrinter->isPrinting());
+        QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
+        QVERIFY(!counterShown(tWindow));
+
+        // Stopped, the window is free again.
+        QVERIFY(printerBox(tWindow)->isEnabled());
+        const QString tCube = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        tWindow.loadModel(tCube);
+        QCOMPARE(tWindow.printerFile()->fileName(), tCube);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    void cancelOnThePrinterFreesTheWindow()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setReplyDelayMs(10);
+        QTemporaryDir tDir;
+        kvMainWindow tWindow;
+        QVERIFY(startPrint(tWindow, writeGCode(tDir, 3000)));
+        QVERIFY(waitFor([&] { return counterShown(tWindow); }));
+        const int tFrom = tFirmware->lineCount();
+        tFirmware->sendButtonCode(kvFakeFirmware::ButtonCancel);
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 3000, tFrom));
+        QVERIFY(waitFor([&] { return printTip(tWindow) == QStringLiteral("Print"); }));
+        QVERIFY(!counterShown(tWindow));
+        QVERIFY(printerBox(tWindow)->isEnabled());
+        const QString tCube = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        tWindow.loadModel(tCube);
+        QCOMPARE(tWindow.printerFile()->fileName(), tCube);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
     void lostPrinterFreesTheWindowAndIsFoundAgain()
     {
         KvTest::DialogRecorder tDialogs;

@@ -73,7 +73,7 @@ void exercise(const QString &pLine, Estimator &pEstimator)
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    QLoggingCategory::setFilterRules(QStringLiteral("kestrova.gcode.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("kv.printfile.debug=false"));
     return 0;
 }
 

@@ -67,7 +67,7 @@ private slots:
 void tst_gcode::initTestCase()
 {
     // The empty-line trace is expected; keep the output readable.
-    QLoggingCategory::setFilterRules(QStringLiteral("kestrova.gcode.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("kv.printfile.debug=false"));
 }
 
 void tst_gcode::parse_data()

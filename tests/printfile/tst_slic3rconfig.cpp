@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -43,6 +44,11 @@ private:
     }
 
 private slots:
+    // The failures' traces are checked: they are off unless switched on.
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("kv.printfile.debug=true"));
+    }
     void init()
     {
         m_dir = new QTemporaryDir;
