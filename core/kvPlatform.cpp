@@ -137,7 +137,7 @@ QString folderProblem(const QString &pFolder)
     if (::access(QFile::encodeName(tPath).constData(), W_OK | X_OK) != 0)
         return tPath + QStringLiteral(" cannot be written (")
             + QString::fromLocal8Bit(strerror(errno)) + QStringLiteral(")");
-    return tPath + QStringLiteral(" exists, but the folder could not be made in it");
+    return QStringLiteral("the system refused to make it in ") + tPath;
 }
 
 bool isProbedPort(const QString &pSystemLocation)
