@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileOpenEvent>
+#include <QProcess>
 #include <QTemporaryDir>
 
 // The GL driver is built without frame pointers: a full unwind lets the leak check see
@@ -125,6 +126,49 @@ private slots:
             qPrintable(tRequest.text));
         QVERIFY2(tRequest.text.contains(tBlocker + QStringLiteral(" is a file, not a folder")),
             qPrintable(tRequest.text));
+    }
+
+    void runScriptKeepsTheCallersPaths()
+    {
+        // The run script in a checkout whose installing and building do nothing, and whose
+        // program shows the file it is given.
+        QTemporaryDir tDir;
+        const QDir tRoot(tDir.path());
+        QVERIFY(tRoot.mkpath(QStringLiteral("checkout/scripts")));
+        QVERIFY(tRoot.mkpath(QStringLiteral("checkout/build")));
+        QVERIFY(tRoot.mkpath(QStringLiteral("bin")));
+        QVERIFY(tRoot.mkpath(QStringLiteral("caller")));
+        QVERIFY(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/scripts/run.sh"),
+            tRoot.filePath(QStringLiteral("checkout/scripts/run.sh"))));
+        const auto tWrite = [&tRoot](const QString &pName, const QByteArray &pText) {
+            QFile tFile(tRoot.filePath(pName));
+            if (!tFile.open(QIODevice::WriteOnly))
+                return false;
+            tFile.write(pText);
+            tFile.close();
+            return tFile.setPermissions(
+                QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        };
+        QVERIFY(tWrite(QStringLiteral("checkout/scripts/install-deps.sh"), "exit 0\n"));
+        QVERIFY(tWrite(QStringLiteral("bin/cmake"), "#!/bin/sh\nexit 0\n"));
+        QVERIFY(tWrite(
+            QStringLiteral("checkout/build/Kestrova"), "#!/bin/sh\ncat -- \"$1\" > \"$0.seen\"\n"));
+        QVERIFY(tWrite(QStringLiteral("caller/part.stl"), "the caller's part\n"));
+
+        QProcess tRun;
+        tRun.setWorkingDirectory(tRoot.filePath(QStringLiteral("caller")));
+        QProcessEnvironment tEnvironment = QProcessEnvironment::systemEnvironment();
+        tEnvironment.insert(QStringLiteral("PATH"),
+            tRoot.filePath(QStringLiteral("bin")) + QLatin1Char(':')
+                + tEnvironment.value(QStringLiteral("PATH")));
+        tRun.setProcessEnvironment(tEnvironment);
+        tRun.start(QStringLiteral("bash"),
+            {QStringLiteral("../checkout/scripts/run.sh"), QStringLiteral("part.stl")});
+        QVERIFY(tRun.waitForFinished(30000));
+        QCOMPARE(tRun.exitCode(), 0);
+        QFile tSeen(tRoot.filePath(QStringLiteral("checkout/build/Kestrova.seen")));
+        QVERIFY(tSeen.open(QIODevice::ReadOnly));
+        QCOMPARE(tSeen.readAll(), QByteArray("the caller's part\n"));
     }
 
     void fileOpenLoadsModel()
