@@ -109,7 +109,7 @@ QString slicerSearchDescription(const QString &pConfiguredPath)
 QStringList slicerWindowArguments(const QString &pProfileFolder)
 {
     // Debian's Slic3r keeps its own profiles in ~/.Slic3r unless told otherwise.
-    QString tFolder = QDir::cleanPath(QDir::fromNativeSeparators(pProfileFolder));
+    const QString tFolder = QDir::cleanPath(QDir::fromNativeSeparators(pProfileFolder));
     return {QStringLiteral("--datadir"), QDir::toNativeSeparators(tFolder),
         QStringLiteral("--no-plater"), QStringLiteral("--gui-mode"), QStringLiteral("expert")};
 }
