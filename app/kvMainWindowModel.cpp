@@ -161,8 +161,9 @@ void kvMainWindow::dropEvent(QDropEvent *pEvent)
 void kvMainWindow::showEvent(QShowEvent *pEvent)
 {
     // Only the first show: a later one (after a minimise) must not undo the user's work.
+    // A named file that cannot be loaded is reported as the File menu's load reports it.
     const QStringList tArguments = QCoreApplication::arguments();
-    if (!m_argumentLoaded && tArguments.size() == 2 && QFile::exists(tArguments.at(1))) {
+    if (!m_argumentLoaded && tArguments.size() == 2) {
         m_argumentLoaded = true;
         loadModel(tArguments.at(1));
     }

@@ -12,7 +12,6 @@
 #include "kvSliceOptions.h"
 #include "ui_kvMainWindow.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
 #include <QStandardPaths>
@@ -778,12 +777,19 @@ void kvMainWindow::onOptionsMenuLogViewTriggered()
     const QString tFolder
         = QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).absolutePath()
         + QLatin1Char('/');
-    QDesktopServices::openUrl(QUrl::fromLocalFile(tFolder));
+    // Without an opener (no xdg-open) the user is told where to look.
+    if (!kvDialogs::openUrl(QUrl::fromLocalFile(tFolder)))
+        setStatusMessage(QStringLiteral("Cannot open the log folder ")
+            + QDir::toNativeSeparators(tFolder)
+            + QStringLiteral(": no program on this desktop opened it. Open it by hand."));
 }
 
 void kvMainWindow::onToolsPrinterHelpClicked()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("https://www.halvarn.com/support")));
+    const QString tAddress = QStringLiteral("https://www.halvarn.com/support");
+    if (!kvDialogs::openUrl(QUrl(tAddress)))
+        setStatusMessage(QStringLiteral("Cannot open the printer help ") + tAddress
+            + QStringLiteral(": no program on this desktop opened it. Open it in a web browser."));
 }
 
 void kvMainWindow::onStatusBarTimerTick()

@@ -23,6 +23,10 @@ QString shownSlicerPath(const QString &pConfiguredPath)
     return QDir::toNativeSeparators(tProgram.isEmpty() ? pConfiguredPath : tProgram);
 }
 
+// What is shown of a slicer window that ended with an error.
+const int ShownOutputLines = 8;
+const int KeptOutputBytes = 4096;
+
 void selectText(QComboBox *pBox, const QString &pText)
 {
     const int tIndex = pBox->findText(pText, Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -74,6 +78,9 @@ kvSliceOptions::kvSliceOptions(QWidget *pParent)
 
 kvSliceOptions::~kvSliceOptions()
 {
+    // A slicer window still open is ended with the dialog, which is no error to report.
+    if (m_slic3rProcess)
+        m_slic3rProcess->disconnect(this);
     delete ui;
 }
 
@@ -173,9 +180,9 @@ void kvSliceOptions::OnPrinterSettingsChanged(QString)
 
 void kvSliceOptions::OnSetSlic3rPathClicked()
 {
-    const QString tPath = kvDialogs::openFileName(QStringLiteral("Select Slic3r.exe"),
+    const QString tPath = kvDialogs::openFileName(Kv::Platform::slicerChooserTitle(),
         QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
-        QStringLiteral("Slic3r.exe (*.exe);;All files (*)"), this);
+        Kv::Platform::slicerChooserFilter(), this);
     // A cancelled chooser keeps the slicer that is set.
     if (tPath.isEmpty())
         return;
@@ -210,8 +217,10 @@ bool kvSliceOptions::openSlic3r(QString *pError)
                 + Kv::Platform::slicerSearchDescription(Kv::Paths::Slic3rExe) + QStringLiteral(".");
         return false;
     }
-    m_slic3rProcess->start(tProgram,
-        {QStringLiteral("--no-plater"), QStringLiteral("--gui-mode"), QStringLiteral("expert")},
+    m_slic3rOutput.clear();
+    // Its error messages go to stderr: kept with the rest for a window that ends at once.
+    m_slic3rProcess->setProcessChannelMode(QProcess::MergedChannels);
+    m_slic3rProcess->start(tProgram, Kv::Platform::slicerWindowArguments(Kv::Paths::Slic3rAppData),
         QIODevice::ReadWrite);
     if (!m_slic3rProcess->waitForStarted(30000)) {
         if (pError)
@@ -225,6 +234,28 @@ bool kvSliceOptions::openSlic3r(QString *pError)
 void kvSliceOptions::onSlic3rProcessFinished()
 {
     qCDebug(lcApp) << "void kvSliceOptions::onSlic3rProcessFinished()";
+    keepSlic3rOutput();
+    const bool tCrashed = m_slic3rProcess->exitStatus() == QProcess::CrashExit;
+    if (!tCrashed && m_slic3rProcess->exitCode() == 0)
+        return;
+    QString tText = tCrashed ? QStringLiteral("Slic3r crashed.")
+                             : QStringLiteral("Slic3r ended with an error (exit code ")
+            + QString::number(m_slic3rProcess->exitCode()) + QStringLiteral(").");
+    const QStringList tLines = QString::fromLocal8Bit(m_slic3rOutput)
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                   .mid(0, ShownOutputLines);
+    if (tLines.isEmpty())
+        tText += QStringLiteral(" It printed nothing.");
+    else
+        tText += QStringLiteral(" It printed:\n") + tLines.join(QLatin1Char('\n'));
+    kvDialogs::warning(QStringLiteral("Open Slic3r"), tText);
+}
+
+void kvSliceOptions::keepSlic3rOutput()
+{
+    // Only the start is kept; the rest is drained so the pipe never fills.
+    const QByteArray tData = m_slic3rProcess->readAll();
+    m_slic3rOutput += tData.left(qMax(0, KeptOutputBytes - m_slic3rOutput.size()));
 }
 
 void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)
@@ -235,8 +266,7 @@ void kvSliceOptions::onSlic3rProcessError(QProcess::ProcessError)
 void kvSliceOptions::onSlic3rProcessRead()
 {
     qCDebug(lcApp) << "void kvSliceOptions::onSlic3rProcessRead()";
-    // Not shown; drained so the pipe never fills.
-    m_slic3rProcess->readAll();
+    keepSlic3rOutput();
 }
 
 void kvSliceOptions::onSlic3rProcessStarted()

@@ -54,9 +54,11 @@ private slots:
 
 private:
     void refreshFromFolders();
+    void keepSlic3rOutput();
     void showDeveloperPanel();
 
     Ui::kvSliceOptions *ui = nullptr;
     QProcess *m_slic3rProcess = nullptr;
+    QByteArray m_slic3rOutput; // the start of what the slicer's window printed
     QPointer<kvSlic3rConfig> m_config;
 };

@@ -1,6 +1,7 @@
 #include "kvDialogs.h"
 
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -165,4 +166,11 @@ QString kvDialogs::textInput(const QString &pTitle, const QString &pLabel, const
     }
     return QInputDialog::getText(pParent, pTitle, pLabel,
         pPassword ? QLineEdit::Password : QLineEdit::Normal, pInitial, pOk);
+}
+
+bool kvDialogs::openUrl(const QUrl &pUrl)
+{
+    if (hasTestHandler())
+        return ask(makeRequest(OpenUrl, QString(), pUrl.toString(), nullptr)).toBool();
+    return QDesktopServices::openUrl(pUrl);
 }

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QUrl>
 #include <QVariant>
 
 #include <functional>
@@ -24,7 +25,8 @@ public:
         SaveFile,
         Directory,
         Color,
-        Text
+        Text,
+        OpenUrl
     };
     enum DefaultButton
     {
@@ -37,7 +39,7 @@ public:
     {
         Kind kind = Message;
         QString title; // window title, or a file dialog's caption
-        QString text; // message, question, or the input dialog's label
+        QString text; // message, question, the input dialog's label, or the address to open
         QString directory; // file and directory dialogs
         QString filter; // file dialogs
         QString value; // initial text of the input dialog
@@ -81,6 +83,10 @@ public:
     static QString textInput(const QString &pTitle, const QString &pLabel,
         const QString &pInitial = QString(), bool pPassword = false, bool *pOk = nullptr,
         QWidget *pParent = nullptr);
+
+    // Hands an address or a local folder to the desktop; false when nothing opened it.
+    // A test handler answers true when it was opened.
+    static bool openUrl(const QUrl &pUrl);
 
 private:
     static QVariant ask(const Request &pRequest);

@@ -7,6 +7,9 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,6 +104,40 @@ QString slicerSearchDescription(const QString &pConfiguredPath)
     tPlaces << QStringLiteral("\"slic3r\" on the PATH (")
             + QString::fromLocal8Bit(qgetenv("PATH")) + QStringLiteral(")");
     return tPlaces.join(QStringLiteral(", "));
+}
+
+QStringList slicerWindowArguments(const QString &pProfileFolder)
+{
+    // Debian's Slic3r keeps its own profiles in ~/.Slic3r unless told otherwise.
+    const QString tFolder = QDir::cleanPath(QDir::fromNativeSeparators(pProfileFolder));
+    return {QStringLiteral("--datadir"), QDir::toNativeSeparators(tFolder),
+        QStringLiteral("--no-plater"), QStringLiteral("--gui-mode"), QStringLiteral("expert")};
+}
+
+QString slicerChooserTitle()
+{
+    return QStringLiteral("Select Slic3r");
+}
+
+QString slicerChooserFilter()
+{
+    return QStringLiteral("Slic3r (slic3r Slic3r slic3r.pl);;All files (*)");
+}
+
+QString folderProblem(const QString &pFolder)
+{
+    QFileInfo tInfo(QDir::cleanPath(QDir(pFolder).absolutePath()));
+    while (!tInfo.exists() && !tInfo.isRoot() && tInfo.absoluteFilePath() != tInfo.absolutePath())
+        tInfo.setFile(tInfo.absolutePath());
+    const QString tPath = QDir::toNativeSeparators(tInfo.absoluteFilePath());
+    if (!tInfo.exists())
+        return tPath + QStringLiteral(" does not exist");
+    if (!tInfo.isDir())
+        return tPath + QStringLiteral(" is a file, not a folder");
+    if (::access(QFile::encodeName(tPath).constData(), W_OK | X_OK) != 0)
+        return tPath + QStringLiteral(" cannot be written (")
+            + QString::fromLocal8Bit(strerror(errno)) + QStringLiteral(")");
+    return QStringLiteral("the system refused to make it in ") + tPath;
 }
 
 bool isProbedPort(const QString &pSystemLocation)

@@ -32,6 +32,15 @@ QString appDataLocation();
 QString slicerProgram(const QString &pConfiguredPath);
 // Where slicerProgram looks, for a message that it found nothing.
 QString slicerSearchDescription(const QString &pConfiguredPath);
+// Arguments of the slicer's own window, on the profile folder the program installs and
+// lists (pProfileFolder, with or without a trailing separator).
+QStringList slicerWindowArguments(const QString &pProfileFolder);
+// Title and filters of the chooser for the slicer program; the first filter shows it.
+QString slicerChooserTitle();
+QString slicerChooserFilter();
+
+// Why a folder cannot be made, for the user: names the nearest existing path in the way.
+QString folderProblem(const QString &pFolder);
 
 // Serial port policy of printer discovery: only the USB serial ports a printer appears
 // as (USB CDC "ttyACM", USB-serial "ttyUSB", or the "usbmodem" name other systems use)

@@ -751,6 +751,45 @@ private slots:
         QVERIFY(tCreate->isChecked());
     }
 
+    void openingFailureIsShown_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("opened"); // the desktop's answer
+        const QString tLogs = QStringLiteral("optionsMenuLogView");
+        const QString tHelp = QStringLiteral("helpMenuPrinterHelp");
+        QTest::newRow("log folder, no opener") << tLogs << false;
+        QTest::newRow("log folder, opened") << tLogs << true;
+        QTest::newRow("printer help, no opener") << tHelp << false;
+        QTest::newRow("printer help, opened") << tHelp << true;
+    }
+    void openingFailureIsShown()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, opened);
+        KvTest::DialogRecorder tDialogs;
+        tDialogs.answers << opened;
+        kvMainWindow tWindow;
+        tWindow.findChild<QAction *>(action)->trigger();
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().kind, kvDialogs::OpenUrl);
+        const QUrl tUrl(tDialogs.requests.first().text);
+        // What the user can open by hand: the folder's path, or the web address.
+        const QString tTarget = tUrl.isLocalFile() ? tUrl.toLocalFile() : tUrl.toString();
+        if (action == QLatin1String("optionsMenuLogView"))
+            QCOMPARE(QDir(tTarget).absolutePath(),
+                QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation))
+                    .absolutePath());
+        else
+            QVERIFY2(tUrl.scheme().startsWith(QStringLiteral("http")), qPrintable(tTarget));
+        const QString tStatus = tWindow.statusMessage();
+        if (opened) {
+            QCOMPARE(tStatus, QStringLiteral("No printer selected."));
+        } else {
+            QVERIFY2(tStatus.startsWith(QStringLiteral("Cannot open ")), qPrintable(tStatus));
+            QVERIFY2(tStatus.contains(tTarget), qPrintable(tStatus));
+        }
+    }
+
     void placementMarksForSlicing_data()
     {
         QTest::addColumn<int>("change");

@@ -6,7 +6,10 @@
 #include "kvTestSupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -27,6 +30,16 @@ extern "C" const char *__asan_default_options()
     return "fast_unwind_on_malloc=0";
 }
 
+// The program's own arguments: itself and one file; a test may name another file.
+char *gArguments[3] = {nullptr, nullptr, nullptr};
+QByteArray gArgument;
+
+void setArgument(const QString &pPath)
+{
+    gArgument = QFile::encodeName(pPath);
+    gArguments[1] = gArgument.data();
+}
+
 // The program started with one file as its argument: the window loads it when shown.
 class tst_mainwindowargument : public QObject
 {
@@ -42,6 +55,7 @@ private slots:
     void argumentIsLoadedOnFirstShow()
     {
         const QString tPath = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        setArgument(tPath);
         QCOMPARE(QCoreApplication::arguments().size(), 2);
         QCOMPARE(QCoreApplication::arguments().at(1), tPath);
         KvTest::DialogRecorder tDialogs;
@@ -61,16 +75,50 @@ private slots:
         QCOMPARE(tWindow.printerFile()->fileName(), tOther);
         QVERIFY(tDialogs.requests.isEmpty());
     }
+
+    void argumentThatCannotBeLoadedIsReported_data()
+    {
+        QTest::addColumn<QString>("name"); // in a scratch folder
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing file")
+            << QStringLiteral("missing.stl") << QStringLiteral("No such file or directory");
+        QTest::newRow("a folder") << QStringLiteral("parts.stl") << QString();
+    }
+    void argumentThatCannotBeLoadedIsReported()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        QTemporaryDir tDir;
+        QVERIFY(QDir(tDir.path()).mkdir(QStringLiteral("parts.stl")));
+        const QString tPath = tDir.filePath(name);
+        setArgument(tPath);
+        QCOMPARE(QCoreApplication::arguments().at(1), tPath);
+
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(!tWindow.printerFile());
+        const QString tStatus = tWindow.statusMessage();
+        QVERIFY2(tStatus.startsWith(QStringLiteral("Cannot load ") + tPath + QStringLiteral(": ")),
+            qPrintable(tStatus));
+        QVERIFY2(tStatus.endsWith(reason + QStringLiteral(".")), qPrintable(tStatus));
+        QVERIFY(tDialogs.requests.isEmpty());
+
+        // The window keeps working: a file chosen afterwards loads.
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        QVERIFY(tWindow.printerFile());
+    }
 };
 
 int main(int argc, char **argv)
 {
-    // The program's own arguments: itself and one model file.
+    Q_UNUSED(argc)
     QByteArray tProgram(argv[0]);
-    QByteArray tFile = KvTest::dataPath(QStringLiteral("cube10.stl")).toLocal8Bit();
-    char *tArgv[] = {tProgram.data(), tFile.data(), nullptr};
+    gArguments[0] = tProgram.data();
+    setArgument(KvTest::dataPath(QStringLiteral("cube10.stl")));
     int tArgc = 2;
-    QApplication tApp(tArgc, tArgv);
+    // The application reads its arguments from this array whenever it is asked for them.
+    QApplication tApp(tArgc, gArguments);
     KvTest::setUpApplication();
     tst_mainwindowargument tTest;
     // The test runner sees only the program name.

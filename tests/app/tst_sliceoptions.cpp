@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -35,6 +36,12 @@ int refreshes(kvSliceOptions &pDialog, kvSlic3rConfig &pConfig)
     pConfig.setPath(QStringLiteral("/bin/ls"));
     QObject::disconnect(tPath, &QLineEdit::textChanged, nullptr, nullptr);
     return tCount;
+}
+
+// A stand-in for the slicer's window: an executable shell script with the given body.
+QString writeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
+{
+    return KvTest::writeProgram(pDir, QStringLiteral("slic3r"), pBody);
 }
 
 } // namespace
@@ -139,8 +146,33 @@ private slots:
         const QString tNow = Kv::Paths::Slic3rExe;
         Kv::Paths::Slic3rExe = tOld;
         QCOMPARE(tDialogs.requests.size(), 1);
-        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Select Slic3r.exe"));
         QCOMPARE(tNow, expected);
+    }
+
+    void slicerChooserShowsTheSlicer()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvSliceOptions tDialog;
+        QTest::mouseClick(tDialog.findChild<QPushButton *>(QStringLiteral("setSlic3rPathButton")),
+            Qt::LeftButton);
+        QCOMPARE(tDialogs.requests.size(), 1);
+        const kvDialogs::Request tRequest = tDialogs.requests.first();
+        QCOMPARE(tRequest.kind, kvDialogs::OpenFile);
+        QVERIFY2(!tRequest.title.contains(QStringLiteral(".exe"), Qt::CaseInsensitive),
+            qPrintable(tRequest.title));
+        // The chooser lists what the first filter's patterns match; Debian's program is
+        // /usr/bin/slic3r.
+        const QString tFirst = tRequest.filter.split(QStringLiteral(";;")).first();
+        const int tOpen = tFirst.lastIndexOf(QLatin1Char('('));
+        QVERIFY(tOpen >= 0 && tFirst.endsWith(QLatin1Char(')')));
+        const QStringList tPatterns
+            = tFirst.mid(tOpen + 1, tFirst.size() - tOpen - 2).split(QLatin1Char(' '));
+        const bool tShown = std::any_of(tPatterns.begin(), tPatterns.end(), [](const QString &p) {
+            return QRegularExpression(QRegularExpression::wildcardToRegularExpression(p))
+                .match(QStringLiteral("slic3r"))
+                .hasMatch();
+        });
+        QVERIFY2(tShown, qPrintable(tFirst));
     }
 
     void shownPathIsTheSlicerRun()
@@ -210,11 +242,11 @@ private slots:
     {
         // A stand-in slicer that stays open until it is ended.
         QTemporaryDir tDir;
-        const QString tProgram = KvTest::writeProgram(
-            tDir, QStringLiteral("slic3r"), "echo \"$@\" > \"$0.args\"\nexec sleep 30\n");
+        const QString tProgram = writeSlicer(tDir, "echo \"$@\" > \"$0.args\"\nexec sleep 30\n");
         QVERIFY(!tProgram.isEmpty());
         const QString tOld = Kv::Paths::Slic3rExe;
         Kv::Paths::Slic3rExe = tProgram;
+        KvTest::DialogRecorder tDialogs;
         kvSliceOptions tDialog;
         tDialog.openSlic3r();
         QProcess *tProcess = tDialog.slic3rProcess();
@@ -227,10 +259,114 @@ private slots:
             QFile tArgs(tProgram + QStringLiteral(".args"));
             return tArgs.open(QIODevice::ReadOnly) ? tArgs.readAll().trimmed() : QByteArray();
         };
-        QTRY_COMPARE(tArguments(), QByteArray("--no-plater --gui-mode expert"));
+        // On the folder the profiles are installed in and listed from.
+        const QByteArray tFolder = QDir::cleanPath(Kv::Paths::Slic3rAppData).toLocal8Bit();
+        QTRY_COMPARE(
+            tArguments(), QByteArray("--datadir ") + tFolder + " --no-plater --gui-mode expert");
         tProcess->kill();
         tProcess->waitForFinished();
         Kv::Paths::Slic3rExe = tOld;
+    }
+
+    void profileSavedInSlicerWindowIsListedAndSliced()
+    {
+        // Saves a print profile as the slicer's window does: in the folder it is given,
+        // else in its own ~/.Slic3r.
+        QTemporaryDir tDir;
+        const QString tProgram = writeSlicer(tDir,
+            "d=\"$HOME/.Slic3r\"\n"
+            "[ \"$1\" = --datadir ] && d=\"$2\"\n"
+            "mkdir -p \"$d/print\"\n"
+            "sed 's/^layer_height = .*/layer_height = 0.07/' \"$d/print/Halvarn Low.ini\" "
+            "> \"$d/print/Shop Fine.ini\" 2>/dev/null "
+            "|| echo 'layer_height = 0.07' > \"$d/print/Shop Fine.ini\"\n");
+        QVERIFY(!tProgram.isEmpty());
+        const QString tOld = Kv::Paths::Slic3rExe;
+        Kv::Paths::Slic3rExe = tProgram;
+        KvTest::DialogRecorder tDialogs;
+        kvSliceOptions tDialog;
+        kvSlic3rConfig tConfig;
+        tDialog.setConfig(&tConfig);
+        QTest::mouseClick(
+            tDialog.findChild<QPushButton *>(QStringLiteral("slic3rConfigButton")), Qt::LeftButton);
+        Kv::Paths::Slic3rExe = tOld;
+        QVERIFY(tDialog.slic3rProcess());
+        QTRY_COMPARE(tDialog.slic3rProcess()->state(), QProcess::NotRunning);
+        QVERIFY(tDialogs.requests.isEmpty());
+
+        // The pointer coming back over the dialog lists it; chosen, the next slice uses it.
+        QEvent tEnter(QEvent::Enter);
+        static_cast<QObject &>(tDialog).event(&tEnter);
+        QComboBox *tBox = box(tDialog, "printSettingsCombo");
+        const int tIndex = tBox->findText(QStringLiteral("Shop Fine.ini"));
+        QVERIFY2(tIndex >= 0, "the saved profile is not listed");
+        tBox->setCurrentIndex(tIndex);
+        emit tBox->textActivated(tBox->currentText());
+        tDialog.updateConfig();
+        QCOMPARE(tConfig.PrintIni(), QStringLiteral("Shop Fine.ini"));
+        QVERIFY(!tConfig.toSlic3rString().isEmpty());
+        QFile tMerged(kvSlic3rConfig::mergedFilePath());
+        QVERIFY(tMerged.open(QIODevice::ReadOnly));
+        QVERIFY(tMerged.readAll().contains("\nlayer_height = 0.07\n"));
+        QFile::remove(Kv::Paths::Slic3rAppData + QStringLiteral("print/Shop Fine.ini"));
+    }
+
+    void slicerWindowEndingIsReported_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("notShown");
+        QByteArray tManyLines = "echo \"Can't locate Wx.pm in @INC (you may need to install the "
+                                "Wx module)\" >&2\n";
+        for (int i = 2; i <= 20; ++i)
+            tManyLines += "echo 'line " + QByteArray::number(i) + " of the trace' >&2\n";
+        QTest::newRow("missing Perl module")
+            << tManyLines + "exit 2\n"
+            << QStringList {QStringLiteral("exit code 2"),
+                   QStringLiteral("Can't locate Wx.pm in @INC (you may need to install the Wx "
+                                  "module)"),
+                   QStringLiteral("line 8 of the trace")}
+            << QStringList {QStringLiteral("line 9 of the trace")};
+        QTest::newRow("silent error")
+            << QByteArray("exit 3\n")
+            << QStringList {QStringLiteral("exit code 3"), QStringLiteral("printed nothing")}
+            << QStringList();
+        QTest::newRow("crash") << QByteArray("echo 'Segmentation fault'\nkill -SEGV $$\n")
+                               << QStringList {QStringLiteral("crashed"),
+                                      QStringLiteral("Segmentation fault")}
+                               << QStringList();
+        QTest::newRow("closed by the user")
+            << QByteArray("echo 'Data directory: x'\nexit 0\n") << QStringList() << QStringList();
+    }
+    void slicerWindowEndingIsReported()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, notShown);
+        QTemporaryDir tDir;
+        const QString tProgram = writeSlicer(tDir, body);
+        QVERIFY(!tProgram.isEmpty());
+        const QString tOld = Kv::Paths::Slic3rExe;
+        Kv::Paths::Slic3rExe = tProgram;
+        KvTest::DialogRecorder tDialogs;
+        kvSliceOptions tDialog;
+        QTest::mouseClick(
+            tDialog.findChild<QPushButton *>(QStringLiteral("slic3rConfigButton")), Qt::LeftButton);
+        Kv::Paths::Slic3rExe = tOld;
+        QVERIFY(tDialog.slic3rProcess());
+        QTRY_COMPARE(tDialog.slic3rProcess()->state(), QProcess::NotRunning);
+        if (shown.isEmpty()) {
+            QVERIFY(tDialogs.requests.isEmpty());
+            return;
+        }
+        QCOMPARE(tDialogs.requests.size(), 1);
+        const kvDialogs::Request tRequest = tDialogs.requests.first();
+        QCOMPARE(tRequest.kind, kvDialogs::Warning);
+        QCOMPARE(tRequest.title, QStringLiteral("Open Slic3r"));
+        for (const QString &tText : shown)
+            QVERIFY2(tRequest.text.contains(tText), qPrintable(tRequest.text));
+        for (const QString &tText : notShown)
+            QVERIFY2(!tRequest.text.contains(tText), qPrintable(tRequest.text));
     }
 };
 

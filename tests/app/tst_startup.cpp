@@ -7,8 +7,11 @@
 #include "kvStartup.h"
 #include "kvTestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileOpenEvent>
+#include <QProcess>
 #include <QTemporaryDir>
 
 // The GL driver is built without frame pointers: a full unwind lets the leak check see
@@ -75,6 +78,92 @@ private slots:
         qputenv("XDG_DATA_HOME", tOld);
         Kv::Startup::prepare();
         QVERIFY(!tResult);
+    }
+
+    void failedStartUpIsShown_data()
+    {
+        QTest::addColumn<QString>("file"); // made a plain file, below the data folder
+        QTest::addColumn<QString>("dataFolder"); // the data folder, below the scratch folder
+        QTest::addColumn<QString>("named"); // the folder the message names
+        QTest::newRow("data folder is a file")
+            << QString() << QStringLiteral("blocker") << QStringLiteral("blocker/Slic3r");
+        QTest::newRow("slicer folder is a file")
+            << QStringLiteral("Slic3r") << QStringLiteral("data") << QStringLiteral("data/Slic3r");
+        QTest::newRow("a profile kind folder is a file") << QStringLiteral(
+            "Slic3r/print") << QStringLiteral("data") << QStringLiteral("data/Slic3r/print");
+    }
+    void failedStartUpIsShown()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, dataFolder);
+        QFETCH(QString, named);
+        QTemporaryDir tDir;
+        const QString tData = tDir.filePath(dataFolder);
+        const QString tBlocker = file.isEmpty() ? tData : tData + QLatin1Char('/') + file;
+        QVERIFY(QDir().mkpath(QFileInfo(tBlocker).absolutePath()));
+        QFile tFile(tBlocker);
+        QVERIFY(tFile.open(QIODevice::WriteOnly));
+        tFile.close();
+
+        int tProbes = 0;
+        kvMainWindow::setPortProvider([&tProbes] {
+            ++tProbes;
+            return QVector<kvMainWindow::PortInfo>();
+        });
+        KvTest::DialogRecorder tDialogs;
+        const QByteArray tOld = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(tData));
+        const int tCode = Kv::Startup::run(*static_cast<kvApplication *>(qApp));
+        qputenv("XDG_DATA_HOME", tOld);
+        QVERIFY(Kv::Startup::prepare());
+
+        QCOMPARE(tCode, 1);
+        QCOMPARE(tProbes, 0); // no main window was made
+        QCOMPARE(tDialogs.requests.size(), 1);
+        const kvDialogs::Request tRequest = tDialogs.requests.first();
+        QCOMPARE(tRequest.kind, kvDialogs::Critical);
+        QVERIFY2(tRequest.text.contains(tDir.filePath(named) + QStringLiteral(" cannot be made")),
+            qPrintable(tRequest.text));
+        QVERIFY2(tRequest.text.contains(tBlocker + QStringLiteral(" is a file, not a folder")),
+            qPrintable(tRequest.text));
+    }
+
+    void runScriptKeepsTheCallersPaths()
+    {
+        // The run script in a checkout whose installing and building do nothing, and whose
+        // program shows the file it is given.
+        QTemporaryDir tDir;
+        const QDir tRoot(tDir.path());
+        QVERIFY(tRoot.mkpath(QStringLiteral("checkout/scripts")));
+        QVERIFY(tRoot.mkpath(QStringLiteral("checkout/build")));
+        QVERIFY(tRoot.mkpath(QStringLiteral("bin")));
+        QVERIFY(tRoot.mkpath(QStringLiteral("caller")));
+        QVERIFY(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/scripts/run.sh"),
+            tRoot.filePath(QStringLiteral("checkout/scripts/run.sh"))));
+        QVERIFY(!KvTest::writeProgram(
+            tDir, QStringLiteral("checkout/scripts/install-deps.sh"), "exit 0\n")
+                     .isEmpty());
+        QVERIFY(!KvTest::writeProgram(tDir, QStringLiteral("bin/cmake"), "exit 0\n").isEmpty());
+        QVERIFY(!KvTest::writeProgram(
+            tDir, QStringLiteral("checkout/build/Kestrova"), "cat -- \"$1\" > \"$0.seen\"\n")
+                     .isEmpty());
+        QVERIFY(!KvTest::writeFile(tDir, QStringLiteral("caller/part.stl"), "the caller's part\n")
+                     .isEmpty());
+
+        QProcess tRun;
+        tRun.setWorkingDirectory(tRoot.filePath(QStringLiteral("caller")));
+        QProcessEnvironment tEnvironment = QProcessEnvironment::systemEnvironment();
+        tEnvironment.insert(QStringLiteral("PATH"),
+            tRoot.filePath(QStringLiteral("bin")) + QLatin1Char(':')
+                + tEnvironment.value(QStringLiteral("PATH")));
+        tRun.setProcessEnvironment(tEnvironment);
+        tRun.start(QStringLiteral("bash"),
+            {QStringLiteral("../checkout/scripts/run.sh"), QStringLiteral("part.stl")});
+        QVERIFY(tRun.waitForFinished(30000));
+        QCOMPARE(tRun.exitCode(), 0);
+        QFile tSeen(tRoot.filePath(QStringLiteral("checkout/build/Kestrova.seen")));
+        QVERIFY(tSeen.open(QIODevice::ReadOnly));
+        QCOMPARE(tSeen.readAll(), QByteArray("the caller's part\n"));
     }
 
     void fileOpenLoadsModel()
