@@ -1,0 +1,189 @@
+// Reading ASCII STL files.
+#include "kvPrinterFile.h"
+#include "kvPrinterFileShared.h"
+
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+using namespace Kv::Defines;
+using namespace Kv::PrinterFile;
+
+namespace {
+
+void trim(const char *&pBegin, const char *&pEnd)
+{
+    while (pBegin < pEnd && isBlankByte(*pBegin))
+        ++pBegin;
+    while (pEnd > pBegin && isBlankByte(pEnd[-1]))
+        --pEnd;
+}
+
+// A number in the C locale's notation, or 0 when the whole text does not read as one.
+float parseNumber(const char *pBegin, const char *pEnd)
+{
+    trim(pBegin, pEnd);
+    if (pBegin < pEnd && *pBegin == '+') {
+        ++pBegin;
+        if (pBegin == pEnd || *pBegin == '-')
+            return 0.0f;
+    }
+    float tValue = 0.0f;
+    const auto tResult = std::from_chars(pBegin, pEnd, tValue, std::chars_format::general);
+    if (tResult.ec != std::errc() || tResult.ptr != pEnd)
+        return 0.0f;
+    return tValue;
+}
+
+// Three numbers separated by runs of white space.
+kvVector3D parseVectorBytes(const char *pBegin, const char *pEnd)
+{
+    float tValues[2] = {0.0f, 0.0f};
+    for (float &tValue : tValues) {
+        trim(pBegin, pEnd);
+        const char *tBlank = std::find_if(pBegin, pEnd, isBlankByte);
+        tValue = parseNumber(pBegin, tBlank);
+        // Without a blank the whole text is read again for the next number.
+        if (tBlank != pEnd)
+            pBegin = tBlank + 1;
+    }
+    return kvVector3D(tValues[0], tValues[1], parseNumber(pBegin, pEnd));
+}
+
+} // namespace
+
+kvModel kvPrinterFile::parseSTLAscii()
+{
+    return parseSTLAscii(&m_file);
+}
+
+kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
+{
+    kvModel tModel;
+    const QDateTime tStart = QDateTime::currentDateTime();
+    statusUpdate(
+        QStringLiteral("parseSTLAscii: Begin parse STL Ascii [%1].").arg(timeStamp(tStart)));
+
+    // A file is read through a mapping, which has no 2 GiB limit and no copy.
+    QByteArray tBuffer;
+    const char *tData = nullptr;
+    qint64 tLength = 0;
+    bool tUnreadable = false;
+    QFile *tFile = qobject_cast<QFile *>(pDevice);
+    uchar *tMapped = nullptr;
+    if (pDevice->isOpen()) {
+        const qint64 tSize = pDevice->size();
+        if (tFile && tSize > 0)
+            tMapped = tFile->map(0, tSize);
+        if (tMapped) {
+            tData = reinterpret_cast<const char *>(tMapped);
+            tLength = tSize;
+        } else if (tSize > qint64(std::numeric_limits<int>::max()) - 1024) {
+            tUnreadable = true;
+        } else if (pDevice->seek(0)) {
+            tBuffer = pDevice->readAll();
+            tData = tBuffer.constData();
+            tLength = tBuffer.size();
+        }
+    }
+    if (tUnreadable)
+        warn(QStringLiteral("parseSTLAscii: Cannot read the file (%1 bytes): %2")
+                 .arg(pDevice->size())
+                 .arg(pDevice->errorString()));
+    if (startsWithByteOrderMark(tData, tLength)) {
+        tData += 3;
+        tLength -= 3;
+    }
+    const qint64 tPerFacet = tLength / 256;
+
+    KeywordFinder tFacet(tData, tLength, "FACET");
+    KeywordFinder tEndFacet(tData, tLength, "ENDFACET");
+    KeywordFinder tNormal(tData, tLength, "NORMAL");
+    KeywordFinder tOuterLoop(tData, tLength, "OUTER LOOP");
+    KeywordFinder tVertex(tData, tLength, "VERTEX");
+    KeywordFinder tEndLoop(tData, tLength, "ENDLOOP");
+
+    qint64 tPos = 0;
+    qint64 tCount = 0;
+    qint64 tDropped = 0;
+    bool tTruncated = false;
+    for (;;) {
+        const qint64 f = tFacet.find(tPos);
+        if (f <= 0)
+            break;
+        const qint64 e = tEndFacet.find(f + 5);
+        // A keyword missing after the facet's start ends the reading; a search from -1
+        // would start over at the top of the text and read the first facet again.
+        const qint64 n = tNormal.find(f);
+        if (n < 0)
+            break;
+        const qint64 o = tOuterLoop.find(n + 6);
+        const qint64 a = o < 0 ? -1 : tVertex.find(o + 10);
+        const qint64 b = a < 0 ? -1 : tVertex.find(a + 6);
+        const qint64 c = b < 0 ? -1 : tVertex.find(b + 7);
+        qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
+        if (d < 0) {
+            tTruncated = true;
+            // A text cut after the third vertex's line still holds the whole facet; the
+            // vertex ends with its line.
+            const void *tLineEnd = c < 0 || c + 7 > tLength
+                ? nullptr
+                : std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7));
+            if (!tLineEnd)
+                break;
+            d = static_cast<const char *>(tLineEnd) - tData;
+        }
+        const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
+        const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
+        const kvVector3D tC = parseVectorBytes(tData + c + 7, tData + d);
+        if (tA.isFinite() && tB.isFinite() && tC.isFinite()) {
+            tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC),
+                parseVectorBytes(tData + n + 6, tData + o));
+            ++tCount;
+        } else {
+            ++tDropped;
+        }
+
+        int tProgress = 99;
+        if (tPerFacet > 0) {
+            const float tValue = float(tCount + tDropped) / float(tPerFacet) * 100.0f;
+            tProgress = tValue > 100.0f ? 99 : int(tValue);
+        }
+        emit LoadFileProgress(tProgress);
+
+        if (e < 0 || d == tLength) {
+            tTruncated = true;
+            break;
+        }
+        tPos = e + 8;
+    }
+    if (tMapped)
+        tFile->unmap(tMapped);
+    if (tTruncated)
+        warn(
+            QStringLiteral("parseSTLAscii: File ends inside a facet; %1 facets read.").arg(tCount));
+    if (tDropped > 0)
+        warn(droppedFacets(QStringLiteral("parseSTLAscii"), tDropped));
+
+    emit LoadFileProgress(100);
+    const QDateTime tEnd = QDateTime::currentDateTime();
+    const qint64 tSeconds = elapsedSeconds(tStart, tEnd);
+    statusUpdate(
+        QStringLiteral("parseSTLAscii: End parse STL Ascii [%1]. Elapsed time: %2 seconds.")
+            .arg(timeStamp(tEnd))
+            .arg(tSeconds));
+    sayWarnings();
+    emit STLParseComplete(float(tSeconds));
+    return tModel;
+}
+
+kvVector3D kvPrinterFile::parseVector(QString pText)
+{
+    const QByteArray tBytes
+        = pText.trimmed().replace(QLatin1String("  "), QLatin1String(" ")).toUtf8();
+    return parseVectorBytes(tBytes.constData(), tBytes.constData() + tBytes.size());
+}

@@ -1,0 +1,130 @@
+#include "kvPrinterFile.h"
+#include "kvPrinterFileFixtures.h"
+#include "kvTestSupport.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+using KvTest::readFile;
+using KvTest::writeFile;
+
+using namespace Kv::Defines;
+
+using namespace KvPrinterFileTest;
+
+class tst_BinarySTL : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void binaryProgressRisesFromZero()
+    {
+        const QByteArray tFacet = readFile(KvTest::dataPath("cube-binary.stl")).mid(84, 50);
+        QByteArray tData(80, 'x');
+        tData += QByteArray(4, '\0') + tFacet.repeated(1000);
+        kvPrinterFile tFile(writeFile(m_dir, "thousand.stl", withCount(tData, 1000)));
+        QSignalSpy tSpy(&tFile, &kvPrinterFile::LoadFileProgress);
+        QCOMPARE(tFile.loadFile().triangles().size(), 1000);
+        const QList<int> tValues = progressValues(tSpy);
+        QCOMPARE(tValues.size(), 1001);
+        QCOMPARE(tValues.mid(0, 9), QList<int>({0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        QCOMPARE(tValues.at(9), 1);
+        QCOMPARE(tValues.at(998), 99);
+        QCOMPARE(tValues.mid(999), QList<int>({100, 100}));
+    }
+
+    void binaryCountMismatch_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("triangles");
+        QTest::addColumn<QString>("status");
+
+        const QByteArray tCube = readFile(KvTest::dataPath("cube-binary.stl"));
+        QTest::newRow("cut inside the sixth facet")
+            << tCube.left(84 + 5 * 50 + 20) << 5 << "File is truncated: 5 of 12";
+        QTest::newRow("header count too large")
+            << withCount(tCube, 1000000000) << 12 << "File is truncated: 12 of 1000000000";
+        QTest::newRow("negative count") << withCount(tCube, -5) << 12 << "Invalid facet count -5";
+        QTest::newRow("header count too small")
+            << withCount(tCube, 3) << 3 << "File is longer than its 3 facets";
+        QTest::newRow("one byte appended") << tCube + 'x' << 12 << "File is longer than its 12";
+        QTest::newRow("count without facets")
+            << tCube.left(84) + QByteArray(30, '\0') << 0 << "File is truncated: 0 of 12";
+    }
+
+    void binaryCountMismatch()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, triangles);
+        QFETCH(QString, status);
+
+        kvPrinterFile tFile(writeFile(m_dir, "mismatch.stl", data));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::LoadFileProgress);
+        const kvModel tModel = tFile.loadFile();
+        QCOMPARE(tFile.stlFileType(), STLFileTypeBinary);
+        QCOMPARE(tModel.triangles().size(), triangles);
+        QCOMPARE(statusTexts(tStatus).filter(status).size(), 1);
+        QCOMPARE(progressValues(tProgress).last(), 100);
+    }
+
+    void nonFiniteFacetsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("triangles");
+        QTest::addColumn<QString>("status");
+
+        const QByteArray tFacet(tOneFacet);
+        QByteArray tNan = tFacet;
+        tNan.replace("vertex 1 0 0", "vertex nan 0 0");
+        QByteArray tInf = tFacet;
+        tInf.replace("vertex 0 1 0", "vertex 0 -inf 0");
+        QTest::newRow("ascii")
+            << "solid part\n" + tFacet + tNan + tFacet + tInf + "endsolid\n"
+            << 2 << "parseSTLAscii: 2 facets with coordinates that are not finite numbers dropped.";
+
+        QByteArray tBinary = readFile(KvTest::dataPath("cube-binary.stl"));
+        const float tValues[]
+            = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()};
+        for (int i = 0; i < 2; ++i) {
+            quint32 tBits;
+            std::memcpy(&tBits, &tValues[i], 4);
+            char tBytes[4];
+            qToLittleEndian(tBits, tBytes);
+            tBinary.replace(84 + 50 * (3 + i) + 12 + 4 * (5 + i), 4, tBytes, 4);
+        }
+        QTest::newRow("binary")
+            << tBinary << 10
+            << "parseSTLBinary: 2 facets with coordinates that are not finite numbers dropped.";
+    }
+
+    // A NaN corner would give NaN normals in the view and "nan" in the slicer's input.
+    void nonFiniteFacetsDropped()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, triangles);
+        QFETCH(QString, status);
+
+        kvPrinterFile tFile(writeFile(m_dir, "nonfinite.stl", data));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        kvModel tModel = tFile.loadFile();
+        QCOMPARE(tModel.triangles().size(), triangles);
+        for (const kvVector3D &tPoint : tModel.vertexVector() + tModel.normals())
+            QVERIFY(std::isfinite(tPoint.x() + tPoint.y() + tPoint.z()));
+        QCOMPARE(statusTexts(tStatus).filter("kvPrinterFile::" + status).size(), 1);
+    }
+};
+
+KV_TEST_MAIN(tst_BinarySTL)
+#include "tst_binarystl.moc"
