@@ -97,6 +97,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     QByteArray tBlock;
     qint64 tRead = 0;
     qint64 tDropped = 0;
+    int tShown = -1;
     while (tRead < tFacets) {
         const qint64 tWant = std::min(tBlockFacets, tFacets - tRead);
         tBlock.resize(int(tWant * kFacetSize));
@@ -118,7 +119,12 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
             else
                 ++tDropped;
             ++tRead;
-            emit LoadFileProgress(int(float(tRead) / float(tFacets) * 100.0f));
+            // The bar only sees a change of the value.
+            const int tProgress = int(float(tRead) / float(tFacets) * 100.0f);
+            if (tProgress != tShown) {
+                tShown = tProgress;
+                emit LoadFileProgress(tProgress);
+            }
         }
         if (tComplete < tWant) {
             statusUpdate(QStringLiteral("parseSTLBinary: Read error after %1 facets.").arg(tRead));
