@@ -31,6 +31,13 @@ kvModel::kvModel(const QString &pName)
 
 void kvModel::addVertex(const kvVertex &pVertex)
 {
+    // A lone corner: the stream no longer holds whole facets only.
+    keepNormals();
+    addCorner(pVertex);
+}
+
+void kvModel::addCorner(const kvVertex &pVertex)
+{
     const kvVector3D tPosition = pVertex.position();
     makeRoom(m_vertexStream, 1);
     m_vertexStream.append(tPosition);
@@ -58,10 +65,11 @@ void kvModel::addTriangle(
     m_vertices.prefetch(pB.position(), false);
     m_vertices.prefetch(pC.position(), false);
     kvTriangle tTriangle(pA, pB, pC, pNormal);
-    addVertex(pA);
-    addVertex(pB);
-    addVertex(pC);
-    appendNormals(tTriangle.normal());
+    addCorner(pA);
+    addCorner(pB);
+    addCorner(pC);
+    if (m_normalsKept)
+        appendNormals(tTriangle.normal());
     makeRoom(m_triangles, 1);
     m_triangles.append(std::move(tTriangle));
 }
@@ -73,9 +81,11 @@ void kvModel::prepareCorner(const kvVector3D &pPoint, bool pSoon) const
 
 void kvModel::addTriangle(const kvTriangle &pTriangle)
 {
+    // Its normal is its own, and it may have any number of corners.
+    keepNormals();
     const QVector<kvVertex> tCorners = pTriangle.vertices();
     for (const kvVertex &tCorner : tCorners)
-        addVertex(tCorner);
+        addCorner(tCorner);
     appendNormals(pTriangle.normal());
     makeRoom(m_triangles, 1);
     m_triangles.append(pTriangle);
@@ -89,10 +99,39 @@ void kvModel::appendNormals(const kvVector3D &pNormal)
     m_normals.append(pNormal);
 }
 
+void kvModel::keepNormals()
+{
+    if (m_normalsKept)
+        return;
+    m_normals = streamNormals();
+    m_normalsKept = true;
+}
+
+QVector<kvVector3D> kvModel::streamNormals() const
+{
+    QVector<kvVector3D> tNormals;
+    tNormals.resize(m_vertexStream.size());
+    const kvVector3D *tCorners = m_vertexStream.constData();
+    kvVector3D *tOut = tNormals.data();
+    for (int i = 0; i + 2 < m_vertexStream.size(); i += 3) {
+        const kvVector3D tNormal = kvTriangle::cornerNormal(tCorners + i, 3);
+        tOut[i] = tNormal;
+        tOut[i + 1] = tNormal;
+        tOut[i + 2] = tNormal;
+    }
+    return tNormals;
+}
+
+QVector<kvVector3D> kvModel::normals() const
+{
+    return m_normalsKept ? m_normals : streamNormals();
+}
+
 void kvModel::setNormals(const QVector<kvVector3D> &pNormals)
 {
     m_normals.clear();
     m_normals = pNormals;
+    m_normalsKept = true;
 }
 
 void kvModel::setTriangles(const QVector<kvTriangle> &pTriangles)
@@ -162,7 +201,7 @@ QString kvModel::toString()
     const double tVolume = volume();
     return QStringLiteral("kvModel[V:%1 N:%2 T:%3 S:%4 Vol:%5]")
         .arg(m_vertices.count())
-        .arg(m_normals.size())
+        .arg(m_normalsKept ? m_normals.size() : m_vertexStream.size())
         .arg(m_triangles.size())
         .arg(QString::number(tSurface, 'g', 6), QString::number(tVolume, 'g', 6));
 }

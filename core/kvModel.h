@@ -34,7 +34,7 @@ public:
     void prepareCorner(const kvVector3D &pPoint, bool pSoon) const;
 
     QVector<kvVector3D> vertexVector() const { return m_vertexStream; }
-    QVector<kvVector3D> normals() const { return m_normals; }
+    QVector<kvVector3D> normals() const;
     void setNormals(const QVector<kvVector3D> &pNormals);
     QVector<kvTriangle> triangles() const { return m_triangles; }
     void setTriangles(const QVector<kvTriangle> &pTriangles);
@@ -52,14 +52,24 @@ public:
     QString toString();
 
 private:
+    // Appends a corner to the stream and, when its position is new, to the vertex list.
+    void addCorner(const kvVertex &pVertex);
     // The facet normal once per corner.
     void appendNormals(const kvVector3D &pNormal);
+    // From now on the normals are kept in m_normals.
+    void keepNormals();
+    // The normal of every facet of the stream, once per corner.
+    QVector<kvVector3D> streamNormals() const;
 
     QString m_name;
     QString m_filename;
     QVector<kvVector3D> m_vertexStream;
     kvVertexList m_vertices;
+    // Until m_normalsKept, every three stream entries are the corners of a facet added
+    // from its corners, and the normals (those of the corner order) are computed when asked
+    // for rather than kept: they would cost as much memory as the stream.
     QVector<kvVector3D> m_normals;
+    bool m_normalsKept = false;
     QVector<kvTriangle> m_triangles;
     kvBoundingBox m_boundingBox;
     double m_surface = 0.0;
