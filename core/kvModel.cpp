@@ -74,9 +74,72 @@ void kvModel::addTriangle(
     m_triangles.append(std::move(tTriangle));
 }
 
-void kvModel::prepareCorner(const kvVector3D &pPoint, bool pSoon) const
+void kvModel::addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskRunner &pRun)
 {
-    m_vertices.prefetch(pPoint, pSoon);
+    if (pCount <= 0)
+        return;
+    const auto tRun = [&pRun](int pTasks, const std::function<void(int)> &pTask) {
+        if (pRun) {
+            pRun(pTasks, pTask);
+        } else {
+            for (int i = 0; i < pTasks; ++i)
+                pTask(i);
+        }
+    };
+    const int tChunks = 16;
+    const int tChunk = (pCount + tChunks - 1) / tChunks;
+    const int tFirst = m_triangles.size();
+    const int tStreamFirst = m_vertexStream.size();
+    makeRoom(m_vertexStream, 3 * pCount);
+    m_vertexStream.resize(tStreamFirst + 3 * pCount);
+    makeRoom(m_triangles, pCount);
+    m_triangles.resize(tFirst + pCount);
+    if (m_normalsKept) {
+        makeRoom(m_normals, 3 * pCount);
+        m_normals.resize(m_normals.size() + 3 * pCount);
+    }
+    kvVector3D *tStream = m_vertexStream.data() + tStreamFirst;
+    kvTriangle *tTriangles = m_triangles.data() + tFirst;
+    kvVector3D *tNormals = m_normalsKept ? m_normals.data() + m_normals.size() - 3 * pCount : nullptr;
+    tRun(tChunks, [&](int pChunk) {
+        const int tEnd = qMin(pCount, (pChunk + 1) * tChunk);
+        for (int i = pChunk * tChunk; i < tEnd; ++i) {
+            const kvVector3D *tCorner = pCorners + 3 * i;
+            tStream[3 * i] = tCorner[0];
+            tStream[3 * i + 1] = tCorner[1];
+            tStream[3 * i + 2] = tCorner[2];
+            tTriangles[i] = kvTriangle(tCorner[0], tCorner[1], tCorner[2], kvVector3D());
+            if (tNormals) {
+                const kvVector3D tNormal = kvTriangle::cornerNormal(tCorner, 3);
+                tNormals[3 * i] = tNormal;
+                tNormals[3 * i + 1] = tNormal;
+                tNormals[3 * i + 2] = tNormal;
+            }
+        }
+    });
+    const int tStoredFirst = m_vertices.m_stored.size();
+    m_vertices.addUnique(tStream, 3 * pCount, pRun);
+    // The box grows by the new corners in the order they came.
+    const kvVertex *tNew = m_vertices.m_stored.constData();
+    for (int i = tStoredFirst; i < m_vertices.m_stored.size(); ++i) {
+        const kvVector3D tPosition = tNew[i].position();
+        if (isFinitePoint(tPosition))
+            m_boundingBox.add(tPosition);
+    }
+}
+
+void kvModel::reserveTriangles(int pCount)
+{
+    const auto tRoom = [](qint64 pElement) {
+        return (std::numeric_limits<int>::max() - 64) / pElement;
+    };
+    const qint64 tTriangles = qMin<qint64>(qint64(m_triangles.size()) + qMax(0, pCount),
+        qMin(tRoom(sizeof(kvTriangle)), tRoom(3 * sizeof(kvVector3D))));
+    if (tTriangles > m_triangles.capacity())
+        m_triangles.reserve(int(tTriangles));
+    const qint64 tCorners = qint64(m_vertexStream.size()) + 3 * (tTriangles - m_triangles.size());
+    if (tCorners > m_vertexStream.capacity())
+        m_vertexStream.reserve(int(tCorners));
 }
 
 void kvModel::addTriangle(const kvTriangle &pTriangle)

@@ -29,9 +29,11 @@ public:
     void addTriangle(
         const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal);
     void addTriangle(const kvTriangle &pTriangle);
-    // A reader that knows the corners to come tells them ahead, some facets early and then
-    // again shortly before (pSoon), so that their lookups find the memory loaded.
-    void prepareCorner(const kvVector3D &pPoint, bool pSoon) const;
+    // The same as addTriangle of the vertices made from the corners 3i, 3i + 1 and 3i + 2 for
+    // each of the pCount facets in turn; the work is split into tasks for pRun.
+    void addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskRunner &pRun = {});
+    // Makes room for pCount more facets, as a reader that knows their number can.
+    void reserveTriangles(int pCount);
 
     QVector<kvVector3D> vertexVector() const { return m_vertexStream; }
     QVector<kvVector3D> normals() const;
