@@ -345,10 +345,11 @@ int main(int argc, char **argv)
     for (size_t i = 0; i < tBinaryCounts.size(); ++i) {
         if (tBinaryCounts[i] < 1000000)
             continue;
-        const QByteArray tWhat
-            = QStringLiteral("binary STL %1 triangles, time ours/admesh").arg(tBinaryCounts[i]).toUtf8();
-        printRatio(tWhat.constData(), tBinaryResults[i].ours, tBinaryResults[i].admesh,
-            "target <= 1.00");
+        const QByteArray tWhat = QStringLiteral("binary STL %1 triangles, time ours/admesh")
+                                     .arg(tBinaryCounts[i])
+                                     .toUtf8();
+        printRatio(
+            tWhat.constData(), tBinaryResults[i].ours, tBinaryResults[i].admesh, "target <= 1.00");
     }
     const Median &tLargest = tBinaryResults.back().ours;
     if (tLargest.ok)
@@ -356,7 +357,8 @@ int main(int argc, char **argv)
             qPrintable(QStringLiteral("binary STL %1 triangles, peak per triangle")
                            .arg(tBinaryCounts.back())),
             tLargest.peakBytes / tBinaryCounts.back());
-    printRatio(qPrintable(QStringLiteral("ASCII STL %1 triangles, time ours/admesh").arg(tAsciiCount)),
+    printRatio(
+        qPrintable(QStringLiteral("ASCII STL %1 triangles, time ours/admesh").arg(tAsciiCount)),
         tAsciiResult.ours, tAsciiResult.admesh, "target <= 0.50");
     if (tGCodeResult.ours.ok)
         std::printf("  %-44s %6.2f M   (target >= 2.50)\n", "G-code, million lines per second",

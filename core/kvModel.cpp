@@ -100,7 +100,8 @@ void kvModel::addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskR
     }
     kvVector3D *tStream = m_vertexStream.data() + tStreamFirst;
     kvTriangle *tTriangles = m_triangles.data() + tFirst;
-    kvVector3D *tNormals = m_normalsKept ? m_normals.data() + m_normals.size() - 3 * pCount : nullptr;
+    kvVector3D *tNormals
+        = m_normalsKept ? m_normals.data() + m_normals.size() - 3 * pCount : nullptr;
     tRun(tChunks, [&](int pChunk) {
         const int tEnd = qMin(pCount, (pChunk + 1) * tChunk);
         for (int i = pChunk * tChunk; i < tEnd; ++i) {
@@ -130,9 +131,8 @@ void kvModel::addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskR
 
 void kvModel::reserveTriangles(int pCount)
 {
-    const auto tRoom = [](qint64 pElement) {
-        return (std::numeric_limits<int>::max() - 64) / pElement;
-    };
+    const auto tRoom
+        = [](qint64 pElement) { return (std::numeric_limits<int>::max() - 64) / pElement; };
     const qint64 tTriangles = qMin<qint64>(qint64(m_triangles.size()) + qMax(0, pCount),
         qMin(tRoom(sizeof(kvTriangle)), tRoom(3 * sizeof(kvVector3D))));
     if (tTriangles > m_triangles.capacity())

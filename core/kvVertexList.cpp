@@ -369,8 +369,8 @@ void kvVertexList::addUnique(const kvVector3D *pPoints, int pCount, const kvTask
                 }
                 if (tSlot.hash != tHash[i])
                     continue;
-                const kvVector3D &tThere
-                    = tSlot.vertex >= 0 ? tStored[tSlot.vertex].position() : pPoints[-2 - tSlot.vertex];
+                const kvVector3D &tThere = tSlot.vertex >= 0 ? tStored[tSlot.vertex].position()
+                                                             : pPoints[-2 - tSlot.vertex];
                 if (samePosition(tThere, pPoints[i]))
                     break;
             }

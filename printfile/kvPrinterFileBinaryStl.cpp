@@ -179,7 +179,8 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     // is the one that adding the facets one by one makes.
     std::unique_ptr<ReadWorkers> tWorkers;
     kvTaskRunner tRun;
-    const unsigned tCores = std::max(1u, std::min(kMostThreads, std::thread::hardware_concurrency()));
+    const unsigned tCores
+        = std::max(1u, std::min(kMostThreads, std::thread::hardware_concurrency()));
     if (tFacets >= kThreadedFacets && tCores > 1) {
         tWorkers.reset(new ReadWorkers(tCores));
         tRun = [&tWorkers](int pCount, const std::function<void(int)> &pTask) {

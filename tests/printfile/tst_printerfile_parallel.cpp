@@ -35,7 +35,8 @@ QVector<kvVector3D> sharedCornerFacets(int pColumns, int pRows)
             if ((i * pRows + j) % 997 == 0)
                 tCorners << tPoint(i, j) << tPoint(i + 1, j) << tPoint(i + 1, j + 1);
             if ((i * pRows + j) % 1999 == 0) {
-                tCorners << tPoint(i, j) << kvVector3D(std::numeric_limits<float>::quiet_NaN(), 0, 0)
+                tCorners << tPoint(i, j)
+                         << kvVector3D(std::numeric_limits<float>::quiet_NaN(), 0, 0)
                          << tPoint(i, j + 1);
             }
         }
