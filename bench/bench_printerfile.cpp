@@ -222,7 +222,14 @@ void printRow(const char *pWho, const Median &pMedian, double pItems, const char
     std::printf("\n");
 }
 
-void compare(const char *pWhat, const std::string &pSelf, const QString &pPath, int pItems,
+// Our median and admesh's (not ok when admesh did not run).
+struct Result
+{
+    Median ours;
+    Median admesh;
+};
+
+Result compare(const char *pWhat, const std::string &pSelf, const QString &pPath, int pItems,
     int pExpected, const char *pUnit, const std::vector<Peer> &pPeers)
 {
     std::printf("%s (%.1f MB)\n", pWhat, QFileInfo(pPath).size() / 1048576.0);
@@ -237,11 +244,26 @@ void compare(const char *pWhat, const std::string &pSelf, const QString &pPath, 
             tTheirs[p].push_back(runProcess(tCommand));
         }
     }
-    const Median tMine = median(tOurs);
-    printRow("kestrova", tMine, pItems, pUnit, nullptr);
-    for (size_t p = 0; p < pPeers.size(); ++p)
-        printRow(pPeers[p].name, median(tTheirs[p]), pItems, pUnit, &tMine);
+    Result tResult;
+    tResult.ours = median(tOurs);
+    printRow("kestrova", tResult.ours, pItems, pUnit, nullptr);
+    for (size_t p = 0; p < pPeers.size(); ++p) {
+        const Median tPeer = median(tTheirs[p]);
+        printRow(pPeers[p].name, tPeer, pItems, pUnit, &tResult.ours);
+        if (std::strncmp(pPeers[p].name, "admesh", 6) == 0)
+            tResult.admesh = tPeer;
+    }
     std::fflush(stdout);
+    return tResult;
+}
+
+// "n/a" unless both ran.
+void printRatio(const char *pWhat, const Median &pOurs, const Median &pPeer, const char *pTarget)
+{
+    if (pOurs.ok && pPeer.ok)
+        std::printf("  %-44s %6.2f x   (%s)\n", pWhat, pOurs.seconds / pPeer.seconds, pTarget);
+    else
+        std::printf("  %-44s    n/a   (%s)\n", pWhat, pTarget);
 }
 
 } // namespace
@@ -281,12 +303,17 @@ int main(int argc, char **argv)
         bool ascii;
     };
     std::vector<Size> tSizes = {{100, 501, true}, {1000, 501, true}};
+    std::vector<int> tBinaryCounts;
+    std::vector<Result> tBinaryResults;
+    Result tAsciiResult;
+    int tAsciiCount = 0;
     if (!tQuick)
         tSizes.push_back({2000, 1001, false});
     for (const Size &tSize : tSizes) {
         const int tTriangles = 2 * tSize.slices * (tSize.stacks - 1);
         const QString tBinary = tDir.filePath(QStringLiteral("sphere-%1.stl").arg(tTriangles));
         const QString tAscii = tDir.filePath(QStringLiteral("sphere-%1-ascii.stl").arg(tTriangles));
+        tBinaryCounts.push_back(tTriangles);
         {
             const QVector<kvVector3D> tCorners
                 = KvBench::sphereCorners(50.0, tSize.slices, tSize.stacks);
@@ -295,19 +322,57 @@ int main(int argc, char **argv)
                 return 1;
             }
         }
-        compare(qPrintable(QStringLiteral("binary STL, %1 triangles").arg(tTriangles)), tSelf,
-            tBinary, tTriangles, tTriangles, "tri", tStlPeers);
+        tBinaryResults.push_back(
+            compare(qPrintable(QStringLiteral("binary STL, %1 triangles").arg(tTriangles)), tSelf,
+                tBinary, tTriangles, tTriangles, "tri", tStlPeers));
         QFile::remove(tBinary);
         if (tSize.ascii) {
-            compare(qPrintable(QStringLiteral("ASCII STL, %1 triangles").arg(tTriangles)), tSelf,
-                tAscii, tTriangles, tTriangles, "tri", tStlPeers);
+            tAsciiResult
+                = compare(qPrintable(QStringLiteral("ASCII STL, %1 triangles").arg(tTriangles)),
+                    tSelf, tAscii, tTriangles, tTriangles, "tri", tStlPeers);
+            tAsciiCount = tTriangles;
             QFile::remove(tAscii);
         }
     }
 
     const QString tGCode = tDir.filePath(QStringLiteral("print.gcode"));
+    Result tGCodeResult;
     if (writeGCode(tDir.path(), tGCode))
-        compare("G-code into the print queue, 1000000 lines", tSelf, tGCode, kGCodeLines,
-            kGCodeLines / 2, "line", {});
+        tGCodeResult = compare("G-code into the print queue, 1000000 lines", tSelf, tGCode,
+            kGCodeLines, kGCodeLines / 2, "line", {});
+
+    std::printf("\nSummary\n");
+    for (size_t i = 0; i < tBinaryCounts.size(); ++i) {
+        if (tBinaryCounts[i] < 1000000)
+            continue;
+        const QByteArray tWhat = QStringLiteral("binary STL %1 triangles, time ours/admesh")
+                                     .arg(tBinaryCounts[i])
+                                     .toUtf8();
+        printRatio(
+            tWhat.constData(), tBinaryResults[i].ours, tBinaryResults[i].admesh, "target <= 1.00");
+    }
+    const Median &tLargest = tBinaryResults.back().ours;
+    if (tLargest.ok)
+        std::printf("  %-44s %6.1f B   (target <= 120 at 4000000)\n",
+            qPrintable(QStringLiteral("binary STL %1 triangles, peak per triangle")
+                           .arg(tBinaryCounts.back())),
+            tLargest.peakBytes / tBinaryCounts.back());
+    printRatio(
+        qPrintable(QStringLiteral("ASCII STL %1 triangles, time ours/admesh").arg(tAsciiCount)),
+        tAsciiResult.ours, tAsciiResult.admesh, "target <= 0.50");
+    if (tGCodeResult.ours.ok)
+        std::printf("  %-44s %6.2f M   (target >= 2.50)\n", "G-code, million lines per second",
+            kGCodeLines / tGCodeResult.ours.seconds / 1e6);
+    // Per-triangle cost at the largest size over that at the smallest: 1 is linear.
+    const Median &tSmallest = tBinaryResults.front().ours;
+    if (tSmallest.ok && tLargest.ok) {
+        const double tScale = double(tBinaryCounts.back()) / tBinaryCounts.front();
+        std::printf("  %-44s %6.2f time, %.2f memory per triangle (linear: 1)\n",
+            qPrintable(QStringLiteral("growth %1 to %2 triangles")
+                           .arg(tBinaryCounts.front())
+                           .arg(tBinaryCounts.back())),
+            tLargest.seconds / tSmallest.seconds / tScale,
+            tLargest.peakBytes / tSmallest.peakBytes / tScale);
+    }
     return 0;
 }

@@ -29,12 +29,14 @@ public:
     void addTriangle(
         const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal);
     void addTriangle(const kvTriangle &pTriangle);
-    // A reader that knows the corners to come tells them ahead, some facets early and then
-    // again shortly before (pSoon), so that their lookups find the memory loaded.
-    void prepareCorner(const kvVector3D &pPoint, bool pSoon) const;
+    // The same as addTriangle of the vertices made from the corners 3i, 3i + 1 and 3i + 2 for
+    // each of the pCount facets in turn; the work is split into tasks for pRun.
+    void addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskRunner &pRun = {});
+    // Makes room for pCount more facets, as a reader that knows their number can.
+    void reserveTriangles(int pCount);
 
     QVector<kvVector3D> vertexVector() const { return m_vertexStream; }
-    QVector<kvVector3D> normals() const { return m_normals; }
+    QVector<kvVector3D> normals() const;
     void setNormals(const QVector<kvVector3D> &pNormals);
     QVector<kvTriangle> triangles() const { return m_triangles; }
     void setTriangles(const QVector<kvTriangle> &pTriangles);
@@ -52,14 +54,24 @@ public:
     QString toString();
 
 private:
+    // Appends a corner to the stream and, when its position is new, to the vertex list.
+    void addCorner(const kvVertex &pVertex);
     // The facet normal once per corner.
     void appendNormals(const kvVector3D &pNormal);
+    // From now on the normals are kept in m_normals.
+    void keepNormals();
+    // The normal of every facet of the stream, once per corner.
+    QVector<kvVector3D> streamNormals() const;
 
     QString m_name;
     QString m_filename;
     QVector<kvVector3D> m_vertexStream;
     kvVertexList m_vertices;
+    // Until m_normalsKept, every three stream entries are the corners of a facet added
+    // from its corners, and the normals (those of the corner order) are computed when asked
+    // for rather than kept: they would cost as much memory as the stream.
     QVector<kvVector3D> m_normals;
+    bool m_normalsKept = false;
     QVector<kvTriangle> m_triangles;
     kvBoundingBox m_boundingBox;
     double m_surface = 0.0;

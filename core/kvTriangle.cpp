@@ -27,8 +27,18 @@ kvTriangle::kvTriangle()
 }
 
 kvTriangle::kvTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC, kvVector3D pNormal)
-    : kvTriangle(kvVertex(pA), kvVertex(pB), kvVertex(pC), pNormal)
-{ }
+{
+    // Corners made from positions alone are bare.
+    Q_UNUSED(pNormal)
+    const kvVector3D tCorners[3] = {pA, pB, pC};
+    for (int i = 0; i < 3; ++i) {
+        m_data[3 * i] = tCorners[i].x();
+        m_data[3 * i + 1] = tCorners[i].y();
+        m_data[3 * i + 2] = tCorners[i].z();
+    }
+    m_count = 3;
+    m_form = CornerNormal;
+}
 
 kvTriangle::kvTriangle(
     const kvVertex &pA, const kvVertex &pB, const kvVertex &pC, kvVector3D pNormal)

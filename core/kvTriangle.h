@@ -43,6 +43,9 @@ public:
     bool operator!=(const kvTriangle &pOther) const { return !(*this == pOther); }
 
 private:
+    // The model computes the normals of its facets the same way.
+    friend class kvModel;
+
     // How the corners and the normal are kept.
     enum Form : quint8 {
         CornerNormal, // bare corners in m_data; the normal of the corner order

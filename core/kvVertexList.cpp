@@ -46,8 +46,9 @@ void kvVertexList::add(const kvVertex &pVertex)
     const kvVector3D tPosition = pVertex.position();
     int tSlot = -1;
     if (indexable(tPosition)) {
-        growIndex();
-        tSlot = findSlot(tPosition, positionHash(tPosition));
+        const uint tHash = positionHash(tPosition);
+        growIndex(tHash);
+        tSlot = findSlot(tPosition, tHash);
     }
     store(pVertex, tSlot);
 }
@@ -65,9 +66,13 @@ void kvVertexList::add(const QVector3D &pPoint)
 bool kvVertexList::contains(const kvVertex &pVertex, kvVertex &pFound) const
 {
     const kvVector3D tPosition = pVertex.position();
-    if (!indexable(tPosition) || m_index.isEmpty())
+    if (!indexable(tPosition))
         return false;
-    const Slot &tEntry = m_index.at(findSlot(tPosition, positionHash(tPosition)));
+    const uint tHash = positionHash(tPosition);
+    const QVector<Slot> &tSlots = m_index[partOf(tHash)].table;
+    if (tSlots.isEmpty())
+        return false;
+    const Slot &tEntry = tSlots.at(findSlot(tPosition, tHash));
     if (!tEntry.used())
         return false;
     pFound = m_stored.at(tEntry.vertex);
@@ -128,8 +133,8 @@ void kvVertexList::clear()
     m_bucketsMade = false;
     m_stored.clear();
     m_count = 0;
-    m_index.clear();
-    m_indexUsed = 0;
+    for (IndexPart &tPart : m_index)
+        tPart = IndexPart();
 }
 
 QHash<int, kvVertexBucket> kvVertexList::vertices() const
@@ -172,9 +177,10 @@ bool kvVertexList::addUnique(const kvVertex &pVertex)
     // A position that is not finite is never equal to anything, so always a new vertex.
     int tSlot = -1;
     if (indexable(tPosition)) {
-        growIndex();
-        tSlot = findSlot(tPosition, positionHash(tPosition));
-        if (m_index.at(tSlot).used())
+        const uint tHash = positionHash(tPosition);
+        growIndex(tHash);
+        tSlot = findSlot(tPosition, tHash);
+        if (m_index[partOf(tHash)].table.at(tSlot).used())
             return false;
     }
     kvVertex tVertex(pVertex);
@@ -191,20 +197,25 @@ void kvVertexList::store(const kvVertex &pVertex, int pSlot)
     m_stored.append(pVertex);
     if (m_bucketsMade)
         m_buckets[hashVertex(pVertex)].append(pVertex);
-    if (pSlot >= 0 && !m_index.at(pSlot).used()) {
-        Slot &tSlot = m_index[pSlot];
-        tSlot.hash = positionHash(pVertex.position());
+    if (pSlot < 0)
+        return;
+    const uint tHash = positionHash(pVertex.position());
+    IndexPart &tPart = m_index[partOf(tHash)];
+    if (!tPart.table.at(pSlot).used()) {
+        Slot &tSlot = tPart.table[pSlot];
+        tSlot.hash = tHash;
         tSlot.vertex = m_stored.size() - 1;
-        ++m_indexUsed;
+        ++tPart.used;
     }
 }
 
 void kvVertexList::prefetch(const kvVector3D &pPoint, bool pStored) const
 {
-    if (m_index.isEmpty())
-        return;
     const uint tHash = positionHash(pPoint);
-    const Slot *tSlot = m_index.constData() + (tHash & uint(m_index.size() - 1));
+    const QVector<Slot> &tSlots = m_index[partOf(tHash)].table;
+    if (tSlots.isEmpty())
+        return;
+    const Slot *tSlot = tSlots.constData() + (tHash & uint(tSlots.size() - 1));
     if (!pStored) {
         __builtin_prefetch(tSlot);
         return;
@@ -239,8 +250,9 @@ uint kvVertexList::positionHash(const kvVector3D &pPoint)
 
 int kvVertexList::findSlot(const kvVector3D &pPoint, uint pHash) const
 {
-    const int tMask = m_index.size() - 1;
-    const Slot *tSlots = m_index.constData();
+    const QVector<Slot> &tPart = m_index[partOf(pHash)].table;
+    const int tMask = tPart.size() - 1;
+    const Slot *tSlots = tPart.constData();
     const kvVertex *tStored = m_stored.constData();
     for (int i = int(pHash & uint(tMask));; i = (i + 1) & tMask) {
         const Slot &tSlot = tSlots[i];
@@ -250,20 +262,25 @@ int kvVertexList::findSlot(const kvVector3D &pPoint, uint pHash) const
     }
 }
 
-void kvVertexList::growIndex()
+void kvVertexList::growIndex(uint pHash)
 {
+    IndexPart &tPart = m_index[partOf(pHash)];
     // At most half full, so probe chains stay short.
-    if (2 * (m_indexUsed + 1) <= m_index.size())
-        return;
-    const QVector<Slot> tOld = m_index;
-    m_index = QVector<Slot>(qMax(64, m_index.size() * 2));
-    const int tMask = m_index.size() - 1;
-    Slot *tSlots = m_index.data();
+    if (2 * (tPart.used + 1) > tPart.table.size())
+        growPart(tPart);
+}
+
+void kvVertexList::growPart(IndexPart &pPart)
+{
+    const QVector<Slot> tOld = pPart.table;
+    pPart.table = QVector<Slot>(qMax(64, pPart.table.size() * 2));
+    const int tMask = pPart.table.size() - 1;
+    Slot *tSlots = pPart.table.data();
     for (const Slot &tEntry : tOld) {
-        if (!tEntry.used())
+        if (tEntry.vertex == -1)
             continue;
         int i = int(tEntry.hash & uint(tMask));
-        while (tSlots[i].used())
+        while (tSlots[i].vertex != -1)
             i = (i + 1) & tMask;
         tSlots[i] = tEntry;
     }
@@ -271,19 +288,124 @@ void kvVertexList::growIndex()
 
 void kvVertexList::rebuildIndex()
 {
-    m_index.clear();
-    m_indexUsed = 0;
+    for (IndexPart &tPart : m_index)
+        tPart = IndexPart();
     for (int i = 0; i < m_stored.size(); ++i) {
         const kvVector3D tPosition = m_stored.at(i).position();
         if (!indexable(tPosition))
             continue;
-        growIndex();
         const uint tHash = positionHash(tPosition);
-        Slot &tSlot = m_index[findSlot(tPosition, tHash)];
+        growIndex(tHash);
+        IndexPart &tPart = m_index[partOf(tHash)];
+        Slot &tSlot = tPart.table[findSlot(tPosition, tHash)];
         if (!tSlot.used()) {
             tSlot.hash = tHash;
             tSlot.vertex = i;
-            ++m_indexUsed;
+            ++tPart.used;
         }
     }
+}
+
+void kvVertexList::addUnique(const kvVector3D *pPoints, int pCount, const kvTaskRunner &pRun)
+{
+    const auto tRun = [&pRun](int pTasks, const std::function<void(int)> &pTask) {
+        if (pRun) {
+            pRun(pTasks, pTask);
+        } else {
+            for (int i = 0; i < pTasks; ++i)
+                pTask(i);
+        }
+    };
+    const int tChunks = 16;
+    const int tChunk = (pCount + tChunks - 1) / tChunks;
+
+    // The hash of every point; a point that cannot be indexed is always new.
+    QVector<uint> tHashes(pCount);
+    QVector<char> tNew(pCount);
+    uint *tHash = tHashes.data();
+    char *tIsNew = tNew.data();
+    tRun(tChunks, [&](int pChunk) {
+        const int tEnd = qMin(pCount, (pChunk + 1) * tChunk);
+        for (int i = pChunk * tChunk; i < tEnd; ++i) {
+            tHash[i] = positionHash(pPoints[i]);
+            tIsNew[i] = !indexable(pPoints[i]);
+        }
+    });
+
+    // Each part, on its own, finds the points of its positions in order. The first point
+    // of a position not stored yet goes in as a claim (-2 - its number) until it has its
+    // place in m_stored.
+    const kvVertex *tStored = m_stored.constData();
+    for (IndexPart &tPart : m_index)
+        tPart.table.detach();
+    struct Claim
+    {
+        int point;
+        int slot;
+    };
+    QVector<Claim> tClaims[IndexParts];
+    bool tGrown[IndexParts] = {};
+    tRun(IndexParts, [&](int pPart) {
+        IndexPart &tPart = m_index[pPart];
+        QVector<Claim> &tMine = tClaims[pPart];
+        for (int i = 0; i < pCount; ++i) {
+            if (partOf(tHash[i]) != pPart || tIsNew[i])
+                continue;
+            if (2 * (tPart.used + 1) > tPart.table.size()) {
+                growPart(tPart);
+                tGrown[pPart] = true;
+            }
+            const int tMask = tPart.table.size() - 1;
+            Slot *tSlots = tPart.table.data();
+            for (int s = int(tHash[i] & uint(tMask));; s = (s + 1) & tMask) {
+                Slot &tSlot = tSlots[s];
+                if (tSlot.vertex == -1) {
+                    tSlot.hash = tHash[i];
+                    tSlot.vertex = -2 - i;
+                    ++tPart.used;
+                    tIsNew[i] = 1;
+                    tMine.append({i, s});
+                    break;
+                }
+                if (tSlot.hash != tHash[i])
+                    continue;
+                const kvVector3D &tThere = tSlot.vertex >= 0 ? tStored[tSlot.vertex].position()
+                                                             : pPoints[-2 - tSlot.vertex];
+                if (samePosition(tThere, pPoints[i]))
+                    break;
+            }
+        }
+    });
+
+    // The new vertices in the order of their points, numbered on.
+    QVector<int> tPlaces(pCount);
+    int *tPlace = tPlaces.data();
+    for (int i = 0; i < pCount; ++i) {
+        if (!tIsNew[i])
+            continue;
+        kvVertex tVertex(pPoints[i]);
+        tVertex.setId(++m_count);
+        if (m_stored.size() == m_stored.capacity())
+            m_stored.reserve(qMax(1024, m_stored.size() * 2));
+        m_stored.append(tVertex);
+        if (m_bucketsMade)
+            m_buckets[hashVertex(tVertex)].append(tVertex);
+        tPlace[i] = m_stored.size() - 1;
+    }
+
+    // The claims become the places; a part that grew finds its claims again.
+    tRun(IndexParts, [&](int pPart) {
+        IndexPart &tPart = m_index[pPart];
+        Slot *tSlots = tPart.table.data();
+        const int tMask = tPart.table.size() - 1;
+        for (const Claim &tClaim : qAsConst(tClaims[pPart])) {
+            int s = tClaim.slot;
+            if (tGrown[pPart]) {
+                s = int(tHash[tClaim.point] & uint(tMask));
+                while (tSlots[s].vertex != -2 - tClaim.point)
+                    s = (s + 1) & tMask;
+            }
+            tSlots[s].vertex = tPlace[tClaim.point];
+        }
+    });
 }

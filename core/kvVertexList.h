@@ -5,6 +5,11 @@
 #include <QHash>
 #include <QVector>
 #include <cmath>
+#include <functional>
+
+// Runs pTask(0) to pTask(pCount - 1), in any order and possibly side by side, and returns
+// when all have run. An empty runner stands for running them one after the other.
+using kvTaskRunner = std::function<void(int pCount, const std::function<void(int)> &pTask)>;
 
 // The bucket type is part of the list's interface; the container is deprecated in Qt 5.15.
 QT_WARNING_PUSH
@@ -59,6 +64,10 @@ private:
     // Adds a copy of pVertex with the id count + 1 unless a vertex of exactly its position
     // is stored. Returns whether it was added.
     bool addUnique(const kvVertex &pVertex);
+    // addUnique of a vertex made from each of the pCount points in turn; the vertices added
+    // are appended to m_stored in that order. The index parts are worked on through pRun,
+    // one task per part.
+    void addUnique(const kvVector3D *pPoints, int pCount, const kvTaskRunner &pRun);
     // Starts loading the index entry of pPoint, or (pStored) the stored vertex that entry
     // names, so that a lookup soon after does not wait.
     void prefetch(const kvVector3D &pPoint, bool pStored) const;
@@ -80,8 +89,21 @@ private:
     {
         return pA.x() == pB.x() && pA.y() == pB.y() && pA.z() == pB.z();
     }
+    // The index is split by the top bits of the position hash into parts that can be
+    // worked on side by side.
+    static constexpr int IndexParts = 8;
+    static int partOf(uint pHash) { return int(pHash >> 29); }
+    struct IndexPart
+    {
+        QVector<Slot> table;
+        int used = 0;
+    };
+    // The slot of pPoint in its part: the one holding its position, or the free slot
+    // where it would go.
     int findSlot(const kvVector3D &pPoint, uint pHash) const;
-    void growIndex();
+    // Makes room in the part of pHash for one more position.
+    void growIndex(uint pHash);
+    static void growPart(IndexPart &pPart);
     void rebuildIndex();
 
     int m_count = 0;
@@ -92,8 +114,7 @@ private:
     mutable QHash<int, kvVertexBucket> m_buckets;
     mutable bool m_bucketsMade = false;
     // Open addressing by exact position: the first stored vertex of every finite position.
-    QVector<Slot> m_index;
-    int m_indexUsed = 0;
+    IndexPart m_index[IndexParts];
 };
 
 QT_WARNING_POP

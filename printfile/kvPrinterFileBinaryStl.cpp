@@ -2,18 +2,27 @@
 #include "kvPrinterFile.h"
 #include "kvPrinterFileShared.h"
 
+#include <QDateTime>
+#include <QtEndian>
+
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
-using namespace Kv::Defines;
 using namespace Kv::PrinterFile;
 
 namespace {
 
-// How many facets ahead the binary reader announces corners.
-const qint64 kFarAhead = 24;
-const qint64 kNearAhead = 8;
+// Facets read and added at a time.
+const qint64 kBlockFacets = 1 << 16;
+// Below this many facets the reader starts no threads.
+const qint64 kThreadedFacets = 10000;
+const unsigned kMostThreads = 8;
 
 float readFloat(const char *pData)
 {
@@ -29,6 +38,80 @@ kvVector3D readVector(const char *pData)
 {
     return kvVector3D(readFloat(pData), readFloat(pData + 4), readFloat(pData + 8));
 }
+
+// Threads that work with the calling thread on the tasks of one job at a time, for the
+// length of one read; they touch no Qt object. Task i runs on thread i modulo the number
+// of threads, the calling thread being thread 0.
+class ReadWorkers
+{
+public:
+    explicit ReadWorkers(unsigned pThreads)
+        : m_count(int(pThreads))
+    {
+        for (unsigned i = 1; i < pThreads; ++i)
+            m_threads.emplace_back([this, i] { work(i); });
+    }
+
+    ~ReadWorkers()
+    {
+        {
+            std::lock_guard<std::mutex> tLock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        for (std::thread &tThread : m_threads)
+            tThread.join();
+    }
+
+    void run(int pCount, const std::function<void(int)> &pTask)
+    {
+        {
+            std::lock_guard<std::mutex> tLock(m_mutex);
+            m_task = &pTask;
+            m_tasks = pCount;
+            m_pending = m_count - 1;
+            ++m_job;
+        }
+        m_wake.notify_all();
+        for (int i = 0; i < pCount; i += m_count)
+            pTask(i);
+        std::unique_lock<std::mutex> tLock(m_mutex);
+        m_done.wait(tLock, [this] { return m_pending == 0; });
+    }
+
+private:
+    void work(unsigned pIndex)
+    {
+        unsigned tSeen = 0;
+        std::unique_lock<std::mutex> tLock(m_mutex);
+        for (;;) {
+            m_wake.wait(tLock, [&] { return m_stop || m_job != tSeen; });
+            if (m_stop)
+                return;
+            tSeen = m_job;
+            const std::function<void(int)> *tTask = m_task;
+            const int tTasks = m_tasks;
+            tLock.unlock();
+            for (int i = int(pIndex); i < tTasks; i += m_count)
+                (*tTask)(i);
+            tLock.lock();
+            if (--m_pending == 0)
+                m_done.notify_one();
+        }
+    }
+
+    // The threads, the calling one included; set before any is started.
+    const int m_count;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    const std::function<void(int)> *m_task = nullptr;
+    int m_tasks = 0;
+    int m_pending = 0;
+    unsigned m_job = 0;
+    bool m_stop = false;
+};
 
 } // namespace
 
@@ -63,34 +146,72 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
                  .arg(tCount));
     }
 
-    const qint64 tBlockFacets = 8192;
+    // Parsing the facets and finding their corners are shared out among threads; the mesh
+    // is the one that adding the facets one by one makes.
+    std::unique_ptr<ReadWorkers> tWorkers;
+    kvTaskRunner tRun;
+    const unsigned tCores
+        = std::max(1u, std::min(kMostThreads, std::thread::hardware_concurrency()));
+    if (tFacets >= kThreadedFacets && tCores > 1) {
+        tWorkers.reset(new ReadWorkers(tCores));
+        tRun = [&tWorkers](int pCount, const std::function<void(int)> &pTask) {
+            tWorkers->run(pCount, pTask);
+        };
+    } else {
+        tRun = [](int pCount, const std::function<void(int)> &pTask) {
+            for (int i = 0; i < pCount; ++i)
+                pTask(i);
+        };
+    }
+    tModel.reserveTriangles(int(std::min<qint64>(tFacets, std::numeric_limits<int>::max())));
+
+    const int tChunks = 16;
     QByteArray tBlock;
+    QVector<kvVector3D> tCorners;
+    QVector<char> tFinite;
     qint64 tRead = 0;
     qint64 tDropped = 0;
+    int tShown = -1;
     while (tRead < tFacets) {
-        const qint64 tWant = std::min(tBlockFacets, tFacets - tRead);
+        const qint64 tWant = std::min(kBlockFacets, tFacets - tRead);
         tBlock.resize(int(tWant * kFacetSize));
         const qint64 tGot = pDevice->read(tBlock.data(), tBlock.size());
-        const qint64 tComplete = tGot > 0 ? tGot / kFacetSize : 0;
+        const int tComplete = int(tGot > 0 ? tGot / kFacetSize : 0);
+        tCorners.resize(3 * tComplete);
+        tFinite.resize(tComplete);
         const char *tData = tBlock.constData();
-        for (qint64 i = 0; i < tComplete; ++i, tData += kFacetSize) {
-            for (int c = 0; c < 3; ++c) {
-                if (i + kFarAhead < tComplete)
-                    tModel.prepareCorner(
-                        readVector(tData + kFarAhead * kFacetSize + 12 + 12 * c), false);
-                if (i + kNearAhead < tComplete)
-                    tModel.prepareCorner(
-                        readVector(tData + kNearAhead * kFacetSize + 12 + 12 * c), true);
+        kvVector3D *tCorner = tCorners.data();
+        char *tIsFinite = tFinite.data();
+        const int tChunk = (tComplete + tChunks - 1) / tChunks;
+        tRun(tChunks, [&](int pChunk) {
+            const int tEnd = std::min(tComplete, (pChunk + 1) * tChunk);
+            for (int i = pChunk * tChunk; i < tEnd; ++i) {
+                const char *tFacet = tData + i * kFacetSize;
+                for (int c = 0; c < 3; ++c)
+                    tCorner[3 * i + c] = readVector(tFacet + 12 + 12 * c);
+                tIsFinite[i] = tCorner[3 * i].isFinite() && tCorner[3 * i + 1].isFinite()
+                    && tCorner[3 * i + 2].isFinite();
             }
-            const kvVector3D tA = readVector(tData + 12);
-            const kvVector3D tB = readVector(tData + 24);
-            const kvVector3D tC = readVector(tData + 36);
-            if (tA.isFinite() && tB.isFinite() && tC.isFinite())
-                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC), readVector(tData));
-            else
-                ++tDropped;
+        });
+        // Facets with a corner that is not finite are left out.
+        int tKept = 0;
+        for (int i = 0; i < tComplete; ++i) {
+            if (!tIsFinite[i])
+                continue;
+            if (tKept != i)
+                std::memmove(tCorner + 3 * tKept, tCorner + 3 * i, 3 * sizeof(kvVector3D));
+            ++tKept;
+        }
+        tDropped += tComplete - tKept;
+        tModel.addTriangles(tCorner, tKept, tRun);
+        // The bar sees every value that adding the facets one by one would show, once.
+        for (int i = 0; i < tComplete; ++i) {
             ++tRead;
-            emit LoadFileProgress(int(float(tRead) / float(tFacets) * 100.0f));
+            const int tProgress = int(float(tRead) / float(tFacets) * 100.0f);
+            if (tProgress != tShown) {
+                tShown = tProgress;
+                emit LoadFileProgress(tProgress);
+            }
         }
         if (tComplete < tWant) {
             warn(QStringLiteral("parseSTLBinary: Read error after %1 facets.").arg(tRead));

@@ -96,6 +96,8 @@ private slots:
 
     void singleTriangle();
     void sharedEdge();
+    void normalsOfMixedAdding_data();
+    void normalsOfMixedAdding();
     void cubeFixture_data();
     void cubeFixture();
     void transformedBox();
@@ -188,6 +190,45 @@ void tst_model::sharedEdge()
     QCOMPARE(idOf(tModel, {0, 1, 0}), 3);
     QCOMPARE(idOf(tModel, {1, 1, 0}), 4);
     QCOMPARE(tModel.vertexVector().at(5), kvVector3D(0, 1, 0));
+}
+
+// Between two facets added from their corners, something else is added; the normals of
+// both facets stay where they belong.
+void tst_model::normalsOfMixedAdding_data()
+{
+    QTest::addColumn<int>("between");
+    QTest::addColumn<QVector<kvVector3D>>("normals");
+    const QVector<kvVector3D> tUp(3, kvVector3D(0, 0, 1));
+    const QVector<kvVector3D> tDown(3, kvVector3D(0, 0, -1));
+    QTest::newRow("lone corner") << 0 << tUp + tDown;
+    QTest::newRow("facet with its own normal")
+        << 1 << tUp + QVector<kvVector3D>(3, kvVector3D(1, 0, 0)) + tDown;
+    QTest::newRow("normals set") << 2 << QVector<kvVector3D> {{7, 7, 7}} + tDown;
+}
+
+void tst_model::normalsOfMixedAdding()
+{
+    QFETCH(int, between);
+    QFETCH(QVector<kvVector3D>, normals);
+    const kvVector3D tA(0, 0, 0), tB(1, 0, 0), tC(0, 1, 0);
+    kvModel tModel;
+    addTriangle(tModel, tA, tB, tC);
+    if (between == 0) {
+        tModel.addVertex(kvVector3D(5, 5, 5));
+    } else if (between == 1) {
+        kvTriangle tOwn;
+        tOwn.setNormal(kvVector3D(1, 0, 0));
+        tOwn.addVertex(kvVertex(tA));
+        tOwn.addVertex(kvVertex(tB));
+        tOwn.addVertex(kvVertex(tC));
+        tModel.addTriangle(tOwn);
+    } else {
+        tModel.setNormals({{7, 7, 7}});
+    }
+    const kvModel tBefore = tModel;
+    addTriangle(tModel, tA, tC, tB);
+    QCOMPARE(tModel.normals(), normals);
+    QCOMPARE(tBefore.normals(), normals.mid(0, normals.size() - 3));
 }
 
 void tst_model::cubeFixture_data()

@@ -36,12 +36,12 @@ private slots:
         kvPrinterFile tFile(writeFile(m_dir, "thousand.stl", withCount(tData, 1000)));
         QSignalSpy tSpy(&tFile, &kvPrinterFile::LoadFileProgress);
         QCOMPARE(tFile.loadFile().triangles().size(), 1000);
-        const QList<int> tValues = progressValues(tSpy);
-        QCOMPARE(tValues.size(), 1001);
-        QCOMPARE(tValues.mid(0, 9), QList<int>({0, 0, 0, 0, 0, 0, 0, 0, 0}));
-        QCOMPARE(tValues.at(9), 1);
-        QCOMPARE(tValues.at(998), 99);
-        QCOMPARE(tValues.mid(999), QList<int>({100, 100}));
+        // Each value once, as it is reached, and the closing 100.
+        QList<int> tExpected;
+        for (int i = 0; i <= 100; ++i)
+            tExpected << i;
+        tExpected << 100;
+        QCOMPARE(progressValues(tSpy), tExpected);
     }
 
     void binaryCountMismatch_data()

@@ -1,0 +1,202 @@
+// The binary STL reader and kvModel::addTriangles share their work out among threads; the
+// mesh must be exactly the one that adding the facets one by one makes.
+#include "kvModel.h"
+#include "kvPrinterFile.h"
+#include "kvTestSupport.h"
+
+#include <QBuffer>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <thread>
+#include <vector>
+
+QT_WARNING_DISABLE_DEPRECATED
+
+namespace {
+
+// A wavy grid of quarter-millimetre cells, so that many corners share a bucket, every
+// inner corner is shared by six facets, and a few facets repeat, hold -0 beside 0 or are
+// not finite.
+QVector<kvVector3D> sharedCornerFacets(int pColumns, int pRows)
+{
+    const auto tPoint = [](int i, int j) {
+        const float tZ = float(std::floor(3.0 * std::sin(i * 0.05) * std::cos(j * 0.07)));
+        return kvVector3D(i * 0.25f, j * 0.25f, tZ == 0.0f && i % 2 ? -0.0f : tZ);
+    };
+    QVector<kvVector3D> tCorners;
+    for (int i = 0; i < pColumns; ++i) {
+        for (int j = 0; j < pRows; ++j) {
+            tCorners << tPoint(i, j) << tPoint(i + 1, j) << tPoint(i + 1, j + 1);
+            tCorners << tPoint(i, j) << tPoint(i + 1, j + 1) << tPoint(i, j + 1);
+            if ((i * pRows + j) % 997 == 0)
+                tCorners << tPoint(i, j) << tPoint(i + 1, j) << tPoint(i + 1, j + 1);
+            if ((i * pRows + j) % 1999 == 0) {
+                tCorners << tPoint(i, j)
+                         << kvVector3D(std::numeric_limits<float>::quiet_NaN(), 0, 0)
+                         << tPoint(i, j + 1);
+            }
+        }
+    }
+    return tCorners;
+}
+
+QByteArray binaryStl(const QVector<kvVector3D> &pCorners)
+{
+    char tCount[4];
+    qToLittleEndian(qint32(pCorners.size() / 3), tCount);
+    QByteArray tData = QByteArray(80, '\0') + QByteArray(tCount, 4);
+    for (int i = 0; i < pCorners.size(); i += 3) {
+        float tValues[12] = {0, 0, 1};
+        for (int c = 0; c < 3; ++c) {
+            tValues[3 + 3 * c] = pCorners.at(i + c).x();
+            tValues[4 + 3 * c] = pCorners.at(i + c).y();
+            tValues[5 + 3 * c] = pCorners.at(i + c).z();
+        }
+        tData.append(reinterpret_cast<const char *>(tValues), sizeof(tValues));
+        tData.append(2, '\0');
+    }
+    return tData;
+}
+
+// The facets added one by one, as the readers did before, those that are not finite left out.
+kvModel oneByOne(const QVector<kvVector3D> &pCorners, kvModel pModel = kvModel())
+{
+    for (int i = 0; i < pCorners.size(); i += 3) {
+        if (pCorners.at(i).isFinite() && pCorners.at(i + 1).isFinite()
+            && pCorners.at(i + 2).isFinite())
+            pModel.addTriangle(kvVertex(pCorners.at(i)), kvVertex(pCorners.at(i + 1)),
+                kvVertex(pCorners.at(i + 2)), kvVector3D(0, 0, 1));
+    }
+    return pModel;
+}
+
+QByteArray bitsOf(const QVector<kvVector3D> &pPoints)
+{
+    return QByteArray(reinterpret_cast<const char *>(pPoints.constData()),
+        pPoints.size() * int(sizeof(kvVector3D)));
+}
+
+QByteArray bitsOf(const kvVector3D &pPoint)
+{
+    return bitsOf(QVector<kvVector3D> {pPoint});
+}
+
+// Every part of the two meshes, down to the bits of the floats.
+void compareMeshes(const kvModel &pGot, const kvModel &pWanted)
+{
+    QCOMPARE(bitsOf(pGot.vertexVector()), bitsOf(pWanted.vertexVector()));
+    QCOMPARE(bitsOf(pGot.normals()), bitsOf(pWanted.normals()));
+    const QVector<kvTriangle> tGot = pGot.triangles(), tWanted = pWanted.triangles();
+    QCOMPARE(tGot.size(), tWanted.size());
+    for (int i = 0; i < tGot.size(); ++i) {
+        const QVector<kvVertex> tA = tGot.at(i).vertices(), tB = tWanted.at(i).vertices();
+        QCOMPARE(tA.size(), tB.size());
+        for (int c = 0; c < tA.size(); ++c) {
+            QCOMPARE(bitsOf(tA.at(c).position()), bitsOf(tB.at(c).position()));
+            QCOMPARE(tA.at(c).id(), tB.at(c).id());
+        }
+        QCOMPARE(bitsOf(tGot.at(i).normal()), bitsOf(tWanted.at(i).normal()));
+    }
+    QCOMPARE(pGot.vertices().count(), pWanted.vertices().count());
+    const QHash<int, kvVertexBucket> tBucketsGot = pGot.vertices().vertices();
+    const QHash<int, kvVertexBucket> tBucketsWanted = pWanted.vertices().vertices();
+    QCOMPARE(tBucketsGot.size(), tBucketsWanted.size());
+    for (auto tIt = tBucketsWanted.begin(); tIt != tBucketsWanted.end(); ++tIt) {
+        QVERIFY(tBucketsGot.contains(tIt.key()));
+        const kvVertexBucket tList = tBucketsGot.value(tIt.key());
+        QCOMPARE(tList.size(), tIt->size());
+        auto tThere = tIt->begin();
+        for (const kvVertex &tVertex : tList) {
+            QCOMPARE(tVertex.id(), tThere->id());
+            QCOMPARE(bitsOf(tVertex.position()), bitsOf(tThere->position()));
+            ++tThere;
+        }
+    }
+    QCOMPARE(pGot.boundingBox().isEmpty(), pWanted.boundingBox().isEmpty());
+    QCOMPARE(bitsOf(pGot.boundingBox().minPoint()), bitsOf(pWanted.boundingBox().minPoint()));
+    QCOMPARE(bitsOf(pGot.boundingBox().maxPoint()), bitsOf(pWanted.boundingBox().maxPoint()));
+}
+
+// Every task on a thread of its own.
+void onThreads(int pCount, const std::function<void(int)> &pTask)
+{
+    std::vector<std::thread> tThreads;
+    for (int i = 0; i < pCount; ++i)
+        tThreads.emplace_back([&pTask, i] { pTask(i); });
+    for (std::thread &tThread : tThreads)
+        tThread.join();
+}
+
+} // namespace
+
+class tst_PrinterFileParallel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The reader shares its work out above 10000 facets, in blocks of 65536.
+        m_corners = sharedCornerFacets(190, 200);
+        QVERIFY(m_corners.size() / 3 > 65536);
+    }
+
+    // The reader's mesh, and the mesh of the facets added one by one.
+    void readerEqualsOneByOne()
+    {
+        QByteArray tData = binaryStl(m_corners);
+        QBuffer tBuffer(&tData);
+        QVERIFY(tBuffer.open(QIODevice::ReadOnly));
+        kvPrinterFile tFile;
+        const kvModel tRead = tFile.parseSTLBinary(&tBuffer);
+        const kvModel tWanted = oneByOne(m_corners);
+        QVERIFY(tWanted.vertices().count() < tWanted.triangles().size());
+        compareMeshes(tRead, tWanted);
+    }
+
+    void batchesEqualOneByOne_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::newRow("empty model") << 0;
+        QTest::newRow("buckets already made") << 1;
+        QTest::newRow("normals kept") << 2;
+    }
+
+    // addTriangles in batches of uneven sizes, its tasks on threads of their own.
+    void batchesEqualOneByOne()
+    {
+        QFETCH(int, before);
+        QVector<kvVector3D> tFinite;
+        for (int i = 0; i + 2 < m_corners.size() && tFinite.size() < 3 * 60000; i += 3) {
+            if (m_corners.at(i).isFinite() && m_corners.at(i + 1).isFinite()
+                && m_corners.at(i + 2).isFinite())
+                tFinite << m_corners.at(i) << m_corners.at(i + 1) << m_corners.at(i + 2);
+        }
+        kvModel tStart = oneByOne(tFinite.mid(0, 300));
+        if (before == 1)
+            tStart.updateVertexNumbers(); // the list keeps its buckets from now on
+        if (before == 2)
+            tStart.addVertex(kvVector3D(1, 2, 3));
+        const QVector<kvVector3D> tRest = tFinite.mid(300);
+
+        kvModel tBatched = tStart;
+        const int tSizes[] = {1, 7, 1000, 5000, 20000};
+        int tAt = 0;
+        for (int s = 0; tAt < tRest.size(); s = (s + 1) % 5) {
+            const int tFacets = qMin(tSizes[s], (tRest.size() - tAt) / 3);
+            tBatched.addTriangles(tRest.constData() + tAt, tFacets, onThreads);
+            tAt += 3 * tFacets;
+        }
+        compareMeshes(tBatched, oneByOne(tRest, tStart));
+    }
+
+private:
+    QVector<kvVector3D> m_corners;
+};
+
+KV_TEST_MAIN(tst_PrinterFileParallel)
+#include "tst_printerfile_parallel.moc"
