@@ -78,14 +78,6 @@ void kvModel::addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskR
 {
     if (pCount <= 0)
         return;
-    const auto tRun = [&pRun](int pTasks, const std::function<void(int)> &pTask) {
-        if (pRun) {
-            pRun(pTasks, pTask);
-        } else {
-            for (int i = 0; i < pTasks; ++i)
-                pTask(i);
-        }
-    };
     const int tChunks = 16;
     const int tChunk = (pCount + tChunks - 1) / tChunks;
     const int tFirst = m_triangles.size();
@@ -102,7 +94,7 @@ void kvModel::addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskR
     kvTriangle *tTriangles = m_triangles.data() + tFirst;
     kvVector3D *tNormals
         = m_normalsKept ? m_normals.data() + m_normals.size() - 3 * pCount : nullptr;
-    tRun(tChunks, [&](int pChunk) {
+    runTasks(pRun, tChunks, [&](int pChunk) {
         const int tEnd = qMin(pCount, (pChunk + 1) * tChunk);
         for (int i = pChunk * tChunk; i < tEnd; ++i) {
             const kvVector3D *tCorner = pCorners + 3 * i;

@@ -308,14 +308,6 @@ void kvVertexList::rebuildIndex()
 
 void kvVertexList::addUnique(const kvVector3D *pPoints, int pCount, const kvTaskRunner &pRun)
 {
-    const auto tRun = [&pRun](int pTasks, const std::function<void(int)> &pTask) {
-        if (pRun) {
-            pRun(pTasks, pTask);
-        } else {
-            for (int i = 0; i < pTasks; ++i)
-                pTask(i);
-        }
-    };
     const int tChunks = 16;
     const int tChunk = (pCount + tChunks - 1) / tChunks;
 
@@ -324,7 +316,7 @@ void kvVertexList::addUnique(const kvVector3D *pPoints, int pCount, const kvTask
     QVector<char> tNew(pCount);
     uint *tHash = tHashes.data();
     char *tIsNew = tNew.data();
-    tRun(tChunks, [&](int pChunk) {
+    runTasks(pRun, tChunks, [&](int pChunk) {
         const int tEnd = qMin(pCount, (pChunk + 1) * tChunk);
         for (int i = pChunk * tChunk; i < tEnd; ++i) {
             tHash[i] = positionHash(pPoints[i]);
@@ -345,7 +337,7 @@ void kvVertexList::addUnique(const kvVector3D *pPoints, int pCount, const kvTask
     };
     QVector<Claim> tClaims[IndexParts];
     bool tGrown[IndexParts] = {};
-    tRun(IndexParts, [&](int pPart) {
+    runTasks(pRun, IndexParts, [&](int pPart) {
         IndexPart &tPart = m_index[pPart];
         QVector<Claim> &tMine = tClaims[pPart];
         for (int i = 0; i < pCount; ++i) {
@@ -394,7 +386,7 @@ void kvVertexList::addUnique(const kvVector3D *pPoints, int pCount, const kvTask
     }
 
     // The claims become the places; a part that grew finds its claims again.
-    tRun(IndexParts, [&](int pPart) {
+    runTasks(pRun, IndexParts, [&](int pPart) {
         IndexPart &tPart = m_index[pPart];
         Slot *tSlots = tPart.table.data();
         const int tMask = tPart.table.size() - 1;

@@ -11,6 +11,17 @@
 // when all have run. An empty runner stands for running them one after the other.
 using kvTaskRunner = std::function<void(int pCount, const std::function<void(int)> &pTask)>;
 
+// Runs the tasks with pRun, or one after the other when it is empty.
+inline void runTasks(const kvTaskRunner &pRun, int pCount, const std::function<void(int)> &pTask)
+{
+    if (pRun) {
+        pRun(pCount, pTask);
+    } else {
+        for (int i = 0; i < pCount; ++i)
+            pTask(i);
+    }
+}
+
 // The bucket type is part of the list's interface; the container is deprecated in Qt 5.15.
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
@@ -79,10 +90,7 @@ private:
     void store(const kvVertex &pVertex, int pSlot);
 
     // Only finite positions can ever be found again.
-    static bool indexable(const kvVector3D &pPoint)
-    {
-        return pPoint.isFinite();
-    }
+    static bool indexable(const kvVector3D &pPoint) { return pPoint.isFinite(); }
     static uint positionHash(const kvVector3D &pPoint);
     // Exact float equality: -0 equals 0, NaN equals nothing.
     static bool samePosition(const kvVector3D &pA, const kvVector3D &pB)

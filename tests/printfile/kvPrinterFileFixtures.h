@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kvGCode.h"
+#include "kvSliceFixtures.h"
 
 #include <QByteArray>
 #include <QQueue>
@@ -12,23 +13,8 @@
 
 namespace KvPrinterFileTest {
 
-// The int first arguments of the signals a spy saw (progress values).
-inline QList<int> progressValues(const QSignalSpy &pSpy)
-{
-    QList<int> tValues;
-    for (const QList<QVariant> &tArgs : pSpy)
-        tValues << tArgs.at(0).toInt();
-    return tValues;
-}
-
-// The text first arguments of the signals a spy saw (status texts).
-inline QStringList statusTexts(const QSignalSpy &pSpy)
-{
-    QStringList tTexts;
-    for (const QList<QVariant> &tArgs : pSpy)
-        tTexts << tArgs.at(0).toString();
-    return tTexts;
-}
+using KvTest::intValues;
+using KvTest::textValues;
 
 inline QStringList cleanedTexts(QQueue<kvGCode> pQueue)
 {

@@ -97,7 +97,7 @@ private slots:
             QCOMPARE(tCorners.at(i + 1), kvVector3D(1, 0, 0));
             QCOMPARE(tCorners.at(i + 2), kvVector3D(0, 1, 0));
         }
-        QCOMPARE(statusTexts(tStatus).filter("ends inside a facet").size(), truncated ? 1 : 0);
+        QCOMPARE(textValues(tStatus).filter("ends inside a facet").size(), truncated ? 1 : 0);
     }
 
     void cutLastFacet_data()
@@ -160,7 +160,7 @@ private slots:
         const QString tError
             = QStringLiteral("kvPrinterFile::parseSTLAscii: Cannot read the file (%1 bytes)")
                   .arg(tDevice.size());
-        QCOMPARE(statusTexts(tStatus).filter(tError).size(), 1);
+        QCOMPARE(textValues(tStatus).filter(tError).size(), 1);
     }
 };
 

@@ -41,7 +41,7 @@ private slots:
         for (int i = 0; i <= 100; ++i)
             tExpected << i;
         tExpected << 100;
-        QCOMPARE(progressValues(tSpy), tExpected);
+        QCOMPARE(intValues(tSpy), tExpected);
     }
 
     void binaryCountMismatch_data()
@@ -75,8 +75,8 @@ private slots:
         const kvModel tModel = tFile.loadFile();
         QCOMPARE(tFile.stlFileType(), STLFileTypeBinary);
         QCOMPARE(tModel.triangles().size(), triangles);
-        QCOMPARE(statusTexts(tStatus).filter(status).size(), 1);
-        QCOMPARE(progressValues(tProgress).last(), 100);
+        QCOMPARE(textValues(tStatus).filter(status).size(), 1);
+        QCOMPARE(intValues(tProgress).last(), 100);
     }
 
     void nonFiniteFacetsDropped_data()
@@ -122,7 +122,7 @@ private slots:
         QCOMPARE(tModel.triangles().size(), triangles);
         for (const kvVector3D &tPoint : tModel.vertexVector() + tModel.normals())
             QVERIFY(std::isfinite(tPoint.x() + tPoint.y() + tPoint.z()));
-        QCOMPARE(statusTexts(tStatus).filter("kvPrinterFile::" + status).size(), 1);
+        QCOMPARE(textValues(tStatus).filter("kvPrinterFile::" + status).size(), 1);
     }
 };
 

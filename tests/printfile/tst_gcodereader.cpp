@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(tModel.triangles().size(), 0);
         QCOMPARE(tModel.name(), QString("nine.gcode"));
         QCOMPARE(tFile.fileType(), Kv::Defines::FileTypeGCode);
-        QCOMPARE(progressValues(tProgress), QList<int>({10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+        QCOMPARE(intValues(tProgress), QList<int>({10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
         QCOMPARE(tComplete.count(), 1);
         QCOMPARE(tFile.GCodeQueueCount(), 9 + closing.size());
         QCOMPARE(tFile.PrintQueueCount(), 9 + closing.size());
@@ -231,7 +231,7 @@ private slots:
         tFile.loadFile();
         QCOMPARE(cleanedTexts(tFile.gcodeQueue()),
             QStringList({"G28", "G1 X1", "G28 X159 Y150", "G91", "G90"}));
-        QCOMPARE(progressValues(tProgress), QList<int>({25, 50, 100}));
+        QCOMPARE(intValues(tProgress), QList<int>({25, 50, 100}));
     }
 
     // Lines past 2 GiB reach the queue; a long comment line costs no memory.
@@ -245,7 +245,7 @@ private slots:
         tFile.parseGCode(&tDevice);
         QCOMPARE(cleanedTexts(tFile.gcodeQueue()),
             QStringList({"G1 X1", "G1 X2", "G1 X3", "G28 X159 Y150", "G91", "G90"}));
-        QCOMPARE(progressValues(tProgress), QList<int>({25, 50, 75, 100}));
+        QCOMPARE(intValues(tProgress), QList<int>({25, 50, 75, 100}));
         QCOMPARE(tComplete.count(), 1);
     }
 

@@ -97,7 +97,7 @@ private slots:
         const kvModel tModel = tFile.loadFile();
         QCOMPARE(tModel.triangles().size(), 0);
         QCOMPARE(tModel.filename(), tPath);
-        QVERIFY(statusTexts(tStatus).contains("kvPrinterFile::loadFile: Failed to open file!"));
+        QVERIFY(textValues(tStatus).contains("kvPrinterFile::loadFile: Failed to open file!"));
         QCOMPARE(tComplete.count(), 1);
 
         kvPrinterFile tOther(m_dir.filePath("nowhere.txt"));
@@ -126,7 +126,7 @@ private slots:
         kvPrinterFile tFile(path);
         QSignalSpy tSpy(&tFile, &kvPrinterFile::LoadFileProgress);
         tFile.loadFile();
-        QCOMPARE(progressValues(tSpy), progress);
+        QCOMPARE(intValues(tSpy), progress);
     }
 
     void loadWarningsStayOnScreen_data()
@@ -184,7 +184,7 @@ private slots:
             name.isEmpty() ? m_dir.filePath("gone.stl") : writeFile(m_dir, name, data));
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         tFile.loadFile();
-        const QStringList tTexts = statusTexts(tStatus);
+        const QStringList tTexts = textValues(tStatus);
         QCOMPARE(tTexts.filter("kvPrinterFile::loadFile: end [").size(), 1);
         QCOMPARE(tTexts.last(), "kvPrinterFile::" + warnings.join(' '));
         for (const QString &tWarning : warnings)
@@ -200,7 +200,7 @@ private slots:
         kvPrinterFile tFile;
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         QCOMPARE(tFile.parseSTLBinary(&tDevice).triangles().size(), 5);
-        QCOMPARE(statusTexts(tStatus).last(),
+        QCOMPARE(textValues(tStatus).last(),
             QStringLiteral("kvPrinterFile::parseSTLBinary: Read error after 5 facets."));
     }
 
@@ -224,7 +224,7 @@ private slots:
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         QSignalSpy tComplete(&tFile, &kvPrinterFile::STLParseComplete);
         tFile.loadFile();
-        const QStringList tTexts = statusTexts(tStatus);
+        const QStringList tTexts = textValues(tStatus);
         QCOMPARE(tTexts.size(), 4);
         const QString tTime = "\\[\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d:\\d{3}\\]";
         QVERIFY(QRegularExpression("^kvPrinterFile::loadFile: start " + tTime + "\\.$")
