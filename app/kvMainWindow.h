@@ -156,6 +156,8 @@ private:
     void log(QString pMessage);
     QString checkOS() const;
     void setRotationTexts(kvVector3D pRotation);
+    // The rotation typed in the three boxes; text that is no finite number counts as 0.
+    kvVector3D typedRotation() const;
     void setProgressBar(int pValue);
     void turnOffExtruders();
     void enterDeveloperMode();

@@ -1,6 +1,8 @@
 // Model loading and placement.
 #include "kvMainWindow.h"
 
+#include "kvHelpers.h"
+
 #include "kvDebugWindow.h"
 #include "kvDialogs.h"
 #include "kvGLCamera.h"
@@ -207,10 +209,15 @@ void kvMainWindow::onRotationTextChanged(QString)
     onRotationSubmitClicked();
 }
 
+kvVector3D kvMainWindow::typedRotation() const
+{
+    return kvVector3D(Kv::floatFromText(ui->leXRot->text()),
+        Kv::floatFromText(ui->leYRot->text()), Kv::floatFromText(ui->leZRot->text()));
+}
+
 void kvMainWindow::onRotationSubmitClicked()
 {
-    const kvVector3D tRotation(
-        ui->leXRot->text().toFloat(), ui->leYRot->text().toFloat(), ui->leZRot->text().toFloat());
+    const kvVector3D tRotation = typedRotation();
     if (kvGLModel *tModel = shownModel())
         tModel->setUserRotation(tRotation);
     if (m_printerFile)

@@ -389,8 +389,7 @@ void kvMainWindow::sliceFile()
         stopPrint();
         return;
     }
-    const kvVector3D tRotation(
-        ui->leXRot->text().toFloat(), ui->leYRot->text().toFloat(), ui->leZRot->text().toFloat());
+    const kvVector3D tRotation = typedRotation();
     m_sliceOptions->updateConfig();
     m_printerFile->setMachineType(m_currentPrinter->machineType());
     m_printerFile->setPrinterSettings(m_currentPrinter->settings());

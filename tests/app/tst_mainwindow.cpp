@@ -391,6 +391,12 @@ private slots:
         QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation().x(), 45.0f);
         tEdit->setText(QStringLiteral("abc"));
         QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation().x(), 0.0f);
+        // Text that reads as no finite number turns nothing: the part stays drawable.
+        for (const char *tText : {"inf", "-inf", "nan", "1e39"}) {
+            tEdit->clear();
+            QTest::keyClicks(tEdit, QString::fromLatin1(tText));
+            QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation().x(), 0.0f);
+        }
         child<QLineEdit>(tWindow, "leZRot")->setText(QStringLiteral("90"));
         QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation(), kvVector3D(0, 0, 90));
     }
