@@ -30,14 +30,7 @@ kvTriangle::kvTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC, kvVector3D p
 {
     // Corners made from positions alone are bare.
     Q_UNUSED(pNormal)
-    const kvVector3D tCorners[3] = {pA, pB, pC};
-    for (int i = 0; i < 3; ++i) {
-        m_data[3 * i] = tCorners[i].x();
-        m_data[3 * i + 1] = tCorners[i].y();
-        m_data[3 * i + 2] = tCorners[i].z();
-    }
-    m_count = 3;
-    m_form = CornerNormal;
+    setBareCorners(pA, pB, pC);
 }
 
 kvTriangle::kvTriangle(
@@ -45,20 +38,25 @@ kvTriangle::kvTriangle(
 {
     Q_UNUSED(pNormal)
     if (isBare(pA) && isBare(pB) && isBare(pC)) {
-        const kvVector3D tCorners[3] = {pA.position(), pB.position(), pC.position()};
-        for (int i = 0; i < 3; ++i) {
-            m_data[3 * i] = tCorners[i].x();
-            m_data[3 * i + 1] = tCorners[i].y();
-            m_data[3 * i + 2] = tCorners[i].z();
-        }
-        m_count = 3;
-        m_form = CornerNormal;
+        setBareCorners(pA.position(), pB.position(), pC.position());
         return;
     }
     std::memset(m_data, 0, sizeof(m_data));
     const QVector<kvVertex> tCorners = {pA, pB, pC};
     const kvVector3D tPositions[3] = {pA.position(), pB.position(), pC.position()};
     assign(tCorners, cornerNormal(tPositions, 3));
+}
+
+void kvTriangle::setBareCorners(const kvVector3D &pA, const kvVector3D &pB, const kvVector3D &pC)
+{
+    const kvVector3D *tCorners[3] = {&pA, &pB, &pC};
+    for (int i = 0; i < 3; ++i) {
+        m_data[3 * i] = tCorners[i]->x();
+        m_data[3 * i + 1] = tCorners[i]->y();
+        m_data[3 * i + 2] = tCorners[i]->z();
+    }
+    m_count = 3;
+    m_form = CornerNormal;
 }
 
 kvTriangle::kvTriangle(const kvTriangle &pOther)

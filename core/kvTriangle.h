@@ -47,7 +47,8 @@ private:
     friend class kvModel;
 
     // How the corners and the normal are kept.
-    enum Form : quint8 {
+    enum Form : quint8
+    {
         CornerNormal, // bare corners in m_data; the normal of the corner order
         ZeroNormal, // bare corners in m_data; the normal (0, 0, 0)
         Separate // corner list and normal in a block of their own
@@ -57,6 +58,8 @@ private:
     static bool isBare(const kvVertex &pVertex);
     static kvVector3D cornerNormal(const kvVector3D *pCorners, int pCount);
     // Keeps the corner list and the normal in the smallest form that holds them exactly.
+    // Three bare corners, the normal that of their order.
+    void setBareCorners(const kvVector3D &pA, const kvVector3D &pB, const kvVector3D &pC);
     void assign(const QVector<kvVertex> &pCorners, const kvVector3D &pNormal);
     void release();
     void copyFrom(const kvTriangle &pOther);

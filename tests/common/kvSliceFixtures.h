@@ -10,6 +10,14 @@
 
 namespace KvTest {
 
+// A mesh of the one facet pA, pB, pC.
+inline kvModel oneTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC)
+{
+    kvModel tModel;
+    tModel.addTriangle(kvVertex(pA), kvVertex(pB), kvVertex(pC), kvVector3D());
+    return tModel;
+}
+
 // Axis-aligned cube from the origin to (pEdge, pEdge, pEdge), outward normals.
 inline kvModel cubeModel(float pEdge)
 {

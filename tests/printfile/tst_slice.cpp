@@ -24,13 +24,6 @@ const char *const kPrelude
 
 const int kWaitMs = 15000;
 
-kvModel oneTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC)
-{
-    kvModel tModel;
-    tModel.addTriangle(kvVertex(pA), kvVertex(pB), kvVertex(pC), kvVector3D());
-    return tModel;
-}
-
 } // namespace
 
 class tst_Slice : public QObject

@@ -10,17 +10,6 @@
 
 using namespace KvTest;
 
-namespace {
-
-kvModel oneTriangle(kvVector3D pA, kvVector3D pB, kvVector3D pC)
-{
-    kvModel tModel;
-    tModel.addTriangle(kvVertex(pA), kvVertex(pB), kvVertex(pC), kvVector3D());
-    return tModel;
-}
-
-} // namespace
-
 class tst_STLWriter : public QObject
 {
     Q_OBJECT
