@@ -1,13 +1,12 @@
 // Model loading and placement.
 #include "kvMainWindow.h"
 
-#include "kvHelpers.h"
-
 #include "kvDebugWindow.h"
 #include "kvDialogs.h"
 #include "kvGLCamera.h"
 #include "kvGLModel.h"
 #include "kvGLWindow.h"
+#include "kvHelpers.h"
 #include "kvPrinter.h"
 #include "kvPrinterFile.h"
 #include "kvSlic3rConfig.h"
