@@ -27,5 +27,10 @@ void Initalize()
         = QDir::toNativeSeparators(tData + tSeparator + QStringLiteral("Kestrova") + tSeparator);
 }
 
+QString dataFolder()
+{
+    return QDir(Kv::Platform::appDataLocation()).absolutePath();
+}
+
 } // namespace Paths
 } // namespace Kv

@@ -14,5 +14,9 @@ extern QString KestrovaAppData;
 // Needs the application object. Creates no folder.
 void Initalize();
 
+// The application's data folder, absolute, without a trailing separator: the temporary
+// slicing files and their lock live there.
+QString dataFolder();
+
 } // namespace Paths
 } // namespace Kv

@@ -7,6 +7,7 @@
 #include "kvSlic3rConfig.h"
 
 #include <QFileInfo>
+#include <QLockFile>
 
 using namespace Kv::Defines;
 using namespace Kv::PrinterFile;

@@ -14,7 +14,10 @@
 #include <QStringList>
 #include <QVector2D>
 
+#include <memory>
+
 class QIODevice;
+class QLockFile;
 class kvLogger;
 class kvPrinterSettings;
 class kvSlic3rConfig;
@@ -131,6 +134,12 @@ private:
     void warn(const QString &pMessage);
     void sayWarnings();
     void failSlice(int pError, const QString &pMessage);
+    // The temporary slicing files are shared by every copy of the program: a slice owns
+    // them from the STL write to the end of the parse. False with the reason when they
+    // cannot be had; pBusy when another holder has them.
+    bool lockSliceFiles(QString &pReason, bool &pBusy);
+    // Kept while this file's slicer may still read or write them.
+    void unlockSliceFiles();
 
     QProcess *m_slic3rProcess = nullptr;
     kvSlic3rConfig *m_slic3rConfig = nullptr;
@@ -170,4 +179,5 @@ private:
     QString m_gcodeRefusal;
     // Why the last STL file was not written.
     QString m_saveError;
+    std::unique_ptr<QLockFile> m_sliceLock;
 };

@@ -8,8 +8,10 @@
 #include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 
 using namespace Kv::Defines;
 using namespace Kv::PrinterFile;
@@ -19,6 +21,8 @@ namespace {
 // Time the killed slicer gets to end before Stop returns.
 const int kKillWaitMs = 3000;
 const int kStartWaitMs = 30000;
+// A lock file younger than this may still be being written by its holder.
+const int kLockSettleSecs = 2;
 
 QString processErrorName(int pError)
 {
@@ -62,6 +66,21 @@ const ProgressWord kProgressWords[] = {
 void kvPrinterFile::sliceFile(
     kvVector3D pRotation, kvModel pModel, kvVector3D pOffset, float pScale)
 {
+    if (!m_sliced) {
+        // A run still going belongs to an earlier request; it must not read this part.
+        if (m_slic3rProcess->state() != QProcess::NotRunning)
+            killSlice();
+        QString tReason;
+        bool tBusy = false;
+        // Without the lock saveSTL refuses and says why.
+        if (!lockSliceFiles(tReason, tBusy) && tBusy) {
+            m_parsedQueue.clear();
+            clearGCodeQueue();
+            m_errorReported = false;
+            failSlice(QProcess::FailedToStart, QStringLiteral("sliceFile: ") + tReason);
+            return;
+        }
+    }
     const bool tSaved = saveSTL(pRotation, pModel, pScale);
     if (m_sliced) {
         resetQueue();
@@ -104,6 +123,13 @@ void kvPrinterFile::sliceSTL()
     if (m_tempSTLFileName.isEmpty()) {
         m_errorReported = false;
         failSlice(QProcess::FailedToStart, QStringLiteral("sliceSTL: No STL file to slice."));
+        return;
+    }
+    QString tReason;
+    bool tBusy = false;
+    if (!lockSliceFiles(tReason, tBusy)) {
+        m_errorReported = false;
+        failSlice(QProcess::FailedToStart, QStringLiteral("sliceSTL: ") + tReason);
         return;
     }
     setTempGCodeFileName(m_tempSTLFileName.left(m_tempSTLFileName.size() - 3) + "gcode");
@@ -153,6 +179,7 @@ void kvPrinterFile::failSlice(int pError, const QString &pMessage)
 {
     m_slicerError = pError;
     m_sliced = false;
+    unlockSliceFiles();
     statusUpdate(pMessage);
     if (!m_errorReported) {
         m_errorReported = true;
@@ -212,6 +239,61 @@ void kvPrinterFile::onSlic3rProcessFinished()
         statusUpdate(QStringLiteral("onSlicerProcessFinished: ") + tErrors);
     }
     m_sliceKilled = false;
+    // Not when the end of the parse has started the next slice.
+    unlockSliceFiles();
+}
+
+bool kvPrinterFile::lockSliceFiles(QString &pReason, bool &pBusy)
+{
+    pBusy = false;
+    if (m_sliceLock && m_sliceLock->isLocked())
+        return true;
+    const QString tFolder = Kv::Paths::dataFolder();
+    if (!QDir().mkpath(tFolder)) {
+        pReason = QStringLiteral("Failed to open file! %1: %2")
+                      .arg(QDir::toNativeSeparators(tFolder),
+                          QFileInfo::exists(tFolder) ? QStringLiteral("Not a folder")
+                                                     : QStringLiteral("Cannot make the folder"));
+        return false;
+    }
+    const QString tPath = tFolder + QStringLiteral("/Kestrova.lock");
+    m_sliceLock.reset(new QLockFile(tPath));
+    // A long slice is not stale; only a holder that has died is.
+    m_sliceLock->setStaleLockTime(0);
+    if (m_sliceLock->tryLock(0))
+        return true;
+    // The file lock that every live holder keeps on it decides: a dead one's goes with it.
+    const QFileInfo tLock(tPath);
+    if (m_sliceLock->error() == QLockFile::LockFailedError && tLock.isFile()
+        && tLock.lastModified().secsTo(QDateTime::currentDateTime()) >= kLockSettleSecs
+        && m_sliceLock->removeStaleLockFile() && m_sliceLock->tryLock(0))
+        return true;
+
+    const QString tShown = QDir::toNativeSeparators(tPath);
+    if (m_sliceLock->error() != QLockFile::LockFailedError || !tLock.isFile()) {
+        pReason = QStringLiteral("Failed to open file! %1: %2")
+                      .arg(tShown,
+                          m_sliceLock->error() == QLockFile::PermissionError
+                              ? QStringLiteral("Permission denied")
+                              : QStringLiteral("Cannot create the lock file"));
+        return false;
+    }
+    pBusy = true;
+    pReason = QStringLiteral("Another Kestrova is slicing; try again when it has finished.");
+    qint64 tPid = 0;
+    QString tHost;
+    QString tProgram;
+    if (m_sliceLock->getLockInfo(&tPid, &tHost, &tProgram))
+        pReason += QStringLiteral(" Process %1 (%2) holds %3.").arg(tPid).arg(tProgram, tShown);
+    else
+        pReason += QStringLiteral(" %1 is in use.").arg(tShown);
+    return false;
+}
+
+void kvPrinterFile::unlockSliceFiles()
+{
+    if (m_sliceLock && m_slic3rProcess->state() == QProcess::NotRunning)
+        m_sliceLock->unlock();
 }
 
 void kvPrinterFile::onSlic3rProcessError(QProcess::ProcessError pError)

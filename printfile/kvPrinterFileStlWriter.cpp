@@ -2,11 +2,13 @@
 #include "kvPrinterFile.h"
 #include "kvPrinterFileShared.h"
 
+#include "kvPaths.h"
 #include "kvPlacement.h"
-#include "kvPlatform.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -51,11 +53,21 @@ bool kvPrinterFile::saveSTL(kvVector3D pRotation, kvModel pModel)
 bool kvPrinterFile::saveSTL(
     kvSTLFileTypes pType, kvVector3D pRotation, kvModel pModel, float pScale)
 {
-    const QString tFolder = QDir(Kv::Platform::appDataLocation()).absolutePath();
-    // The main window makes the folder at start; a file used on its own may come first.
-    QDir().mkpath(tFolder);
-    setTempSTLFileName(tFolder + QDir::separator() + QStringLiteral("Kestrova.stl"));
-    return saveFile(pType, m_tempSTLFileName, pRotation, pModel, pScale);
+    setTempSTLFileName(Kv::Paths::dataFolder() + QDir::separator() + QStringLiteral("Kestrova.stl"));
+    // Another copy's slicer may not have read the file yet. A slice under way holds the
+    // lock already and keeps it.
+    const bool tHeld = m_sliceLock && m_sliceLock->isLocked();
+    QString tReason;
+    bool tBusy = false;
+    if (!lockSliceFiles(tReason, tBusy)) {
+        m_saveError = tReason;
+        statusUpdate(QStringLiteral("saveFile: ") + tReason);
+        return false;
+    }
+    const bool tSaved = saveFile(pType, m_tempSTLFileName, pRotation, pModel, pScale);
+    if (!tHeld)
+        unlockSliceFiles();
+    return tSaved;
 }
 
 bool kvPrinterFile::saveFile(
@@ -68,9 +80,18 @@ bool kvPrinterFile::saveFile(
         statusUpdate(QStringLiteral("saveFile: ") + pReason);
         return false;
     };
-    QFile tFile(pFileName);
-    if (!tFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        return tFail(QStringLiteral("Failed to open file!"));
+    const QString tShown = QDir::toNativeSeparators(pFileName);
+    // A file is replaced only by a complete new one; a device or a pipe is written as is.
+    const QFileInfo tTarget(pFileName);
+    const bool tDirect = tTarget.exists() && !tTarget.isFile() && !tTarget.isDir();
+    QSaveFile tSaved(pFileName);
+    QFile tPlain(pFileName);
+    QFileDevice &tFile = tDirect ? static_cast<QFileDevice &>(tPlain) : tSaved;
+    const QIODevice::OpenMode tMode = tDirect
+        ? QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text
+        : QIODevice::WriteOnly | QIODevice::Text;
+    if (!tFile.open(tMode))
+        return tFail(QStringLiteral("Failed to open file! %1: %2").arg(tShown, tFile.errorString()));
     statusUpdate(QStringLiteral("saveFile: Saving temporary STL file."));
 
     // Normals turn with the corners but are not scaled.
@@ -105,6 +126,7 @@ bool kvPrinterFile::saveFile(
     const QVector<kvTriangle> tTriangles = pModel.triangles();
     const float tTotal = float(tTriangles.size());
     int tIndex = 0;
+    int tPercent = -1;
     bool tTooLarge = false;
     QVarLengthArray<QVector3D, 4> tPlaced;
     for (const kvTriangle &tTriangle : tTriangles) {
@@ -129,21 +151,35 @@ bool kvPrinterFile::saveFile(
         if (tOut.size() >= kWriteBlock)
             tFlush();
         ++tIndex;
-        emit SaveFileProgress(int(float(tIndex) / tTotal * 100.0f));
+        // One signal a percent, not one a facet.
+        const int tNow = int(float(tIndex) / tTotal * 100.0f);
+        if (tNow != tPercent) {
+            tPercent = tNow;
+            emit SaveFileProgress(tPercent);
+        }
     }
     if (tTooLarge) {
-        tFile.remove();
+        // The file that was there stays as it was.
+        if (!tDirect)
+            tSaved.cancelWriting();
         return tFail(QStringLiteral("The part is too large to save at scale %1: its coordinates "
                                     "would not be finite numbers. Nothing was saved.")
                          .arg(double(pScale)));
     }
     tOut.append("endsolid\n");
     tFlush();
-    tFile.close();
-    if (tWriteError.isEmpty() && tFile.error() != QFile::NoError)
-        tWriteError = tFile.errorString();
+    if (tDirect) {
+        tPlain.close();
+        if (tWriteError.isEmpty() && tPlain.error() != QFile::NoError)
+            tWriteError = tPlain.errorString();
+    } else if (!tWriteError.isEmpty()) {
+        tSaved.cancelWriting();
+    } else if (!tSaved.commit()) {
+        // The new file is dropped; the one it was to replace stays.
+        tWriteError = tSaved.errorString();
+    }
     if (!tWriteError.isEmpty())
-        return tFail(QStringLiteral("Failed to write file! ") + tWriteError);
+        return tFail(QStringLiteral("Failed to write file! %1: %2").arg(tShown, tWriteError));
     emit SaveFileProgress(100);
     statusUpdate(QStringLiteral("saveFile: Saved the temporary STL file %1.")
                      .arg(QDir::toNativeSeparators(pFileName)));
