@@ -104,7 +104,15 @@ bool kvPrinterFile::saveFile(
     // Closing the file forgets why a write failed: the text is kept at the failure.
     QString tWriteError;
     const auto tFlush = [&] {
-        if (tWriteError.isEmpty() && (tFile.write(tOut) != tOut.size() || !tFile.flush()))
+        // A short write sets no error; writing the rest again gives its reason.
+        qint64 tDone = 0;
+        while (tWriteError.isEmpty() && tDone < tOut.size()) {
+            const qint64 tStep = tFile.write(tOut.constData() + tDone, tOut.size() - tDone);
+            if (tStep <= 0)
+                tWriteError = tFile.errorString();
+            tDone += qMax<qint64>(tStep, 0);
+        }
+        if (tWriteError.isEmpty() && !tFile.flush())
             tWriteError = tFile.errorString();
         tOut.clear();
     };

@@ -68,6 +68,17 @@ QByteArray readFile(const QString &pPath)
     return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
 }
 
+bool startHelper(QProcess &pProcess, const QString &pName, const QStringList &pArguments)
+{
+    QProcessEnvironment tEnvironment = QProcessEnvironment::systemEnvironment();
+    tEnvironment.insert(QStringLiteral("KV_TEST_HELPER"), pName);
+    pProcess.setProcessEnvironment(tEnvironment);
+    pProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    pProcess.start(QCoreApplication::applicationFilePath(), pArguments);
+    return QTest::qVerify(pProcess.waitForStarted(), "startHelper", qPrintable(pName), __FILE__,
+        __LINE__);
+}
+
 QString artifactDir()
 {
     const QString tDir = qEnvironmentVariable("KV_TEST_ARTIFACTS");

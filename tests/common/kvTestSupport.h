@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QList>
 #include <QPair>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -29,6 +30,10 @@ QString writeFile(const QTemporaryDir &pDir, const QString &pName, const QByteAr
 QString writeProgram(const QTemporaryDir &pDir, const QString &pName, const QByteArray &pBody);
 // The whole file, or empty when it cannot be read.
 QByteArray readFile(const QString &pPath);
+
+// Starts this test program again as the helper pName (see KV_TEST_MAIN_WITH_HELPER) with
+// pArguments; false, with a failed check, when it does not start.
+bool startHelper(QProcess &pProcess, const QString &pName, const QStringList &pArguments);
 
 // Folder a test program leaves files in for reading a failure after the run:
 // $KV_TEST_ARTIFACTS, else test-artifacts/<program> in the build folder.
@@ -56,6 +61,21 @@ private:
     {                                                                                              \
         QApplication tApp(argc, argv);                                                             \
         KvTest::setUpApplication();                                                                \
+        QTEST_DISABLE_KEYPAD_NAVIGATION                                                            \
+        TestObject tTest;                                                                          \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tTest, argc, argv);                                                   \
+    }
+
+// KV_TEST_MAIN for a program that is also its own second process: started by startHelper,
+// it runs pHelper(name, arguments) and returns its result instead of testing.
+#define KV_TEST_MAIN_WITH_HELPER(TestObject, pHelper)                                              \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        QApplication tApp(argc, argv);                                                             \
+        KvTest::setUpApplication();                                                                \
+        if (qEnvironmentVariableIsSet("KV_TEST_HELPER"))                                           \
+            return pHelper(qEnvironmentVariable("KV_TEST_HELPER"), tApp.arguments().mid(1));       \
         QTEST_DISABLE_KEYPAD_NAVIGATION                                                            \
         TestObject tTest;                                                                          \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \

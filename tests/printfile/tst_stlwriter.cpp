@@ -2,13 +2,54 @@
 #include "kvSliceFixtures.h"
 #include "kvTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QVector3D>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+
 using namespace KvTest;
+
+namespace {
+
+// pCount facets in a row along x.
+kvModel stripModel(int pCount)
+{
+    kvModel tModel;
+    for (int i = 0; i < pCount; ++i)
+        tModel.addTriangle(kvVertex(float(i), 0, 0), kvVertex(float(i) + 1, 0, 0),
+            kvVertex(float(i), 1, 0), kvVector3D());
+    return tModel;
+}
+
+// The second process: "save-limited" saves a strip of 8000 facets to the first argument
+// with files limited to the second argument's bytes, as on a disk that fills; prints its
+// status texts and answers 0 when the save was refused.
+int runHelper(const QString &pName, const QStringList &pArguments)
+{
+    if (pName != QLatin1String("save-limited") || pArguments.size() != 2)
+        return 2;
+    // A write past the limit fails instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlim_t tLimit = pArguments.at(1).toULongLong();
+    const rlimit tLimits {tLimit, tLimit};
+    if (setrlimit(RLIMIT_FSIZE, &tLimits) != 0)
+        return 3;
+    kvPrinterFile tFile;
+    QObject::connect(&tFile, &kvPrinterFile::StatusUpdate, [](const QString &pText) {
+        std::printf("%s\n", qPrintable(pText));
+        std::fflush(stdout);
+    });
+    return tFile.saveFile(pArguments.at(0), kvVector3D(), stripModel(8000)) ? 1 : 0;
+}
+
+} // namespace
 
 class tst_STLWriter : public QObject
 {
@@ -125,6 +166,11 @@ private slots:
         QTest::addColumn<QList<int>>("progress");
         QTest::newRow("four triangles") << 4 << QList<int> {25, 50, 75, 100, 100};
         QTest::newRow("empty model") << 0 << QList<int> {100};
+        // One signal a percent, however many facets.
+        QList<int> tPercents;
+        for (int i = 0; i <= 100; ++i)
+            tPercents << i;
+        QTest::newRow("a thousand triangles") << 1000 << tPercents + QList<int> {100};
     }
 
     void saveFileProgress()
@@ -147,16 +193,50 @@ private slots:
             QCOMPARE(tText, QByteArray("solid\nendsolid\n"));
     }
 
+    void saveFileCannotOpen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing folder") << "missing/x.stl" << "No such file or directory";
+        QTest::newRow("a folder in the file's place") << "folder.stl" << "Filename refers to a directory";
+    }
+
+    // The status names the file and the reason.
     void saveFileCannotOpen()
     {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("folder.stl"))));
+        const QString tPath = m_dir->filePath(name);
         kvPrinterFile tFile;
         QSignalSpy tProgress(&tFile, &kvPrinterFile::SaveFileProgress);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
-        QVERIFY(!tFile.saveFile(
-            m_dir->filePath(QStringLiteral("missing/x.stl")), kvVector3D(), cubeModel(1.0f)));
+        QVERIFY(!tFile.saveFile(tPath, kvVector3D(), cubeModel(1.0f)));
         QCOMPARE(textValues(tStatus),
-            QStringList {QStringLiteral("kvPrinterFile::saveFile: Failed to open file!")});
+            QStringList {QStringLiteral("kvPrinterFile::saveFile: Failed to open file! ")
+                + QDir::toNativeSeparators(tPath) + QStringLiteral(": ") + reason});
         QCOMPARE(tProgress.count(), 0);
+    }
+
+    // A disk that fills while saving leaves the file that was there, and no part of the new.
+    void saveFileFullDiskKeepsTheOldFile()
+    {
+        const QString tPath = m_dir->filePath(QStringLiteral("part.stl"));
+        writeFile(tPath, "an earlier part\n");
+        QProcess tHelper;
+        QVERIFY(startHelper(tHelper, QStringLiteral("save-limited"),
+            {tPath, QString::number(64 * 1024)}));
+        QVERIFY(tHelper.waitForFinished(30000));
+        QCOMPARE(tHelper.exitStatus(), QProcess::NormalExit);
+        const QStringList tStatus
+            = QString::fromUtf8(tHelper.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(tHelper.exitCode(), 0);
+        QCOMPARE(tStatus.value(tStatus.size() - 1),
+            QStringLiteral("kvPrinterFile::saveFile: Failed to write file! ")
+                + QDir::toNativeSeparators(tPath) + QStringLiteral(": File too large"));
+        QCOMPARE(fileBytes(tPath), QByteArray("an earlier part\n"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {"part.stl"});
     }
 
     // The reason of a failed write reaches the status text.
@@ -175,7 +255,7 @@ private slots:
         QVERIFY(!tFile.saveFile(QStringLiteral("/dev/full"), kvVector3D(), tModel));
         QCOMPARE(textValues(tStatus).last(),
             QStringLiteral(
-                "kvPrinterFile::saveFile: Failed to write file! No space left on device"));
+                "kvPrinterFile::saveFile: Failed to write file! /dev/full: No space left on device"));
         QCOMPARE(intValues(tProgress).count(100), 1); // the last facet's, no closing 100
     }
 
@@ -198,7 +278,8 @@ private slots:
                                                 << QVector3D(4e36f, 0, 0) << QVector3D(0, 4e36f, 0);
     }
 
-    // "inf" or "nan" is never written: the file is refused, and no half of it is left.
+    // "inf" or "nan" is never written: the file is refused, and the one it was to replace
+    // stays byte for byte.
     void saveFileRefusesNonFiniteNumbers()
     {
         QFETCH(QVector3D, rotation);
@@ -220,7 +301,8 @@ private slots:
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
         QSignalSpy tProgress(&tFile, &kvPrinterFile::SaveFileProgress);
         QVERIFY(!tFile.saveFile(tPath, kvVector3D(rotation), tModel, scale));
-        QVERIFY(!QFile::exists(tPath));
+        QCOMPARE(fileBytes(tPath), QByteArray("an earlier part\n"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList {"far.stl"});
         QCOMPARE(textValues(tStatus).last(),
             QStringLiteral("kvPrinterFile::saveFile: The part is too large to save at scale %1: "
                            "its coordinates would not be finite numbers. Nothing was saved.")
@@ -229,5 +311,5 @@ private slots:
     }
 };
 
-KV_TEST_MAIN(tst_STLWriter)
+KV_TEST_MAIN_WITH_HELPER(tst_STLWriter, runHelper)
 #include "tst_stlwriter.moc"
