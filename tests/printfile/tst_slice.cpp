@@ -6,9 +6,14 @@
 #include "kvTestSupport.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
 
 using KvTest::writeFile;
 
@@ -24,6 +29,47 @@ const char *const kPrelude
 
 const int kWaitMs = 15000;
 
+// The second process, another copy of the program:
+// "hold-lock" path: holds the lock file path and prints "locked" until its input ends;
+// "slice" slicer: slices a 40 mm cube with that slicer, prints its status texts and
+// answers 0 when the slice ended in Slic3rError.
+int runHelper(const QString &pName, const QStringList &pArguments)
+{
+    if (pName == QLatin1String("hold-lock") && pArguments.size() == 1) {
+        QLockFile tLock(pArguments.at(0));
+        if (!tLock.tryLock(0))
+            return 1;
+        std::printf("locked\n");
+        std::fflush(stdout);
+        QFile tInput;
+        if (tInput.open(stdin, QIODevice::ReadOnly))
+            tInput.readAll();
+        return 0;
+    }
+    if (pName == QLatin1String("slice") && pArguments.size() == 1) {
+        Kv::Paths::Initalize();
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(pArguments.at(0));
+        QObject::connect(&tFile, &kvPrinterFile::StatusUpdate, [](const QString &pText) {
+            std::printf("%s\n", qPrintable(pText));
+            std::fflush(stdout);
+        });
+        bool tFailed = false;
+        QEventLoop tLoop;
+        QObject::connect(&tFile, &kvPrinterFile::Slic3rError, [&] {
+            tFailed = true;
+            tLoop.quit();
+        });
+        QObject::connect(&tFile, &kvPrinterFile::GCodeParseComplete, &tLoop, &QEventLoop::quit);
+        QTimer::singleShot(kWaitMs, &tLoop, &QEventLoop::quit);
+        tFile.sliceFile(kvVector3D(), cubeModel(40.0f), kvVector3D(), 1.0f);
+        if (!tFailed)
+            tLoop.exec();
+        return tFailed ? 0 : 1;
+    }
+    return 2;
+}
+
 } // namespace
 
 class tst_Slice : public QObject
@@ -38,6 +84,12 @@ private:
     QString dataHome() const { return m_dir->filePath(QStringLiteral("data dir \"q\"")); }
     QString tempStl() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.stl"); }
     QString tempGCode() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.gcode"); }
+    QString lockFile() const { return dataHome() + QStringLiteral("/Kestrova/Kestrova.lock"); }
+    QString okSlicer()
+    {
+        return slicerScript(
+            QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n");
+    }
 
     // A stand-in slicer: the shared start, then pBody.
     QString slicerScript(const QString &pName, const QByteArray &pBody)
@@ -179,6 +231,8 @@ private slots:
         for (const kvGCode &tLine : tFile.gcodeQueue())
             QVERIFY(!tLine.Raw().contains(QLatin1String("X99")));
         QCOMPARE(tFile.PrintQueueCount() > 0, parsed);
+        // The next copy may slice.
+        QVERIFY(!QFile::exists(lockFile()));
 
         QCOMPARE(tDialogs.requests.size(), dialog ? 1 : 0);
         if (dialog) {
@@ -257,10 +311,12 @@ private slots:
         slice(tFile);
         QVERIFY(tFile.isSlicing());
         QTRY_COMPARE_WITH_TIMEOUT(intValues(tProgress), QList<int> {14}, kWaitMs);
+        QVERIFY(QFile::exists(lockFile()));
 
         tFile.killSlice();
         QVERIFY(!tFile.isSlicing());
         QVERIFY(!tFile.isSliced());
+        QVERIFY(!QFile::exists(lockFile()));
         QTest::qWait(50);
         QCOMPARE(tError.count(), 0);
         QCOMPARE(tParsed.count(), 0);
@@ -274,6 +330,144 @@ private slots:
         QCOMPARE(tParsed.count(), 1);
         QCOMPARE(tError.count(), 0);
         QVERIFY(tFile.isSliced());
+    }
+
+    // A second copy that prints while the first one's slicer has not read its STL file yet
+    // neither writes the slicing files nor slices, and the first slicer gets its own part.
+    void secondCopyLeavesTheSliceFilesAlone()
+    {
+        const QByteArray tGo = QFile::encodeName(m_dir->filePath(QStringLiteral("go")));
+        const QByteArray tRecord = QFile::encodeName(m_dir->filePath(QStringLiteral("read.stl")));
+        kvPrinterFile tFirst;
+        tFirst.setSlic3rPath(slicerScript(QStringLiteral("slow.sh"),
+            "i=0; while [ ! -e '" + tGo + "' ] && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done\n"
+            "cp \"$prev\" '" + tRecord + "'\ngcode\necho 'Done. Process took 0.1 seconds'\n"));
+        QSignalSpy tParsed(&tFirst, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFirst, &kvPrinterFile::Slic3rError);
+        tFirst.sliceFile(kvVector3D(), cubeModel(20.0f), kvVector3D(), 1.0f);
+        QVERIFY(tFirst.isSlicing());
+
+        QProcess tSecond;
+        QVERIFY(startHelper(tSecond, QStringLiteral("slice"), {okSlicer()}));
+        QVERIFY(tSecond.waitForFinished(kWaitMs));
+        const QStringList tStatus
+            = QString::fromUtf8(tSecond.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(tSecond.exitCode(), 0);
+        QCOMPARE(tStatus.filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+        QCOMPARE(tStatus.value(tStatus.size() - 1),
+            QStringLiteral("kvPrinterFile::sliceFile: Another Kestrova is slicing; try again when "
+                           "it has finished. Process %1 (tst_slice) holds %2.")
+                .arg(QCoreApplication::applicationPid())
+                .arg(QDir::toNativeSeparators(lockFile())));
+
+        writeFile(QString::fromUtf8(tGo), QByteArray());
+        QVERIFY(waitForEnd(tFirst, tParsed, tError));
+        QCOMPARE(tParsed.count(), 1);
+        kvPrinterFile tReference;
+        const QString tShown = m_dir->filePath(QStringLiteral("shown.stl"));
+        QVERIFY(tReference.saveFile(tShown, kvVector3D(), cubeModel(20.0f)));
+        QCOMPARE(fileBytes(QString::fromUtf8(tRecord)), fileBytes(tShown));
+    }
+
+    void lockOfAnotherCopy_data()
+    {
+        QTest::addColumn<QString>("holder");
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<bool>("refused");
+
+        QTest::newRow("Print while it slices") << "alive" << true << true;
+        QTest::newRow("Save STL while it slices") << "alive" << false << true;
+        QTest::newRow("Print after it died") << "died" << true << false;
+        QTest::newRow("Save STL after it died") << "died" << false << false;
+        QTest::newRow("Print after it died taking the lock") << "empty" << true << false;
+    }
+
+    // Files in use by another copy are never written; a lock its dead holder left does not
+    // block.
+    void lockOfAnotherCopy()
+    {
+        QFETCH(QString, holder);
+        QFETCH(bool, print);
+        QFETCH(bool, refused);
+
+        writeFile(tempStl(), "another copy's part\n");
+        QProcess tHolder;
+        if (holder == QLatin1String("empty")) {
+            writeFile(lockFile(), QByteArray());
+        } else {
+            QVERIFY(startHelper(tHolder, QStringLiteral("hold-lock"), {lockFile()}));
+            QVERIFY(tHolder.waitForReadyRead(kWaitMs));
+            QCOMPARE(tHolder.readAll(), QByteArray("locked\n"));
+        }
+        const qint64 tHolderPid = tHolder.processId();
+        if (holder == QLatin1String("died")) {
+            tHolder.kill();
+            QVERIFY(tHolder.waitForFinished(kWaitMs));
+        }
+        QVERIFY(QFile::exists(lockFile()));
+        // Old enough that the holder has long finished taking it.
+        QFile tLock(lockFile());
+        QVERIFY(tLock.open(QIODevice::ReadWrite));
+        QVERIFY(tLock.setFileTime(
+            QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+        tLock.close();
+
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(okSlicer());
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        if (print) {
+            slice(tFile);
+            if (!refused)
+                QVERIFY(waitForEnd(tFile, tParsed, tError));
+        } else {
+            QCOMPARE(tFile.saveSTL(kvVector3D(), cubeModel(10.0f)), !refused);
+        }
+        QTest::qWait(50);
+
+        if (refused) {
+            QCOMPARE(textValues(tStatus).last(),
+                QStringLiteral("kvPrinterFile::%1: Another Kestrova is slicing; try again when it "
+                               "has finished. Process %2 (tst_slice) holds %3.")
+                    .arg(print ? "sliceFile" : "saveFile")
+                    .arg(tHolderPid)
+                    .arg(QDir::toNativeSeparators(lockFile())));
+            QCOMPARE(tError.count(), print ? 1 : 0);
+            QCOMPARE(fileBytes(tempStl()), QByteArray("another copy's part\n"));
+            QVERIFY(QFile::exists(lockFile()));
+        } else {
+            QCOMPARE(tError.count(), 0);
+            QCOMPARE(tParsed.count(), print ? 1 : 0);
+            QCOMPARE(fileBytes(tempStl()).count("endfacet\n"), 12);
+            QVERIFY(!QFile::exists(lockFile()));
+        }
+        QVERIFY(!tFile.isSlicing());
+        QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(),
+            print && !refused ? 1 : 0);
+        tHolder.closeWriteChannel();
+        if (tHolder.state() != QProcess::NotRunning)
+            QVERIFY(tHolder.waitForFinished(kWaitMs));
+    }
+
+    // A print file closed while it slices lets the next one slice.
+    void destroyedWhileSlicing()
+    {
+        auto *tFile = new kvPrinterFile;
+        tFile->setSlic3rPath(slicerScript(QStringLiteral("sleep.sh"),
+            "echo '=> Processing triangulated mesh'\nexec sleep 30\n"));
+        slice(*tFile);
+        QVERIFY(tFile->isSlicing());
+        delete tFile;
+        QVERIFY(!QFile::exists(lockFile()));
+
+        kvPrinterFile tNext;
+        tNext.setSlic3rPath(okSlicer());
+        QSignalSpy tParsed(&tNext, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tNext, &kvPrinterFile::Slic3rError);
+        slice(tNext);
+        QVERIFY(waitForEnd(tNext, tParsed, tError));
+        QCOMPARE(tParsed.count(), 1);
     }
 
     void progressWords_data()
@@ -360,39 +554,61 @@ private slots:
 
     void nothingToSlice_data()
     {
-        QTest::addColumn<bool>("stlWritable");
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<bool>("print");
         QTest::addColumn<QString>("status");
-        QTest::newRow("STL file cannot be written") << false << "saveFile: Failed to open file!";
+        const QString tFolder = QStringLiteral("{blocker}/data/Kestrova: {blocker} is a file, not a folder");
+        const QString tStl = QStringLiteral("{stl}: Filename refers to a directory");
+        QTest::newRow("Print, data folder below a file")
+            << "data folder" << true
+            << "kvPrinterFile::sliceFile: No STL file to slice. Failed to open file! " + tFolder;
+        QTest::newRow("Save STL, data folder below a file")
+            << "data folder" << false << "kvPrinterFile::saveFile: Failed to open file! " + tFolder;
+        QTest::newRow("Print, a folder in the STL file's place")
+            << "STL file" << true
+            << "kvPrinterFile::sliceFile: No STL file to slice. Failed to open file! " + tStl;
+        QTest::newRow("Save STL, a folder in the STL file's place")
+            << "STL file" << false << "kvPrinterFile::saveFile: Failed to open file! " + tStl;
         QTest::newRow("merged profiles cannot be written")
-            << true << "onSlicerProcessError: Failed To Start";
+            << "merged profiles" << true << "onSlicerProcessError: Failed To Start";
     }
 
+    // Each attempt says what stands in the way, with its path, and starts no slicer.
     void nothingToSlice()
     {
-        QFETCH(bool, stlWritable);
+        QFETCH(QString, blocked);
+        QFETCH(bool, print);
         QFETCH(QString, status);
 
         kvPrinterFile tFile;
-        tFile.setSlic3rPath(slicerScript(
-            QStringLiteral("ok.sh"), "gcode\necho 'Done. Process took 0.1 seconds'\n"));
+        tFile.setSlic3rPath(okSlicer());
         // A folder below a plain file can never be made.
-        const QByteArray tBlocked = QFile::encodeName(m_dir->filePath(QStringLiteral("blocker")));
-        writeFile(QString::fromUtf8(tBlocked), "x");
-        if (stlWritable)
-            Kv::Paths::KestrovaAppData = QString::fromUtf8(tBlocked) + QStringLiteral("/Kestrova/");
+        const QString tBlocker = m_dir->filePath(QStringLiteral("blocker"));
+        writeFile(tBlocker, "x");
+        if (blocked == QLatin1String("merged profiles"))
+            Kv::Paths::KestrovaAppData = tBlocker + QStringLiteral("/Kestrova/");
+        else if (blocked == QLatin1String("data folder"))
+            qputenv("XDG_DATA_HOME", QFile::encodeName(tBlocker) + "/data");
         else
-            qputenv("XDG_DATA_HOME", tBlocked + "/data");
+            QVERIFY(QDir().mkpath(tempStl()));
+        status.replace(QStringLiteral("{blocker}"), QDir::toNativeSeparators(tBlocker));
+        status.replace(QStringLiteral("{stl}"), QDir::toNativeSeparators(tempStl()));
         QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
-        // Each attempt reports its own error.
-        slice(tFile);
-        slice(tFile);
+        for (int i = 0; i < 2; ++i) {
+            if (print)
+                slice(tFile);
+            else
+                QVERIFY(!tFile.saveSTL(kvVector3D(), cubeModel(10.0f)));
+        }
         QTest::qWait(50);
-        QCOMPARE(tError.count(), 2);
+        QCOMPARE(tError.count(), print ? 2 : 0);
         QVERIFY(!tFile.isSlicing());
         QVERIFY(!tFile.isSliced());
-        QCOMPARE(textValues(tStatus).filter(status).size(), 2);
+        QVERIFY2(textValues(tStatus).filter(status).size() == 2,
+            qPrintable(textValues(tStatus).join('\n')));
         QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
+        QVERIFY(!QFile::exists(lockFile()));
     }
 
     void sliceWithoutSTLFile()
@@ -456,5 +672,5 @@ private slots:
     }
 };
 
-KV_TEST_MAIN(tst_Slice)
+KV_TEST_MAIN_WITH_HELPER(tst_Slice, runHelper)
 #include "tst_slice.moc"
