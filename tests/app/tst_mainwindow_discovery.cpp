@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,6 +215,14 @@ bool startPrint(kvMainWindow &pWindow, const QString &pFile, int pItem = 1)
 }
 
 } // namespace
+
+// The second process: "hold-lock" path, another copy of the program slicing.
+int runHelper(const QString &pName, const QStringList &pArguments)
+{
+    if (pName == QLatin1String("hold-lock") && pArguments.size() == 1)
+        return KvTest::holdLockFile(pArguments.at(0));
+    return 2;
+}
 
 // The GL driver is built without frame pointers: a full unwind lets the leak check see
 // its lifetime allocations as the driver's, which the suppressions cover.
@@ -1116,15 +1125,27 @@ private slots:
     void slicerFailureIsShown_data()
     {
         QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("locked");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("missing") << QByteArray() << QStringLiteral("Slic3r was not found");
-        QTest::newRow("failing") << QByteArray("echo boom >&2\nexit 1\n")
+        QTest::newRow("missing") << QByteArray() << false << QStringLiteral("Slic3r was not found");
+        QTest::newRow("failing") << QByteArray("echo boom >&2\nexit 1\n") << false
                                  << QStringLiteral("exit code 1: boom");
+        QTest::newRow("another copy slicing")
+            << QByteArray("echo 'Done. Process took 0.1 seconds'\n") << true
+            << QStringLiteral("Another Kestrova is slicing; try again when it has finished.");
     }
     void slicerFailureIsShown()
     {
         QFETCH(QByteArray, script);
+        QFETCH(bool, locked);
         QFETCH(QString, shown);
+        QProcess tOtherCopy;
+        if (locked) {
+            QVERIFY(QDir().mkpath(Kv::Paths::dataFolder()));
+            QVERIFY(KvTest::startHelper(tOtherCopy, QStringLiteral("hold-lock"),
+                {Kv::Paths::dataFolder() + QStringLiteral("/Kestrova.lock")}));
+            QVERIFY(tOtherCopy.waitForReadyRead(8000));
+        }
         KvTest::DialogRecorder tDialogs;
         kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
         QTemporaryDir tDir;
@@ -1155,6 +1176,10 @@ private slots:
         QVERIFY(!tPrinter->currentPrinterFile());
         QVERIFY(printerBox(tWindow)->isEnabled());
         QVERIFY(tDialogs.requests.isEmpty());
+        if (locked) {
+            tOtherCopy.closeWriteChannel();
+            QVERIFY(tOtherCopy.waitForFinished(8000));
+        }
     }
 
     void stopWhileSlicingWithTheLinkDown()
@@ -1189,5 +1214,5 @@ private slots:
     }
 };
 
-KV_TEST_MAIN(tst_mainwindow_discovery)
+KV_TEST_MAIN_WITH_HELPER(tst_mainwindow_discovery, runHelper)
 #include "tst_mainwindow_discovery.moc"

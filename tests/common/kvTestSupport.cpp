@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 
 #include <malloc.h>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -77,6 +79,19 @@ bool startHelper(QProcess &pProcess, const QString &pName, const QStringList &pA
     pProcess.start(QCoreApplication::applicationFilePath(), pArguments);
     return QTest::qVerify(pProcess.waitForStarted(), "startHelper", qPrintable(pName), __FILE__,
         __LINE__);
+}
+
+int holdLockFile(const QString &pPath)
+{
+    QLockFile tLock(pPath);
+    if (!tLock.tryLock(0))
+        return 1;
+    std::printf("locked\n");
+    std::fflush(stdout);
+    QFile tInput;
+    if (tInput.open(stdin, QIODevice::ReadOnly))
+        tInput.readAll();
+    return 0;
 }
 
 QString artifactDir()

@@ -35,6 +35,10 @@ QByteArray readFile(const QString &pPath);
 // pArguments; false, with a failed check, when it does not start.
 bool startHelper(QProcess &pProcess, const QString &pName, const QStringList &pArguments);
 
+// For a helper: takes the lock file pPath as another copy of the program would, prints
+// "locked" and holds it until its input ends; 1 when the lock cannot be taken.
+int holdLockFile(const QString &pPath);
+
 // Folder a test program leaves files in for reading a failure after the run:
 // $KV_TEST_ARTIFACTS, else test-artifacts/<program> in the build folder.
 QString artifactDir();

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QLockFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -30,22 +29,13 @@ const char *const kPrelude
 const int kWaitMs = 15000;
 
 // The second process, another copy of the program:
-// "hold-lock" path: holds the lock file path and prints "locked" until its input ends;
+// "hold-lock" path: holds the lock file path (holdLockFile);
 // "slice" slicer: slices a 40 mm cube with that slicer, prints its status texts and
 // answers 0 when the slice ended in Slic3rError.
 int runHelper(const QString &pName, const QStringList &pArguments)
 {
-    if (pName == QLatin1String("hold-lock") && pArguments.size() == 1) {
-        QLockFile tLock(pArguments.at(0));
-        if (!tLock.tryLock(0))
-            return 1;
-        std::printf("locked\n");
-        std::fflush(stdout);
-        QFile tInput;
-        if (tInput.open(stdin, QIODevice::ReadOnly))
-            tInput.readAll();
-        return 0;
-    }
+    if (pName == QLatin1String("hold-lock") && pArguments.size() == 1)
+        return holdLockFile(pArguments.at(0));
     if (pName == QLatin1String("slice") && pArguments.size() == 1) {
         Kv::Paths::Initalize();
         kvPrinterFile tFile;
