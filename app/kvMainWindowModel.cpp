@@ -30,15 +30,6 @@ const QString ModelFilter = QStringLiteral("3D Models (*.stl *.gcode)");
 
 } // namespace
 
-bool kvMainWindow::isPrintUnderWay() const
-{
-    if (ui->pbPrint->toolTip() == QLatin1String("Stop"))
-        return true;
-    return m_currentPrinter
-        && (m_currentPrinter->isPrinting() || m_currentPrinter->isPaused()
-            || m_currentPrinter->isWaitingToPrint());
-}
-
 void kvMainWindow::loadModel(QString pFileName)
 {
     // The printer streams from the current file: replacing it would hang the print.
@@ -186,6 +177,11 @@ void kvMainWindow::onFileMenuClearModelTriggered()
 
 void kvMainWindow::onFileMenuSaveSTLTriggered()
 {
+    // The slice of a print reads the same file.
+    if (isPrintUnderWay()) {
+        setStatusMessage(QStringLiteral("Stop the print before saving the model."));
+        return;
+    }
     kvGLModel *tModel = shownModel();
     if (!m_printerFile || !tModel)
         return;
