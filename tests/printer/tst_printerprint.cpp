@@ -42,6 +42,7 @@ private slots:
     void killPrint();
     void buttonCodes_data();
     void buttonCodes();
+    void resumeBeforeIdentificationSendsNothing();
 };
 
 void tst_printerprint::normalPrintEnd()
@@ -297,6 +298,25 @@ void tst_printerprint::buttonCodes()
     QCOMPARE(tRig.sentFrom(tFrom), wire);
     QCOMPARE(tRig.printer->isPrinting(), printing);
     QCOMPARE(tRig.printer->isPaused(), paused);
+}
+
+// A board that has not answered M115 yet is no printer of ours: its resume code must not
+// start streaming the held queue into it.
+void tst_printerprint::resumeBeforeIdentificationSendsNothing()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.firmware.setSilent(true);
+    tRig.printer->setPrinterFile(tRig.makeFile(numberedMoves(10)));
+    tRig.printer->connectToPrinter();
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M115")));
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonResume);
+    QTest::qWait(200);
+    QVERIFY(!tRig.printer->isConnected());
+    QVERIFY(!tRig.printer->isPrinting());
+    QCOMPARE(tRig.sentFrom(tFrom), QStringList());
+    QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), 10);
 }
 
 KV_TEST_MAIN(tst_printerprint)
