@@ -673,6 +673,35 @@ private slots:
         QVERIFY(tDialogs.requests.isEmpty());
     }
 
+    // A printer that is gone shows no temperatures: the read-outs are those of no printer.
+    void lostPrinterClearsReadOuts()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setTemperature(0, 230.0);
+        tFirmware->setTemperature(-1, 110.0);
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] {
+            QMetaObject::invokeMethod(tPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+            return child<QLabel>(tWindow, "extruder0TempLabel")->text().startsWith("230");
+        }));
+        QVERIFY(child<QLabel>(tWindow, "lBedTemp")->text().startsWith(QStringLiteral("110")));
+
+        tBench.unplug(0);
+        QVERIFY(waitFor([&] { return !tWindow.currentPrinter(); }));
+        QVERIFY(tWindow.statusMessage().startsWith(QStringLiteral("Lost the connection")));
+        for (const char *tName : {"extruder0TempLabel", "extruder0DesiredTempLabel", "lBedTemp",
+                 "lBedTemp_2"})
+            QCOMPARE(child<QLabel>(tWindow, tName)->text(), QStringLiteral("0 \u00B0C"));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
     void stopAfterLinkEndedThePrint()
     {
         KvTest::DialogRecorder tDialogs;
