@@ -43,15 +43,16 @@ public:
     }
     ~kvPortBench() { kvMainWindow::setPortProvider(nullptr); }
 
-    kvFakeFirmware *add(const QString &pMachineType)
+    // A printer on a port named pName, or "ttyACM" and its index.
+    kvFakeFirmware *add(const QString &pMachineType, const QString &pName = QString())
     {
         auto *tFirmware = new kvFakeFirmware;
         firmwares.emplace_back(tFirmware);
         if (!tFirmware->open())
             qFatal("no pty");
         tFirmware->setMachineType(pMachineType);
-        const QString tLink
-            = m_dir.filePath(QStringLiteral("ttyACM") + QString::number(links.size()));
+        const QString tLink = m_dir.filePath(
+            pName.isEmpty() ? QStringLiteral("ttyACM") + QString::number(links.size()) : pName);
         QFile::link(tFirmware->portPath(), tLink);
         links.append(tLink);
         return tFirmware;

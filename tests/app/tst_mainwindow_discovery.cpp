@@ -88,6 +88,34 @@ private slots:
         QVERIFY(!tWindow.isPollingPrinters());
     }
 
+    // One port's name inside another's: each printer keeps its own item.
+    void printersAreKeyedByTheirPort()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({});
+        tBench.add(QStringLiteral("Halvarn_8x8"), QStringLiteral("ttyACM10"));
+        tBench.add(QStringLiteral("Halvarn_6x6"), QStringLiteral("ttyACM1"));
+        kvMainWindow tWindow;
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 3; }));
+        for (int tItem : {1, 2}) {
+            choose(tWindow, tItem);
+            QVERIFY(tWindow.currentPrinter());
+            QVERIFY(printerBox(tWindow)->itemText(tItem).endsWith(
+                tWindow.currentPrinter()->serialPortName() + QStringLiteral(")")));
+        }
+        // The printer of the shorter name times out: only its own item goes.
+        kvPrinter *tShort = nullptr;
+        for (kvPrinter *tPrinter : tWindow.printers())
+            if (tPrinter->serialPortName().endsWith(QStringLiteral("ttyACM1")))
+                tShort = tPrinter;
+        QVERIFY(tShort);
+        tBench.unplugged.insert(1);
+        emit tShort->ConnectionTimeOut(tShort);
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QCOMPARE(printerBox(tWindow)->count(), 2);
+        QVERIFY(printerBox(tWindow)->itemText(1).endsWith(QStringLiteral("ttyACM10)")));
+    }
+
     void identificationIsLogged()
     {
         KvTest::DialogRecorder tDialogs;
