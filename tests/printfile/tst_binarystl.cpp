@@ -1,3 +1,4 @@
+#include "kvAddressSpaceLimit.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterFileFixtures.h"
 #include "kvTestSupport.h"
@@ -184,6 +185,37 @@ private slots:
             QStringLiteral("kvPrinterFile::parseSTLBinary: The file is too large: ") + tSize
                 + QStringLiteral("."));
         QCOMPARE(intValues(tProgress), QList<int>({100}));
+    }
+
+    // Memory that runs out refuses the file; the program goes on and loads the next one.
+    void memoryFailureIsRefused()
+    {
+        const QString tPath = m_dir.filePath("tenmillion.stl");
+        QFile tOut(tPath);
+        QVERIFY(tOut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(tOut.write(withCount(QByteArray(84, '\0'), 10000000)), qint64(84));
+        QVERIFY(tOut.resize(84 + 50 * qint64(10000000)));
+        tOut.close();
+
+        kvPrinterFile tFile(tPath);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::STLParseComplete);
+        kvModel tModel;
+        {
+            const KvTest::AddressSpaceLimit tLimit(256 << 20);
+            if (!tLimit.isActive())
+                QSKIP("the address space cannot be limited here");
+            tModel = tFile.loadFile();
+        }
+        QFile::remove(tPath);
+        QCOMPARE(tModel.triangles().size(), 0);
+        QCOMPARE(tComplete.count(), 1);
+        QCOMPARE(tFile.loadRefusal(), QStringLiteral("there is not enough memory to load it"));
+        QVERIFY2(textValues(tStatus).last().startsWith(
+                     "kvPrinterFile::parseSTLBinary: Not enough memory to load the file"),
+            qPrintable(textValues(tStatus).last()));
+        QCOMPARE(tFile.loadFile(KvTest::dataPath("cube-binary.stl")).triangles().size(), 12);
+        QVERIFY(tFile.loadRefusal().isEmpty());
     }
 };
 

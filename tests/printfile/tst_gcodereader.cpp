@@ -1,3 +1,4 @@
+#include "kvAddressSpaceLimit.h"
 #include "kvFailingDevice.h"
 #include "kvLargeDevice.h"
 #include "kvPrinterFile.h"
@@ -263,6 +264,31 @@ private slots:
         QCOMPARE(textValues(tStatus).last(),
             QStringLiteral("kvPrinterFile::parseGCode: The file is too large: ") + tSize
                 + QStringLiteral("; nothing was queued."));
+    }
+
+    // Memory that runs out refuses the file and queues none of it; the next file loads.
+    void memoryFailureIsRefused()
+    {
+        const QString tPath
+            = writeFile(m_dir, "long.gcode", QByteArray("G1 X1\n").repeated(4 << 20));
+        kvPrinterFile tFile(tPath);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::GCodeParseComplete);
+        {
+            const KvTest::AddressSpaceLimit tLimit(256 << 20);
+            if (!tLimit.isActive())
+                QSKIP("the address space cannot be limited here");
+            tFile.loadFile();
+        }
+        QCOMPARE(tComplete.count(), 1);
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+        QVERIFY(tFile.isGCodeQueueEmpty());
+        QCOMPARE(tFile.gcodeRefusal(), QStringLiteral("there is not enough memory to load it"));
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::parseGCode: Not enough memory to load the file; "
+                           "nothing was queued."));
+        tFile.loadFile(writeFile(m_dir, "short.gcode", "G28\nG1 X1\n"));
+        QCOMPARE(tFile.GCodeQueueCount(), 5);
     }
 
     void missingGCodeFileSignalsNothing()
