@@ -213,17 +213,17 @@ private slots:
     void nulInAnyBlockRefuses_data()
     {
         QTest::addColumn<int>("at");
-        // The file is read 1 MiB at a time.
+        // The file is read 1 MiB at a time; a negative place counts from its end.
         QTest::newRow("first block") << 100;
         QTest::newRow("middle block") << (3 << 20) / 2;
-        QTest::newRow("last block") << (3 << 20) - 100;
+        QTest::newRow("last block") << -3;
     }
 
     void nulInAnyBlockRefuses()
     {
         QFETCH(int, at);
         QByteArray tText = QByteArray("G1 X1 Y1\n").repeated((3 << 20) / 9 + 1);
-        tText[at] = '\0';
+        tText[at < 0 ? tText.size() + at : at] = '\0';
         kvPrinterFile tFile(writeFile(m_dir, "large.gcode", tText));
         tFile.loadFile();
         QCOMPARE(tFile.gcodeRefusal(), QStringLiteral("it is not G-code text (it holds NUL bytes)"));
