@@ -182,8 +182,8 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         tFile->unmap(tMapped);
     if (tTooMany) {
         tModel = kvModel();
-        const QString tSize = QStringLiteral("more than %1 facets, at most %1 can be loaded")
-                                  .arg(m_mostFacets);
+        const QString tSize
+            = QStringLiteral("more than %1 facets, at most %1 can be loaded").arg(m_mostFacets);
         refuseLoad(QStringLiteral("parseSTLAscii: The file is too large: %1.").arg(tSize),
             QStringLiteral("it is too large: ") + tSize);
         tTruncated = false;

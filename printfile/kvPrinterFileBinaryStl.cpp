@@ -55,7 +55,8 @@ public:
         for (unsigned i = 1; i < pThreads; ++i) {
             std::function<void()> tWork = [this, i] { work(i); };
             try {
-                m_threads.push_back(pStart ? pStart(std::move(tWork)) : std::thread(std::move(tWork)));
+                m_threads.push_back(
+                    pStart ? pStart(std::move(tWork)) : std::thread(std::move(tWork)));
             } catch (...) {
                 // Such as the system's thread limit.
                 break;

@@ -122,7 +122,8 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
             QByteArray tPartial;
             bool tPassOver = false;
             bool tAtLineStart = true;
-            while (!tHasNul && !tTooMany && (tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
+            while (
+                !tHasNul && !tTooMany && (tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
                 const char *tData = tBlock.constData();
                 const char *tEnd = tData + tGot;
                 while (tData < tEnd && !tTooMany) {
@@ -158,9 +159,8 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
             if (!tPassOver && !tPartial.isEmpty())
                 tLine(tPartial.constData(), tPartial.size());
             if (tTooMany) {
-                const QString tSize
-                    = QStringLiteral("more than %1 lines, at most %1 can be loaded")
-                          .arg(m_mostGCodeLines);
+                const QString tSize = QStringLiteral("more than %1 lines, at most %1 can be loaded")
+                                          .arg(m_mostGCodeLines);
                 m_gcodeRefusal = QStringLiteral("it is too large: ") + tSize;
                 tFailure = QStringLiteral("parseGCode: The file is too large: %1; nothing was "
                                           "queued.")
@@ -177,9 +177,10 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
                 const QString tReason = tHasNul ? QStringLiteral("it holds NUL bytes")
                                                 : QStringLiteral("it holds no G, M or T command");
                 m_gcodeRefusal = QStringLiteral("it is not G-code text (%1)").arg(tReason);
-                tFailure = QStringLiteral("parseGCode: The file is not G-code text (%1); nothing was "
-                                          "queued.")
-                               .arg(tReason);
+                tFailure
+                    = QStringLiteral("parseGCode: The file is not G-code text (%1); nothing was "
+                                     "queued.")
+                          .arg(tReason);
                 m_parsedQueue.resize(tFirstLine);
             }
             if (!m_useRawGCode && tFailure.isEmpty()) {

@@ -375,8 +375,7 @@ private slots:
         QCOMPARE(tWindow.printerFile(), tFirst);
         QCOMPARE(tFirst->fileName(), tGood);
         QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tGood);
-        QCOMPARE(
-            tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
         QCOMPARE(tWindow.statusMessage(),
             QStringLiteral("Cannot load ") + tPath + QStringLiteral(": ") + reason
                 + QStringLiteral("."));

@@ -110,7 +110,8 @@ private slots:
             << "parseSTLBinary: 2 facets with coordinates that are not finite numbers dropped.";
 
         // Read 65536 facets at a time: one dropped in each of three blocks.
-        QByteArray tLarge = withCount(QByteArray(84, '\0') + tBinary.mid(84, 50).repeated(140000), 140000);
+        QByteArray tLarge
+            = withCount(QByteArray(84, '\0') + tBinary.mid(84, 50).repeated(140000), 140000);
         for (int tFacet : {10, 70000, 139999})
             tLarge = withCorner(tLarge, tFacet, 4, std::numeric_limits<float>::quiet_NaN());
         QTest::newRow("binary, over three blocks")

@@ -226,7 +226,8 @@ private slots:
         tText[at < 0 ? tText.size() + at : at] = '\0';
         kvPrinterFile tFile(writeFile(m_dir, "large.gcode", tText));
         tFile.loadFile();
-        QCOMPARE(tFile.gcodeRefusal(), QStringLiteral("it is not G-code text (it holds NUL bytes)"));
+        QCOMPARE(
+            tFile.gcodeRefusal(), QStringLiteral("it is not G-code text (it holds NUL bytes)"));
         QCOMPARE(tFile.GCodeQueueCount(), 0);
     }
 
