@@ -61,10 +61,12 @@ void kvMainWindow::loadModel(QString pFileName)
     connect(tFile, &kvPrinterFile::LoadFileProgress, this, &kvMainWindow::onLoadFileProgress);
     tFile->setLogger(m_logger);
     const kvModel tModel = tFile->loadFile();
-    if (tFile->fileType() == Kv::Defines::FileTypeSTL && tModel.triangles().isEmpty()) {
+    const QString tRefusal = tFile->loadRefusal();
+    if (!tRefusal.isEmpty()
+        || (tFile->fileType() == Kv::Defines::FileTypeSTL && tModel.triangles().isEmpty())) {
         delete tFile;
         ui->progressBar->setValue(tProgress);
-        failLoad(pFileName, QStringLiteral("it holds no facets"));
+        failLoad(pFileName, tRefusal.isEmpty() ? QStringLiteral("it holds no facets") : tRefusal);
         return;
     }
     // Nothing of it was queued: Print must not stream it.

@@ -330,6 +330,57 @@ private slots:
         QVERIFY(child<QLabel>(tFresh, "printerFileLabel")->text().isEmpty());
     }
 
+    void refusalSaysWhy_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("facets");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no ending") << QStringLiteral("part-without-ending") << qint64(-1)
+                                   << QStringLiteral("its name has no .stl or .gcode ending");
+        QTest::newRow("more facets than a mesh holds")
+            << QStringLiteral("huge.stl") << qint64(62000000)
+            << QStringLiteral("it is too large: 62000000 facets, at most %1 can be loaded")
+                   .arg(kvModel::MostTriangles);
+    }
+
+    // A refused part says why in the status line; the part shown stays.
+    void refusalSaysWhy()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, facets);
+        QFETCH(QString, reason);
+        QTemporaryDir tDir;
+        QString tPath = tDir.filePath(name);
+        if (facets < 0) {
+            tPath = writeFile(tDir, name, fileBytes(KvTest::dataPath("cube-ascii.stl")));
+        } else {
+            // A binary STL of that many facets, sparse: it takes no disk space.
+            QFile tOut(tPath);
+            QVERIFY(tOut.open(QIODevice::WriteOnly));
+            char tCount[4];
+            qToLittleEndian(qint32(facets), tCount);
+            QVERIFY(tOut.write(QByteArray(80, '\0') + QByteArray(tCount, 4)) == 84);
+            QVERIFY(tOut.resize(84 + 50 * facets));
+        }
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        const QString tGood = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        loadThroughMenu(tWindow, tDialogs, tGood);
+        kvPrinterFile *tFirst = tWindow.printerFile();
+        QVERIFY(tFirst);
+        const int tTriangles = tWindow.glWindow()->glModels().first()->model().triangles().size();
+
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        QCOMPARE(tDialogs.requests.size(), 2);
+        QCOMPARE(tWindow.printerFile(), tFirst);
+        QCOMPARE(tFirst->fileName(), tGood);
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tGood);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
+        QCOMPARE(tWindow.statusMessage(),
+            QStringLiteral("Cannot load ") + tPath + QStringLiteral(": ") + reason
+                + QStringLiteral("."));
+    }
+
     void fitsCommonScreen()
     {
         // 1366 x 768 less a title bar and a panel of 32 pixels each.
