@@ -349,7 +349,9 @@ void kvMainWindow::onFileMenuExitTriggered()
 {
     if (!confirmExit())
         return;
-    // No heater is left on by an exit.
+    // As closing: the print ends with its stop sequence, and no heater is left on.
+    if (isPrintUnderWay())
+        stopPrint();
     turnOffExtruders();
     QCoreApplication::exit(0);
 }

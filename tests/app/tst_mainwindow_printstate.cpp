@@ -91,7 +91,7 @@ public:
     // One step: print and stop (clicks on the print button), heated (the heaters reach
     // their targets), sliced (the slicer ends), pause, resume and cancel (the printer's
     // buttons), end (the last line goes out), unplug and replug (the cable), choose (the
-    // other printer in the box), close (the window).
+    // other printer in the box), close (the window), exit (File > Exit); both answered Yes.
     bool run(const QString &pStep)
     {
         if (pStep == QLatin1String("print") || pStep == QLatin1String("stop")) {
@@ -145,6 +145,8 @@ public:
         } else if (pStep == QLatin1String("close")) {
             if (!window->close())
                 return false;
+        } else if (pStep == QLatin1String("exit")) {
+            window->findChild<QAction *>(QStringLiteral("fileMenuExit"))->trigger();
         } else {
             return false;
         }
@@ -263,6 +265,9 @@ private slots:
         QTest::newRow("window closed while paused")
             << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "close"}) << "Idle"
             << 1 << 1 << 0;
+        QTest::newRow("Exit while printing")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"exit"}) << "Idle" << 1 << 1
+            << 0;
         QTest::newRow("slicing") << "stl" << "slow" << 0 << QStringList {"print"} << "Slicing"
                                  << 0 << 0 << 1;
         QTest::newRow("Stop while slicing")
@@ -301,7 +306,7 @@ private slots:
         const bool tTwo = tRoad.bench->firmwares.size() == 2;
         const int tFrom = tRoad.from;
         for (const QString &tStep : qAsConst(steps)) {
-            if (tStep == QLatin1String("close"))
+            if (tStep == QLatin1String("close") || tStep == QLatin1String("exit"))
                 tDialogs.answers << true;
             QVERIFY2(tRoad.run(tStep), qPrintable(tStep));
         }
