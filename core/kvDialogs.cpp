@@ -1,10 +1,13 @@
 #include "kvDialogs.h"
 
+#include "kvPlatform.h"
+
 #include <QColorDialog>
-#include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 
 namespace {
 
@@ -168,9 +171,44 @@ QString kvDialogs::textInput(const QString &pTitle, const QString &pLabel, const
         pPassword ? QLineEdit::Password : QLineEdit::Normal, pInitial, pOk);
 }
 
-bool kvDialogs::openUrl(const QUrl &pUrl)
+void kvDialogs::openUrl(const QUrl &pUrl, QObject *pContext, OpenFailed pFailed)
 {
-    if (hasTestHandler())
-        return ask(makeRequest(OpenUrl, QString(), pUrl.toString(), nullptr)).toBool();
-    return QDesktopServices::openUrl(pUrl);
+    const QString tNothing = QStringLiteral("no program on this desktop opened it");
+    if (hasTestHandler()) {
+        const QVariant tAnswer = ask(makeRequest(OpenUrl, QString(), pUrl.toString(), nullptr));
+        if (!tAnswer.toBool() && pFailed)
+            pFailed(tNothing);
+        return;
+    }
+    const QString tProgram = Kv::Platform::urlOpenerProgram();
+    if (tProgram.isEmpty()) {
+        if (pFailed)
+            pFailed(tNothing);
+        return;
+    }
+    const QString tName = QFileInfo(tProgram).fileName();
+    // Nothing reads what the opener or the program it starts writes.
+    auto *tProcess = new QProcess(pContext);
+    tProcess->setStandardInputFile(QProcess::nullDevice());
+    tProcess->setStandardOutputFile(QProcess::nullDevice());
+    tProcess->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(tProcess, &QProcess::errorOccurred, tProcess,
+        [tProcess, tName, pFailed](QProcess::ProcessError pError) {
+            if (pError != QProcess::FailedToStart)
+                return;
+            if (pFailed)
+                pFailed(tName + QStringLiteral(" could not be started (") + tProcess->errorString()
+                    + QLatin1Char(')'));
+            tProcess->deleteLater();
+        });
+    QObject::connect(tProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+        tProcess, [tProcess, tName, pFailed](int pCode, QProcess::ExitStatus pStatus) {
+            if (pFailed && pStatus == QProcess::CrashExit)
+                pFailed(tName + QStringLiteral(" crashed"));
+            else if (pFailed && pCode != 0)
+                pFailed(
+                    tName + QStringLiteral(" ended with exit status ") + QString::number(pCode));
+            tProcess->deleteLater();
+        });
+    tProcess->start(tProgram, Kv::Platform::urlOpenerArguments(pUrl));
 }

@@ -105,8 +105,8 @@ namespace Kv {
 QRect fittedGeometry(const QRect &pArea, const QMargins &pFrame, const QRect &pPlaced)
 {
     const QSize tAround(pFrame.left() + pFrame.right(), pFrame.top() + pFrame.bottom());
-    const QSize tRoom(qMax(1, pArea.width() - tAround.width()),
-        qMax(1, pArea.height() - tAround.height()));
+    const QSize tRoom(
+        qMax(1, pArea.width() - tAround.width()), qMax(1, pArea.height() - tAround.height()));
     const QSize tSize = pPlaced.size().boundedTo(tRoom);
     const QPoint tToFrame(pFrame.left(), pFrame.top());
     const QRect tOuter(pPlaced.topLeft() - tToFrame, tSize + tAround);
