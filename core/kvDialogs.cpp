@@ -3,6 +3,7 @@
 #include "kvPlatform.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -187,28 +188,36 @@ void kvDialogs::openUrl(const QUrl &pUrl, QObject *pContext, OpenFailed pFailed)
         return;
     }
     const QString tName = QFileInfo(tProgram).fileName();
-    // Nothing reads what the opener or the program it starts writes.
-    auto *tProcess = new QProcess(pContext);
+    // The opener may outlive pContext (a browser it starts runs on): it belongs to the
+    // application, and nothing reads what it or the program it starts writes.
+    auto *tProcess = new QProcess(QCoreApplication::instance());
     tProcess->setStandardInputFile(QProcess::nullDevice());
     tProcess->setStandardOutputFile(QProcess::nullDevice());
     tProcess->setStandardErrorFile(QProcess::nullDevice());
-    QObject::connect(tProcess, &QProcess::errorOccurred, tProcess,
-        [tProcess, tName, pFailed](QProcess::ProcessError pError) {
-            if (pError != QProcess::FailedToStart)
-                return;
-            if (pFailed)
-                pFailed(tName + QStringLiteral(" could not be started (") + tProcess->errorString()
-                    + QLatin1Char(')'));
-            tProcess->deleteLater();
+    const auto tFinished = QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished);
+    QObject::connect(
+        tProcess, &QProcess::errorOccurred, tProcess, [tProcess](QProcess::ProcessError pError) {
+            if (pError == QProcess::FailedToStart)
+                tProcess->deleteLater();
         });
-    QObject::connect(tProcess, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
-        tProcess, [tProcess, tName, pFailed](int pCode, QProcess::ExitStatus pStatus) {
-            if (pFailed && pStatus == QProcess::CrashExit)
-                pFailed(tName + QStringLiteral(" crashed"));
-            else if (pFailed && pCode != 0)
-                pFailed(
-                    tName + QStringLiteral(" ended with exit status ") + QString::number(pCode));
-            tProcess->deleteLater();
-        });
+    QObject::connect(tProcess, tFinished, tProcess, &QObject::deleteLater);
+    if (pFailed) {
+        // Told only while pContext lives.
+        QObject *tReceiver = pContext ? pContext : tProcess;
+        QObject::connect(tProcess, &QProcess::errorOccurred, tReceiver,
+            [tProcess, tName, pFailed](QProcess::ProcessError pError) {
+                if (pError == QProcess::FailedToStart)
+                    pFailed(tName + QStringLiteral(" could not be started (")
+                        + tProcess->errorString() + QLatin1Char(')'));
+            });
+        QObject::connect(tProcess, tFinished, tReceiver,
+            [tName, pFailed](int pCode, QProcess::ExitStatus pStatus) {
+                if (pStatus == QProcess::CrashExit)
+                    pFailed(tName + QStringLiteral(" crashed"));
+                else if (pCode != 0)
+                    pFailed(tName + QStringLiteral(" ended with exit status ")
+                        + QString::number(pCode));
+            });
+    }
     tProcess->start(tProgram, Kv::Platform::urlOpenerArguments(pUrl));
 }

@@ -88,8 +88,8 @@ public:
     // Why nothing opened an address or folder, for the user.
     using OpenFailed = std::function<void(const QString &pProblem)>;
     // Hands an address or a local folder to the desktop's opener, which runs on without
-    // holding the caller up and goes with pContext. pFailed is told at once when there is
-    // no opener, and later when it cannot start or ends with a non-zero exit status.
+    // holding the caller up. pFailed is told at once when there is no opener, and later,
+    // while pContext lives, when it cannot start or ends with a non-zero exit status.
     // A test handler answers true when it was opened; anything else fails at once.
     static void openUrl(const QUrl &pUrl, QObject *pContext, OpenFailed pFailed);
 

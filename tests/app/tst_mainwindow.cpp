@@ -820,7 +820,7 @@ private slots:
             tWindow.findChild<QAction *>(action)->trigger();
             qputenv("PATH", tPath);
             const auto tRunning = [&] {
-                for (const QProcess *tProcess : tWindow.findChildren<QProcess *>())
+                for (const QProcess *tProcess : qApp->findChildren<QProcess *>())
                     if (tProcess->program() == tOpener)
                         return true;
                 return false;
@@ -847,6 +847,33 @@ private slots:
             QVERIFY2(tStatus.contains(QDir::toNativeSeparators(tTarget)), qPrintable(tStatus));
             QVERIFY2(tStatus.contains(problem), qPrintable(tStatus));
         }
+    }
+
+    void openerEndingAfterTheWindow()
+    {
+        // A stand-in xdg-open that fails once the test lets it, after the window is gone.
+        QTemporaryDir tBin;
+        const QString tOpener = tBin.filePath(QStringLiteral("xdg-open"));
+        QVERIFY(!KvTest::writeProgram(tBin, QStringLiteral("xdg-open"),
+            "while [ ! -e \"$0-go\" ]; do /bin/sleep 0.02; done\nexit 3\n")
+                     .isEmpty());
+        const auto tRunning = [&] {
+            for (const QProcess *tProcess : qApp->findChildren<QProcess *>())
+                if (tProcess->program() == tOpener)
+                    return true;
+            return false;
+        };
+        const QByteArray tPath = qgetenv("PATH");
+        {
+            kvMainWindow tWindow;
+            qputenv("PATH", QFile::encodeName(tBin.path()));
+            tWindow.findChild<QAction *>(QStringLiteral("helpMenuPrinterHelp"))->trigger();
+            qputenv("PATH", tPath);
+            QVERIFY(tRunning());
+        }
+        QVERIFY(tRunning());
+        QVERIFY(!KvTest::writeFile(tBin, QStringLiteral("xdg-open-go"), QByteArray()).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!tRunning(), 10000);
     }
 
     void placementMarksForSlicing_data()
