@@ -565,19 +565,22 @@ void kvMainWindow::onOptionsMenuLogViewTriggered()
     const QString tFolder
         = QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).absolutePath()
         + QLatin1Char('/');
-    // Without an opener (no xdg-open) the user is told where to look.
-    if (!kvDialogs::openUrl(QUrl::fromLocalFile(tFolder)))
-        setStatusMessage(QStringLiteral("Cannot open the log folder ")
-            + QDir::toNativeSeparators(tFolder)
-            + QStringLiteral(": no program on this desktop opened it. Open it by hand."));
+    // When nothing opens it the user is told where to look.
+    kvDialogs::openUrl(
+        QUrl::fromLocalFile(tFolder), this, [this, tFolder](const QString &pProblem) {
+            setStatusMessage(QStringLiteral("Cannot open the log folder ")
+                + QDir::toNativeSeparators(tFolder) + QStringLiteral(": ") + pProblem
+                + QStringLiteral(". Open it by hand."));
+        });
 }
 
 void kvMainWindow::onToolsPrinterHelpClicked()
 {
     const QString tAddress = QStringLiteral("https://www.halvarn.com/support");
-    if (!kvDialogs::openUrl(QUrl(tAddress)))
+    kvDialogs::openUrl(QUrl(tAddress), this, [this, tAddress](const QString &pProblem) {
         setStatusMessage(QStringLiteral("Cannot open the printer help ") + tAddress
-            + QStringLiteral(": no program on this desktop opened it. Open it in a web browser."));
+            + QStringLiteral(": ") + pProblem + QStringLiteral(". Open it in a web browser."));
+    });
 }
 
 void kvMainWindow::onStatusBarTimerTick()
