@@ -28,37 +28,14 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 
 namespace {
-
-kvMainWindow::PortProvider &portProvider()
-{
-    static kvMainWindow::PortProvider tProvider;
-    return tProvider;
-}
 
 // Compared exactly; held by the program, never shown.
 const QString DeveloperPassword = QStringLiteral("HalvarnKestrova");
 
 } // namespace
-
-void kvMainWindow::setPortProvider(PortProvider pProvider)
-{
-    portProvider() = std::move(pProvider);
-}
-
-QVector<kvMainWindow::PortInfo> kvMainWindow::availablePorts()
-{
-    if (portProvider())
-        return portProvider()();
-    QVector<PortInfo> tPorts;
-    const auto tInfos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &tInfo : tInfos)
-        tPorts.append({tInfo.systemLocation(), tInfo.portName(), tInfo.isBusy()});
-    return tPorts;
-}
 
 kvMainWindow::kvMainWindow(QWidget *pParent)
     : QMainWindow(pParent)
@@ -355,17 +332,15 @@ void kvMainWindow::closeEvent(QCloseEvent *pEvent)
 bool kvMainWindow::confirmExit()
 {
     QString tText;
-    if (m_currentPrinter) {
-        if (m_currentPrinter->isPrinting())
-            tText = QStringLiteral("You are currently printing a model, are you sure you wish to "
-                                   "exit Kestrova?");
-        else if (m_currentPrinter->isPaused())
-            tText = QStringLiteral("You have a print in progress paused, are you sure you wish to "
-                                   "exit Kestrova?");
-        else if (m_currentPrinter->isWaitingToPrint())
-            tText = QStringLiteral("You are currently waiting to print, are you sure you wish to "
-                                   "exit Kestrova?");
-    }
+    if (m_printState == PrintState::Printing)
+        tText = QStringLiteral("You are currently printing a model, are you sure you wish to "
+                               "exit Kestrova?");
+    else if (m_printState == PrintState::Paused)
+        tText = QStringLiteral("You have a print in progress paused, are you sure you wish to "
+                               "exit Kestrova?");
+    else if (m_printState == PrintState::Starting)
+        tText = QStringLiteral("You are currently waiting to print, are you sure you wish to "
+                               "exit Kestrova?");
     return tText.isEmpty()
         || kvDialogs::question(QStringLiteral("Exit Kestrova"), tText, kvDialogs::NoDefault);
 }
@@ -374,7 +349,9 @@ void kvMainWindow::onFileMenuExitTriggered()
 {
     if (!confirmExit())
         return;
-    // No heater is left on by an exit.
+    // As closing: the print ends with its stop sequence, and no heater is left on.
+    if (isPrintUnderWay())
+        stopPrint();
     turnOffExtruders();
     QCoreApplication::exit(0);
 }

@@ -44,6 +44,17 @@ public:
     };
     using PortProvider = std::function<QVector<PortInfo>()>;
 
+    // Where the print road stands; every print control and guard is read from it.
+    enum class PrintState
+    {
+        Idle, // nothing under way
+        Slicing, // the part is sliced for a print
+        Starting, // the chosen printer has the print and heats for it
+        Printing, // lines stream to the chosen printer
+        Paused // the printer's pause button holds the print
+    };
+    static QString printStateName(PrintState pState);
+
     // Replaces the system's serial port list (tests); an empty provider restores it.
     static void setPortProvider(PortProvider pProvider);
     static QVector<PortInfo> availablePorts();
@@ -63,6 +74,7 @@ public:
     kvPrinter *currentPrinter() const { return m_currentPrinter; }
     QVector<kvPrinter *> printers() const { return m_printers; }
     QString statusMessage() const;
+    PrintState printState() const { return m_printState; }
     bool isPollingPrinters() const { return m_pollUSBTimer.isActive(); }
 
 protected:
@@ -112,6 +124,8 @@ private slots:
     void onPrinterIsHeatedChanged(kvPrinter *pPrinter, bool pValue);
     void onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue);
     void onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterIsPausedChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterPrintStopped(kvPrinter *pPrinter);
     void onPrinterExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float pValue);
     void onPrinterBedTempChange(kvPrinter *pPrinter, float pValue);
     void onPrinterStatusChanged(kvPrinter *pPrinter, QString pStatus);
@@ -167,7 +181,9 @@ private:
     // The scale the part is shown at; the slice and the saved STL use the same one.
     float placementScale() const;
     // A slice for a print, or a print on the chosen printer, is running or waiting.
-    bool isPrintUnderWay() const;
+    bool isPrintUnderWay() const { return m_printState != PrintState::Idle; }
+    // The one place the print state changes; pEvent names what moved it, for the log.
+    void setPrintState(PrintState pState, const QString &pEvent);
     // The question Exit and closing ask while a print runs; true to go on.
     bool confirmExit();
 
@@ -177,10 +193,14 @@ private:
     void setConnectedLabel();
     void setPrinterHeatingLabel();
     void connectPrinter(kvPrinter *pPrinter);
-    // The printer box and the connect button stay put while a print is under way.
+    // The print button, the printer box and the connect button, from the print state.
     void updatePrintControls();
     bool isPortListed(const QString &pPortName) const;
     void dropLostPrinter(kvPrinter *pPrinter);
+    // The printer box item of a port (by its data), or -1.
+    int printerItem(const QString &pPortName) const;
+    // The temperature read-outs as they are with no printer chosen.
+    void clearReadOuts();
 
     // Printing helpers.
     bool checkCurrentPrinter();
@@ -188,10 +208,11 @@ private:
     void sliceFile();
     void startPrint();
     void stopPrint();
-    void resetPrintButton();
-    // The printer ended the print by itself (lost link, reset): back to idle.
-    void onPrintEndedByPrinter();
+    // Back to idle without a word to the printer: its print has ended already.
+    void endPrintForWindow(const QString &pEvent);
     void reportSlicerError();
+    // The question the heat button asks during a print; true to go on.
+    bool confirmHeaterChange(bool pHeat);
     void extrude(int pValue);
     void retract(int pValue);
 
@@ -207,9 +228,9 @@ private:
     kvLogger *m_logger = nullptr;
     kvStandardPaths *m_standardPaths = nullptr;
     kvPrinterTypes *m_printerTypes = nullptr;
+    PrintState m_printState = PrintState::Idle;
+    // A view of the state: a finished slice starts the print (set only by setPrintState).
     bool m_printAfterSlice = false;
-    // The chosen printer was handed the print (startPrint) and has not been stopped.
-    bool m_printStarted = false;
     QVector<kvPrinter *> m_printers;
     QVector<kvPrinter *> m_printersToRemove;
     // Ports whose firmware named a type the printer types table lacks; probed again only

@@ -30,15 +30,6 @@ const QString ModelFilter = QStringLiteral("3D Models (*.stl *.gcode)");
 
 } // namespace
 
-bool kvMainWindow::isPrintUnderWay() const
-{
-    if (ui->pbPrint->toolTip() == QLatin1String("Stop"))
-        return true;
-    return m_currentPrinter
-        && (m_currentPrinter->isPrinting() || m_currentPrinter->isPaused()
-            || m_currentPrinter->isWaitingToPrint());
-}
-
 void kvMainWindow::loadModel(QString pFileName)
 {
     // The printer streams from the current file: replacing it would hang the print.
@@ -70,10 +61,12 @@ void kvMainWindow::loadModel(QString pFileName)
     connect(tFile, &kvPrinterFile::LoadFileProgress, this, &kvMainWindow::onLoadFileProgress);
     tFile->setLogger(m_logger);
     const kvModel tModel = tFile->loadFile();
-    if (tFile->fileType() == Kv::Defines::FileTypeSTL && tModel.triangles().isEmpty()) {
+    const QString tRefusal = tFile->loadRefusal();
+    if (!tRefusal.isEmpty()
+        || (tFile->fileType() == Kv::Defines::FileTypeSTL && tModel.triangles().isEmpty())) {
         delete tFile;
         ui->progressBar->setValue(tProgress);
-        failLoad(pFileName, QStringLiteral("it holds no facets"));
+        failLoad(pFileName, tRefusal.isEmpty() ? QStringLiteral("it holds no facets") : tRefusal);
         return;
     }
     // Nothing of it was queued: Print must not stream it.
@@ -186,6 +179,11 @@ void kvMainWindow::onFileMenuClearModelTriggered()
 
 void kvMainWindow::onFileMenuSaveSTLTriggered()
 {
+    // The slice of a print reads the same file.
+    if (isPrintUnderWay()) {
+        setStatusMessage(QStringLiteral("Stop the print before saving the model."));
+        return;
+    }
     kvGLModel *tModel = shownModel();
     if (!m_printerFile || !tModel)
         return;

@@ -1,4 +1,4 @@
-// Printer discovery and selection; print, heat and printer commands.
+// The print road (its state, slicing, starting and stopping), heat and printer commands.
 #include "kvMainWindow.h"
 
 #include "kvDialogs.h"
@@ -30,279 +30,52 @@ const QString StopTip = QStringLiteral("Stop");
 
 } // namespace
 
-// ---- Discovery and selection ----
+// ---- The print state ----
 
-void kvMainWindow::onPollUSBTimerTick()
+QString kvMainWindow::printStateName(PrintState pState)
 {
-    removePrinters();
-    const QVector<PortInfo> tPorts = availablePorts();
-    // A board may reset each time its port opens: an unknown one is left alone until its
-    // port disappears.
-    for (int i = m_unknownTypePorts.size() - 1; i >= 0; --i) {
-        bool tListed = false;
-        for (const PortInfo &tPort : tPorts)
-            tListed = tListed || tPort.portName == m_unknownTypePorts.at(i);
-        if (!tListed)
-            m_unknownTypePorts.removeAt(i);
+    switch (pState) {
+    case PrintState::Idle:
+        return QStringLiteral("Idle");
+    case PrintState::Slicing:
+        return QStringLiteral("Slicing");
+    case PrintState::Starting:
+        return QStringLiteral("Starting");
+    case PrintState::Printing:
+        return QStringLiteral("Printing");
+    case PrintState::Paused:
+        return QStringLiteral("Paused");
     }
-    for (const PortInfo &tPort : tPorts) {
-        if (tPort.busy || !Kv::Platform::isProbedPort(tPort.systemLocation)
-            || m_unknownTypePorts.contains(tPort.portName))
-            continue;
-        bool tKnown = false;
-        for (kvPrinter *tPrinter : qAsConst(m_printers))
-            tKnown = tKnown || tPrinter->serialPortName() == tPort.portName;
-        if (tKnown)
-            continue;
-        kvPrinter *tPrinter = new kvPrinter(tPort.systemLocation, this);
-        m_printers.append(tPrinter);
-        tPrinter->setLogger(m_logger);
-        onFilamentTextChanged(ui->filamentBox->currentText());
-        connectPrinter(tPrinter);
-        tPrinter->connectToPrinter();
+    return QString();
+}
+
+void kvMainWindow::setPrintState(PrintState pState, const QString &pEvent)
+{
+    if (pState == m_printState)
+        return;
+    log(QStringLiteral("print state: ") + printStateName(m_printState) + QStringLiteral(" -> ")
+        + printStateName(pState) + QStringLiteral(" (") + pEvent + QStringLiteral(")"));
+    m_printState = pState;
+    m_printAfterSlice = pState == PrintState::Slicing;
+    if (pState == PrintState::Idle) {
+        m_gCodeLabel->hide();
+        m_gCodeLabel->clear();
+        m_timeElapsedLabel->hide();
+        m_timeElapsedLabel->clear();
+        for (QLabel *tSeparator : qAsConst(m_statusSeparators))
+            tSeparator->hide();
     }
-}
-
-void kvMainWindow::connectPrinter(kvPrinter *pPrinter)
-{
-    connect(
-        pPrinter, &kvPrinter::IsConnectedChanged, this, &kvMainWindow::onPrinterIsConnectedChanged);
-    connect(pPrinter, &kvPrinter::StatusChanged, this, &kvMainWindow::onPrinterStatusChanged);
-    connect(pPrinter, &kvPrinter::BedTempChange, this, &kvMainWindow::onPrinterBedTempChange);
-    connect(
-        pPrinter, &kvPrinter::ExtruderTempChange, this, &kvMainWindow::onPrinterExtruderTempChange);
-    connect(pPrinter, &kvPrinter::IsHeatedChanged, this, &kvMainWindow::onPrinterIsHeatedChanged);
-    connect(pPrinter, &kvPrinter::IsHeatingChanged, this, &kvMainWindow::onPrinterIsHeatingChanged);
-    connect(
-        pPrinter, &kvPrinter::IsPrintingChanged, this, &kvMainWindow::onPrinterIsPrintingChanged);
-    connect(pPrinter, &kvPrinter::IsWaitingToPrintChanged, this,
-        &kvMainWindow::onPrinterIsWaitingToPrintChanged);
-    connect(
-        pPrinter, &kvPrinter::ConnectionTimeOut, this, &kvMainWindow::onPrinterConnectionTimeOut);
-    connect(pPrinter, &kvPrinter::PrinterPrintingProgressChanged, this,
-        &kvMainWindow::onPrinterPrintingProgressChanged);
-    connect(
-        pPrinter, &kvPrinter::PrintProcessBegin, this, &kvMainWindow::onPrinterPrintProcessBeing);
-    connect(pPrinter, &kvPrinter::PrintProcessFinished, this,
-        &kvMainWindow::onPrinterPrintProcessFinished);
-    connect(
-        pPrinter, &kvPrinter::PrintingStatusChanged, this, &kvMainWindow::onPrintingStatusChanged);
-}
-
-void kvMainWindow::removePrinters()
-{
-    QComboBox *tBox = ui->printerSelectionComboBox;
-    while (!m_printersToRemove.isEmpty()) {
-        kvPrinter *tPrinter = m_printersToRemove.takeFirst();
-        const QString tPort = tPrinter->serialPortName();
-        for (int i = 1; i < tBox->count(); ++i) {
-            if (!tPort.isEmpty() && tBox->itemText(i).contains(tPort)) {
-                tBox->removeItem(i);
-                break;
-            }
-        }
-        if (tBox->count() == 1)
-            tBox->setItemText(0, QStringLiteral("Searching for printers..."));
-        // A timed-out printer that was chosen meanwhile must not be left dangling.
-        if (m_currentPrinter == tPrinter)
-            m_currentPrinter = nullptr;
-        delete tPrinter;
-    }
-}
-
-void kvMainWindow::onPrinterConnectionTimeOut(kvPrinter *pPrinter)
-{
-    const QString tType = pPrinter->machineType();
-    const QString tPort = pPrinter->serialPortName();
-    if (!tType.isEmpty() && !kvPrinter::getPrinterSettings(tType)
-        && !m_unknownTypePorts.contains(tPort))
-        m_unknownTypePorts.append(tPort);
-    if (!m_printersToRemove.contains(pPrinter))
-        m_printersToRemove.append(pPrinter);
-    m_printers.removeOne(pPrinter);
-}
-
-void kvMainWindow::onPrinterIsConnectedChanged(kvPrinter *pPrinter, bool pValue)
-{
-    const QString tLine = QStringLiteral("Printer: ") + pPrinter->name() + QStringLiteral("[")
-        + pPrinter->serialPortName() + QStringLiteral("]");
-    if (pValue) {
-        QComboBox *tBox = ui->printerSelectionComboBox;
-        tBox->setItemText(0, QStringLiteral("Printer(s) Avaliable!"));
-        const QString tPort = pPrinter->serialPortName();
-        bool tListed = false;
-        for (int i = 1; i < tBox->count() && !tListed; ++i)
-            tListed = tBox->itemText(i).contains(tPort, Qt::CaseInsensitive);
-        if (!tListed) {
-            tBox->addItem(pPrinter->name() + QStringLiteral(" (") + tPort + QStringLiteral(")"));
-            if (!m_currentPrinter
-                && pPrinter->machineType().toUpper().contains(QStringLiteral("TOVRA"))) {
-                tBox->setCurrentIndex(tBox->count() - 1);
-                onPrinterSelectionTextChanged(tBox->currentText());
-            }
-        }
-        if (pPrinter != m_currentPrinter)
-            pPrinter->disconnectFromPrinter();
-        log(tLine + QStringLiteral(" is now identified!"));
-    } else {
-        log(tLine + QStringLiteral(" is NOT identified!"));
-        if (pPrinter == m_currentPrinter) {
-            if (m_printStarted)
-                onPrintEndedByPrinter();
-            // Unplugged: discovery looks for it again.
-            if (!isPortListed(pPrinter->serialPortName()))
-                dropLostPrinter(pPrinter);
-        }
-    }
-    setConnectedLabel();
-}
-
-bool kvMainWindow::isPortListed(const QString &pPortName) const
-{
-    const QVector<PortInfo> tPorts = availablePorts();
-    for (const PortInfo &tPort : tPorts) {
-        if (tPort.portName == pPortName)
-            return true;
-    }
-    return false;
-}
-
-void kvMainWindow::dropLostPrinter(kvPrinter *pPrinter)
-{
-    log(QStringLiteral("Printer: ") + pPrinter->name() + QStringLiteral("[")
-        + pPrinter->serialPortName() + QStringLiteral("] is gone; searching for printers again."));
-    if (ui->pbPrint->toolTip() == StopTip)
-        stopPrint();
-    m_currentPrinter = nullptr;
-    m_printers.removeOne(pPrinter);
-    // Deleted by the next poll, outside the printer's own signal.
-    if (!m_printersToRemove.contains(pPrinter))
-        m_printersToRemove.append(pPrinter);
-    ui->printerSelectionComboBox->setCurrentIndex(0);
     updatePrintControls();
-    if (!m_pollUSBTimer.isActive())
-        m_pollUSBTimer.start(1000);
 }
 
-kvPrinter *kvMainWindow::getPrinterFromCombo() const
+void kvMainWindow::updatePrintControls()
 {
-    const QString tText = ui->printerSelectionComboBox->currentText();
-    for (kvPrinter *tPrinter : m_printers) {
-        const QString tPort = tPrinter->serialPortName();
-        if (!tPort.isEmpty() && tText.contains(tPort))
-            return tPrinter;
-    }
-    return nullptr;
-}
-
-void kvMainWindow::onPrinterSelectionTextChanged(QString pString)
-{
-    log(QStringLiteral("onPrinterSelectionTextChanged(QString pString)"));
-    if (isPrintUnderWay()) {
-        // The print stays with its printer; the box shows that printer again.
-        const int tIndex = m_currentPrinter
-            ? ui->printerSelectionComboBox->findText(
-                m_currentPrinter->serialPortName(), Qt::MatchContains | Qt::MatchCaseSensitive)
-            : -1;
-        if (tIndex >= 0)
-            ui->printerSelectionComboBox->setCurrentIndex(tIndex);
-        setStatusMessage(QStringLiteral("Stop the print before choosing another printer."));
-        return;
-    }
-    kvPrinter *tPrinter = Kv::Platform::isSelectablePort(pString) ? getPrinterFromCombo() : nullptr;
-    if (!tPrinter) {
-        m_currentPrinter = nullptr;
-        setConnectedLabel();
-        return;
-    }
-    m_currentPrinter = tPrinter;
-    tPrinter->connectToPrinter();
-    kvPrinterSettings *tSettings = tPrinter->settings();
-    if (m_printerFile) {
-        setStatusMessage(QStringLiteral("3D model is loaded."));
-        tPrinter->setPrinterFile(m_printerFile);
-        m_printerFile->slic3rConfig()->selectPrinter(
-            tSettings ? tSettings->slic3rPrinterSetting() : QString());
-        m_printerFile->slic3rConfig()->selectFilament(
-            tSettings ? tSettings->slic3rFilamentSetting() : QString());
-        onQualityTextChanged(ui->qualityComboBox->currentText());
-        m_sliceOptions->setConfig(m_printerFile->slic3rConfig());
-    } else {
-        setStatusMessage(QStringLiteral("No 3D model loaded."));
-    }
-    setPrinterHeatingLabel();
-    onPrinterBedTempChange(tPrinter, tPrinter->bedTemp());
-    onPrinterExtruderTempChange(tPrinter, 0, tPrinter->extruderTemp(0));
-    onQualityTextChanged(ui->qualityComboBox->currentText());
-    if (tSettings)
-        m_glWindow->setBedSize(tSettings->bedSize());
-    m_pollUSBTimer.stop();
-
-    if (tPrinter->extruderCount() == 2) {
-        ui->extruder0Label->setText(QStringLiteral("EXTRUDER 1"));
-        ui->extruder1Widget->show();
-        ui->activeExtruderLabel->show();
-        ui->activeExtruderCombobox->show();
-        ui->activeExtruderCombobox->clear();
-        ui->activeExtruderCombobox->addItem(QStringLiteral("Both"));
-        for (int i = 1; i <= 2; ++i)
-            ui->activeExtruderCombobox->addItem(QStringLiteral("Extruder ") + QString::number(i));
-        ui->activeExtruderCombobox->setCurrentIndex(0);
-    } else {
-        ui->extruder0Label->setText(QStringLiteral("EXTRUDER"));
-        ui->extruder1Widget->hide();
-        ui->activeExtruderLabel->hide();
-        ui->activeExtruderCombobox->hide();
-    }
-    setConnectedLabel();
-}
-
-void kvMainWindow::setConnectedLabel()
-{
-    if (m_currentPrinter && m_currentPrinter->isConnected()) {
-        ui->connectToPrinterButton->setIcon(
-            QIcon(QStringLiteral(":/icons/printer-connected-icon.png")));
-        setStatusMessage(QStringLiteral("Connected To Printer!"));
-    } else {
-        ui->connectToPrinterButton->setIcon(
-            QIcon(QStringLiteral(":/icons/printer-disconnected-icon.png")));
-        setStatusMessage(QStringLiteral("No Connection To Printer!"));
-    }
-}
-
-void kvMainWindow::onConnectToPrinter()
-{
-    log(QStringLiteral("onConnectToPrinter"));
-    if (isPrintUnderWay()) {
-        setStatusMessage(QStringLiteral("Stop the print before disconnecting the printer."));
-        return;
-    }
-    if (m_currentPrinter) {
-        if (m_currentPrinter->isConnected())
-            m_currentPrinter->disconnectFromPrinter();
-        else
-            m_currentPrinter->connectToPrinter();
-    }
-    setConnectedLabel();
-}
-
-void kvMainWindow::onActiveExtruderChanged(QString)
-{
-    if (!m_currentPrinter)
-        return;
-    switch (ui->activeExtruderCombobox->currentIndex()) {
-    case 0:
-        m_currentPrinter->setActiveExtruder(Kv::Defines::ActiveExtruderAll);
-        break;
-    case 1:
-        m_currentPrinter->setActiveExtruder(Kv::Defines::ActiveExtruderFirst);
-        break;
-    case 2:
-        m_currentPrinter->setActiveExtruder(Kv::Defines::ActiveExtruderSecond);
-        break;
-    default:
-        break;
-    }
+    const bool tFree = !isPrintUnderWay();
+    ui->pbPrint->setIcon(QIcon(tFree ? QStringLiteral(":/icons/print-btn.png")
+                                     : QStringLiteral(":/icons/stop-print-btn.png")));
+    ui->pbPrint->setToolTip(tFree ? PrintTip : StopTip);
+    ui->printerSelectionComboBox->setEnabled(tFree);
+    ui->connectToPrinterButton->setEnabled(tFree);
 }
 
 // ---- Print, heat and printer commands ----
@@ -341,43 +114,38 @@ void kvMainWindow::onFileMenuPrintTriggered()
 void kvMainWindow::onPrintButtonClick()
 {
     log(QStringLiteral("onPrintButtonClick"));
-    const QString tTip = ui->pbPrint->toolTip();
     // Stop always ends what the window holds, whatever became of the printer.
-    if (tTip == StopTip) {
+    if (isPrintUnderWay()) {
         stopPrint();
         return;
     }
     if (!checkCurrentPrinter())
         return;
-    if (!m_currentPrinter->isPrinting() && tTip == PrintTip) {
-        if (!m_printerFile) {
-            kvDialogs::message(
-                QStringLiteral("Print"), QStringLiteral("No 3D printer file has been loaded."));
-            return;
-        }
-        const QString tQuality = ui->qualityComboBox->currentText();
-        if (m_currentPrinter->name().contains(QStringLiteral("Tovra"))
-            && (tQuality.contains(QStringLiteral("Medium"))
-                || tQuality.contains(QStringLiteral("High")))) {
-            const QString tText
-                = QStringLiteral("Quality settings of Medium & High work best for simple "
-                                 "geometries without overhanges. ")
-                + QStringLiteral("We are constaintly working to improve our Slic3r settings. "
-                                 "Please check ")
-                + QStringLiteral("back frequently for updates.\n\n")
-                + QStringLiteral("Do you wish to proceed with your current settings?");
-            if (!kvDialogs::question(
-                    QStringLiteral("Filament Settings"), tText, kvDialogs::DefaultNo))
-                return;
-        }
-        ui->pbPrint->setIcon(QIcon(QStringLiteral(":/icons/stop-print-btn.png")));
-        ui->pbPrint->setToolTip(StopTip);
-        updatePrintControls();
-        if (m_printerFile->fileType() == Kv::Defines::FileTypeSTL && !m_printerFile->isSliced())
-            sliceFile();
-        else
-            startPrint();
+    if (m_currentPrinter->isPrinting())
+        return;
+    if (!m_printerFile) {
+        kvDialogs::message(
+            QStringLiteral("Print"), QStringLiteral("No 3D printer file has been loaded."));
+        return;
     }
+    const QString tQuality = ui->qualityComboBox->currentText();
+    if (m_currentPrinter->name().contains(QStringLiteral("Tovra"))
+        && (tQuality.contains(QStringLiteral("Medium"))
+            || tQuality.contains(QStringLiteral("High")))) {
+        const QString tText
+            = QStringLiteral("Quality settings of Medium & High work best for simple "
+                             "geometries without overhanges. ")
+            + QStringLiteral("We are constaintly working to improve our Slic3r settings. "
+                             "Please check ")
+            + QStringLiteral("back frequently for updates.\n\n")
+            + QStringLiteral("Do you wish to proceed with your current settings?");
+        if (!kvDialogs::question(QStringLiteral("Filament Settings"), tText, kvDialogs::DefaultNo))
+            return;
+    }
+    if (m_printerFile->fileType() == Kv::Defines::FileTypeSTL && !m_printerFile->isSliced())
+        sliceFile();
+    else
+        startPrint();
 }
 
 void kvMainWindow::sliceFile()
@@ -393,7 +161,8 @@ void kvMainWindow::sliceFile()
     m_sliceOptions->updateConfig();
     m_printerFile->setMachineType(m_currentPrinter->machineType());
     m_printerFile->setPrinterSettings(m_currentPrinter->settings());
-    m_printAfterSlice = true;
+    // Before the slicer starts: a slice that cannot start says so at once (Slic3rError).
+    setPrintState(PrintState::Slicing, QStringLiteral("slice"));
     m_printerFile->sliceFile(
         tRotation, tModel->model(), tModel->userTranslation(), placementScale());
 }
@@ -402,10 +171,9 @@ void kvMainWindow::onPrinterFileGCodeParseComplete(float)
 {
     if (!m_currentPrinter || !m_printAfterSlice)
         return;
-    m_printAfterSlice = false;
     // Placement or profiles changed while the slicer ran: print what is shown.
-    if (ui->pbPrint->toolTip() == StopTip && m_printerFile
-        && m_printerFile->fileType() == Kv::Defines::FileTypeSTL && !m_printerFile->isSliced()) {
+    if (m_printerFile && m_printerFile->fileType() == Kv::Defines::FileTypeSTL
+        && !m_printerFile->isSliced()) {
         log(QStringLiteral("The slice is out of date; slicing again."));
         sliceFile();
         return;
@@ -416,27 +184,29 @@ void kvMainWindow::onPrinterFileGCodeParseComplete(float)
 void kvMainWindow::startPrint()
 {
     log(QStringLiteral("startPrint"));
-    if (ui->pbPrint->toolTip() != StopTip || !m_currentPrinter)
+    if (!m_currentPrinter || !m_printerFile)
         return;
     m_currentPrinter->setPrinterFile(m_printerFile);
-    m_printStarted = true;
+    // The printer's answers move the state on from here (heated: printing at once).
+    setPrintState(PrintState::Starting, QStringLiteral("print handed to the printer"));
     m_currentPrinter->print();
     // Refused by the printer (closed port, nothing to print): its status says why.
-    if (!m_currentPrinter->isPrinting() && !m_currentPrinter->isWaitingToPrint()
-        && !m_currentPrinter->isPaused()) {
-        m_printStarted = false;
+    if (m_printState == PrintState::Starting && !m_currentPrinter->isPrinting()
+        && !m_currentPrinter->isWaitingToPrint()) {
         ui->progressBar->setValue(0);
-        resetPrintButton();
+        setPrintState(PrintState::Idle, QStringLiteral("print refused by the printer"));
     }
 }
 
 void kvMainWindow::stopPrint()
 {
     log(QStringLiteral("stopPrint"));
-    m_printStarted = false;
+    // Idle first: the printer's own report of this stop is then no news.
+    setPrintState(PrintState::Idle, QStringLiteral("stop"));
     if (m_printerFile && m_printerFile->isSlicing())
         m_printerFile->killSlice();
     if (m_currentPrinter) {
+        // Sends the stop sequence only while the printer prints or is paused.
         m_currentPrinter->killPrint();
         // Stopped, a paused print is over too.
         if (m_currentPrinter->isPaused())
@@ -444,40 +214,58 @@ void kvMainWindow::stopPrint()
     }
     setStatusMessage(QString());
     ui->progressBar->setValue(0);
-    resetPrintButton();
 }
 
-void kvMainWindow::resetPrintButton()
+void kvMainWindow::endPrintForWindow(const QString &pEvent)
 {
-    ui->pbPrint->setIcon(QIcon(QStringLiteral(":/icons/print-btn.png")));
-    ui->pbPrint->setToolTip(PrintTip);
-    m_gCodeLabel->hide();
-    m_gCodeLabel->clear();
-    m_timeElapsedLabel->hide();
-    m_timeElapsedLabel->clear();
-    for (QLabel *tSeparator : qAsConst(m_statusSeparators))
-        tSeparator->hide();
-    updatePrintControls();
-}
-
-void kvMainWindow::onPrintEndedByPrinter()
-{
-    if (!m_printStarted || !m_currentPrinter || m_currentPrinter->isPrinting()
-        || m_currentPrinter->isWaitingToPrint() || m_currentPrinter->isPaused())
-        return;
-    log(QStringLiteral("The printer ended the print."));
-    m_printStarted = false;
-    m_printAfterSlice = false;
+    log(QStringLiteral("The print ended: ") + pEvent);
+    setPrintState(PrintState::Idle, pEvent);
+    if (m_printerFile && m_printerFile->isSlicing())
+        m_printerFile->killSlice();
+    // A cancel keeps the printer's paused flag; the print it belonged to is over.
+    if (m_currentPrinter && m_currentPrinter->isPaused())
+        m_currentPrinter->setIsPaused(false);
     setStatusMessage(QString());
     ui->progressBar->setValue(0);
-    resetPrintButton();
 }
 
-void kvMainWindow::updatePrintControls()
+void kvMainWindow::onPrinterPrintStopped(kvPrinter *pPrinter)
 {
-    const bool tFree = !isPrintUnderWay();
-    ui->printerSelectionComboBox->setEnabled(tFree);
-    ui->connectToPrinterButton->setEnabled(tFree);
+    if (pPrinter != m_currentPrinter || !isPrintUnderWay())
+        return;
+    endPrintForWindow(QStringLiteral("the printer stopped the print"));
+}
+
+void kvMainWindow::onPrinterIsPausedChanged(kvPrinter *pPrinter, bool pValue)
+{
+    if (pPrinter != m_currentPrinter || !pValue)
+        return;
+    // Resuming sets printing again (onPrinterIsPrintingChanged). A pause on an idle printer
+    // holds its queue too: the resume button streams it. A slice goes on to its print.
+    if (m_printState != PrintState::Slicing)
+        setPrintState(PrintState::Paused, QStringLiteral("paused on the printer"));
+}
+
+bool kvMainWindow::confirmHeaterChange(bool pHeat)
+{
+    QString tText;
+    switch (m_printState) {
+    case PrintState::Printing:
+        tText = QStringLiteral("You are currently printing a model");
+        break;
+    case PrintState::Paused:
+        tText = QStringLiteral("You have a print in progress paused");
+        break;
+    case PrintState::Starting:
+        tText = QStringLiteral("You are currently waiting to print");
+        break;
+    case PrintState::Idle:
+    case PrintState::Slicing:
+        return true;
+    }
+    tText += pHeat ? QStringLiteral(", are you sure you wish to switch the heaters on?")
+                   : QStringLiteral(", are you sure you wish to switch the heaters off?");
+    return kvDialogs::question(QStringLiteral("Heat Printer"), tText, kvDialogs::DefaultNo);
 }
 
 void kvMainWindow::onHeatPrinterClick()
@@ -485,13 +273,8 @@ void kvMainWindow::onHeatPrinterClick()
     if (!m_currentPrinter)
         return;
     const bool tHeat = !(m_currentPrinter->isHeated() || m_currentPrinter->isHeating());
-    if (!tHeat
-        && (m_currentPrinter->isPrinting() || m_currentPrinter->isPaused()
-            || m_currentPrinter->isWaitingToPrint())
-        && !kvDialogs::question(QStringLiteral("Heat Printer"),
-            QStringLiteral("You are currently printing a model, are you sure you wish to switch "
-                           "the heaters off?"),
-            kvDialogs::DefaultNo))
+    // The print file's own targets hold during a print: either change is asked first.
+    if (!confirmHeaterChange(tHeat))
         return;
     m_currentPrinter->heatPrinter(tHeat);
     for (int i = 0; i < m_currentPrinter->extruderCount(); ++i)
@@ -562,13 +345,16 @@ void kvMainWindow::onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue)
         return;
     if (pValue) {
         setStatusMessage(QStringLiteral("Printing..."));
+        // Heat reached, a resume, or a print the printer started itself (its calibration,
+        // the resume button on an idle printer): the window follows it.
+        if (m_printState == PrintState::Slicing && m_printerFile && m_printerFile->isSlicing())
+            m_printerFile->killSlice();
+        setPrintState(PrintState::Printing, QStringLiteral("the printer prints"));
     } else {
+        // A pause, an end or a stop: each is reported on its own.
         setStatusMessage(QString());
         ui->progressBar->setValue(0);
-        // A pause clears printing before it sets paused: judge once the printer's step is done.
-        QTimer::singleShot(0, this, &kvMainWindow::onPrintEndedByPrinter);
     }
-    updatePrintControls();
 }
 
 void kvMainWindow::onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pValue)
@@ -577,9 +363,11 @@ void kvMainWindow::onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pV
         return;
     setStatusMessage(pValue ? QStringLiteral("3D model loaded, waiting to heat up before printing.")
                             : QString());
-    if (!pValue)
-        onPrintEndedByPrinter();
-    updatePrintControls();
+    if (pValue && m_printState == PrintState::Idle)
+        setPrintState(PrintState::Starting, QStringLiteral("the printer waits to print"));
+    // The wait ended without a print (a start the printer refused once heated).
+    else if (!pValue && m_printState == PrintState::Starting && !pPrinter->isPrinting())
+        setPrintState(PrintState::Idle, QStringLiteral("the printer stopped waiting"));
 }
 
 void kvMainWindow::onPrinterExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float)
@@ -665,7 +453,8 @@ void kvMainWindow::onSlic3rProcessError()
     log(QStringLiteral("void kvMainWindow::onSlic3rProcessError()"));
     // The print file has just said what went wrong; it stays in the status line.
     const QString tReason = statusMessage();
-    stopPrint();
+    if (m_printState == PrintState::Slicing)
+        stopPrint();
     setStatusMessage(tReason);
     reportSlicerError();
 }
@@ -776,19 +565,22 @@ void kvMainWindow::onOptionsMenuLogViewTriggered()
     const QString tFolder
         = QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).absolutePath()
         + QLatin1Char('/');
-    // Without an opener (no xdg-open) the user is told where to look.
-    if (!kvDialogs::openUrl(QUrl::fromLocalFile(tFolder)))
-        setStatusMessage(QStringLiteral("Cannot open the log folder ")
-            + QDir::toNativeSeparators(tFolder)
-            + QStringLiteral(": no program on this desktop opened it. Open it by hand."));
+    // When nothing opens it the user is told where to look.
+    kvDialogs::openUrl(
+        QUrl::fromLocalFile(tFolder), this, [this, tFolder](const QString &pProblem) {
+            setStatusMessage(QStringLiteral("Cannot open the log folder ")
+                + QDir::toNativeSeparators(tFolder) + QStringLiteral(": ") + pProblem
+                + QStringLiteral(". Open it by hand."));
+        });
 }
 
 void kvMainWindow::onToolsPrinterHelpClicked()
 {
     const QString tAddress = QStringLiteral("https://www.halvarn.com/support");
-    if (!kvDialogs::openUrl(QUrl(tAddress)))
+    kvDialogs::openUrl(QUrl(tAddress), this, [this, tAddress](const QString &pProblem) {
         setStatusMessage(QStringLiteral("Cannot open the printer help ") + tAddress
-            + QStringLiteral(": no program on this desktop opened it. Open it in a web browser."));
+            + QStringLiteral(": ") + pProblem + QStringLiteral(". Open it in a web browser."));
+    });
 }
 
 void kvMainWindow::onStatusBarTimerTick()

@@ -1,10 +1,14 @@
 #include "kvDialogs.h"
 
+#include "kvPlatform.h"
+
 #include <QColorDialog>
-#include <QDesktopServices>
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProcess>
 
 namespace {
 
@@ -168,9 +172,52 @@ QString kvDialogs::textInput(const QString &pTitle, const QString &pLabel, const
         pPassword ? QLineEdit::Password : QLineEdit::Normal, pInitial, pOk);
 }
 
-bool kvDialogs::openUrl(const QUrl &pUrl)
+void kvDialogs::openUrl(const QUrl &pUrl, QObject *pContext, OpenFailed pFailed)
 {
-    if (hasTestHandler())
-        return ask(makeRequest(OpenUrl, QString(), pUrl.toString(), nullptr)).toBool();
-    return QDesktopServices::openUrl(pUrl);
+    const QString tNothing = QStringLiteral("no program on this desktop opened it");
+    if (hasTestHandler()) {
+        const QVariant tAnswer = ask(makeRequest(OpenUrl, QString(), pUrl.toString(), nullptr));
+        if (!tAnswer.toBool() && pFailed)
+            pFailed(tNothing);
+        return;
+    }
+    const QString tProgram = Kv::Platform::urlOpenerProgram();
+    if (tProgram.isEmpty()) {
+        if (pFailed)
+            pFailed(tNothing);
+        return;
+    }
+    const QString tName = QFileInfo(tProgram).fileName();
+    // The opener may outlive pContext (a browser it starts runs on): it belongs to the
+    // application, and nothing reads what it or the program it starts writes.
+    auto *tProcess = new QProcess(QCoreApplication::instance());
+    tProcess->setStandardInputFile(QProcess::nullDevice());
+    tProcess->setStandardOutputFile(QProcess::nullDevice());
+    tProcess->setStandardErrorFile(QProcess::nullDevice());
+    const auto tFinished = QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished);
+    QObject::connect(
+        tProcess, &QProcess::errorOccurred, tProcess, [tProcess](QProcess::ProcessError pError) {
+            if (pError == QProcess::FailedToStart)
+                tProcess->deleteLater();
+        });
+    QObject::connect(tProcess, tFinished, tProcess, &QObject::deleteLater);
+    if (pFailed) {
+        // Told only while pContext lives.
+        QObject *tReceiver = pContext ? pContext : tProcess;
+        QObject::connect(tProcess, &QProcess::errorOccurred, tReceiver,
+            [tProcess, tName, pFailed](QProcess::ProcessError pError) {
+                if (pError == QProcess::FailedToStart)
+                    pFailed(tName + QStringLiteral(" could not be started (")
+                        + tProcess->errorString() + QLatin1Char(')'));
+            });
+        QObject::connect(tProcess, tFinished, tReceiver,
+            [tName, pFailed](int pCode, QProcess::ExitStatus pStatus) {
+                if (pStatus == QProcess::CrashExit)
+                    pFailed(tName + QStringLiteral(" crashed"));
+                else if (pCode != 0)
+                    pFailed(tName + QStringLiteral(" ended with exit status ")
+                        + QString::number(pCode));
+            });
+    }
+    tProcess->start(tProgram, Kv::Platform::urlOpenerArguments(pUrl));
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 // Every modal message box, question and standard dialog of the program goes
@@ -84,9 +85,13 @@ public:
         const QString &pInitial = QString(), bool pPassword = false, bool *pOk = nullptr,
         QWidget *pParent = nullptr);
 
-    // Hands an address or a local folder to the desktop; false when nothing opened it.
-    // A test handler answers true when it was opened.
-    static bool openUrl(const QUrl &pUrl);
+    // Why nothing opened an address or folder, for the user.
+    using OpenFailed = std::function<void(const QString &pProblem)>;
+    // Hands an address or a local folder to the desktop's opener, which runs on without
+    // holding the caller up. pFailed is told at once when there is no opener, and later,
+    // while pContext lives, when it cannot start or ends with a non-zero exit status.
+    // A test handler answers true when it was opened; anything else fails at once.
+    static void openUrl(const QUrl &pUrl, QObject *pContext, OpenFailed pFailed);
 
 private:
     static QVariant ask(const Request &pRequest);

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "kvVersion.h"
+
 #include <QString>
 
 namespace Kv {
 namespace Global {
 
-// The program's version text.
-constexpr const char *VersionNumber = "1.2.3";
+// The program's version text, from the project's version.
+constexpr const char *VersionNumber = KV_VERSION_TEXT;
 
 extern QString Version;
 extern bool DeveloperMode;

@@ -10,10 +10,18 @@
 #include <QString>
 #include <QVector>
 
+#include <algorithm>
+#include <limits>
+
 // The mesh of one part: its facets, its distinct corners and the flat arrays the view draws.
 class kvModel
 {
 public:
+    // The most facets a mesh holds: each is one entry of the facet array and three of the
+    // corner stream, and neither array can pass 2 GiB.
+    static constexpr int MostTriangles = int((std::numeric_limits<int>::max() - 64)
+        / std::max(sizeof(kvTriangle), 3 * sizeof(kvVector3D)));
+
     kvModel() = default;
     explicit kvModel(const QString &pName);
 

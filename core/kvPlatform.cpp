@@ -93,6 +93,16 @@ QString slicerProgram(const QString &pConfiguredPath)
     return QStandardPaths::findExecutable(QStringLiteral("slic3r"));
 }
 
+QString urlOpenerProgram()
+{
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+}
+
+QStringList urlOpenerArguments(const QUrl &pUrl)
+{
+    return {pUrl.isLocalFile() ? pUrl.toLocalFile() : pUrl.toString(QUrl::FullyEncoded)};
+}
+
 QString slicerSearchDescription(const QString &pConfiguredPath)
 {
     QStringList tPlaces;

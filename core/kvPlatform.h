@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 // Everything that differs between platforms.
 namespace Kv {
@@ -38,6 +39,11 @@ QStringList slicerWindowArguments(const QString &pProfileFolder);
 // Title and filters of the chooser for the slicer program; the first filter shows it.
 QString slicerChooserTitle();
 QString slicerChooserFilter();
+
+// The desktop's opener of folders and web addresses ("xdg-open" on the PATH); empty when
+// there is none. It ends with a non-zero exit status when nothing opened pUrl.
+QString urlOpenerProgram();
+QStringList urlOpenerArguments(const QUrl &pUrl);
 
 // Why a folder cannot be made, for the user: names the nearest existing path in the way.
 QString folderProblem(const QString &pFolder);

@@ -189,6 +189,9 @@ signals:
     void PrinterPrintingProgressChanged(int pProgress);
     void PrintProcessBegin();
     void PrintProcessFinished();
+    // The print ended other than by its last line: killPrint, the cancel button, a lost
+    // link, a restart or a time-out. Also sent for the cancel button with nothing printing.
+    void PrintStopped(kvPrinter *pPrinter);
 
 private slots:
     void onSerialReadData();

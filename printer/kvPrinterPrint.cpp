@@ -213,6 +213,7 @@ void kvPrinter::killPrint()
     if (!m_isPrinting && !m_isPaused) {
         if (m_isWaitingToPrint) {
             setIsWaitingToPrint(false);
+            emit PrintStopped(this);
         }
         return;
     }
@@ -229,6 +230,7 @@ void kvPrinter::killPrint()
     }
     m_checkHeatTimer->start();
     m_printingStatusTimer->stop();
+    emit PrintStopped(this);
 }
 
 void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
@@ -243,7 +245,12 @@ void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
         }
     } else if (pResponse.contains(QLatin1String("HVT101"))) {
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: CANCEL"));
+        const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
         killPrint();
+        // Cancel means the print is off, whatever was under way.
+        if (!tHadPrint) {
+            emit PrintStopped(this);
+        }
     } else if (pResponse.contains(QLatin1String("HVT102"))) {
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: PAUSE"));
         setIsPrinting(false);
@@ -281,6 +288,9 @@ bool kvPrinter::endPrint()
     // The next print starts from the first line.
     if (m_printerFile) {
         m_printerFile->resetQueue();
+    }
+    if (tHadPrint) {
+        emit PrintStopped(this);
     }
     return tHadPrint;
 }

@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QLockFile>
 
+#include <new>
+
 using namespace Kv::Defines;
 using namespace Kv::PrinterFile;
 
@@ -97,6 +99,18 @@ void kvPrinterFile::sayWarnings()
     statusUpdate(tText);
 }
 
+void kvPrinterFile::refuseLoad(const QString &pStatus, const QString &pReason)
+{
+    m_loadRefusal = pReason;
+    warn(pStatus);
+}
+
+void kvPrinterFile::setLoadLimits(int pFacets, int pGCodeLines)
+{
+    m_mostFacets = qBound(0, pFacets, int(kvModel::MostTriangles));
+    m_mostGCodeLines = qBound(0, pGCodeLines, int(MostGCodeLines));
+}
+
 kvModel kvPrinterFile::loadFile(QString pFileName)
 {
     setFileName(pFileName);
@@ -108,11 +122,20 @@ kvModel kvPrinterFile::loadFile()
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(QStringLiteral("loadFile: start [%1].").arg(timeStamp(tStart)));
     m_warnings.clear();
+    m_loadRefusal.clear();
     m_loading = true;
     if (!m_file.open(QIODevice::ReadOnly))
         warn(QStringLiteral("loadFile: Failed to open file!"));
 
-    kvModel tModel = determineFileType();
+    kvModel tModel;
+    try {
+        tModel = determineFileType();
+    } catch (const std::bad_alloc &) {
+        // The readers free what they hold on their own; nothing of the file is kept.
+        tModel = kvModel();
+        refuseLoad(QStringLiteral("loadFile: Not enough memory to load the file."),
+            QStringLiteral("there is not enough memory to load it"));
+    }
     tModel.setName(QFileInfo(m_fileName).fileName());
     tModel.setFilename(m_fileName);
     m_file.close();

@@ -14,7 +14,10 @@
 #include <QStringList>
 #include <QVector2D>
 
+#include <functional>
+#include <limits>
 #include <memory>
+#include <thread>
 
 class QIODevice;
 class QLockFile;
@@ -28,6 +31,12 @@ class kvPrinterFile : public QObject
     Q_OBJECT
 
 public:
+    // The most lines of one G-code file the queue holds, with room for the closing lines.
+    static constexpr int MostGCodeLines
+        = int((std::numeric_limits<int>::max() - 64) / sizeof(kvGCode)) - 8;
+    // Starts one reader thread.
+    using ThreadStart = std::function<std::thread(std::function<void()>)>;
+
     explicit kvPrinterFile(QObject *pParent = nullptr);
     explicit kvPrinterFile(QString pFileName, QObject *pParent = nullptr);
     ~kvPrinterFile() override;
@@ -63,6 +72,12 @@ public:
     bool isSlicing() const { return m_slicing; }
     // Why the last G-code parse refused its file; empty when the file was G-code text.
     QString gcodeRefusal() const { return m_gcodeRefusal; }
+    // Why the last load gave no part to show; empty when nothing was refused.
+    QString loadRefusal() const { return m_loadRefusal; }
+    // For tests: smaller limits than what the mesh and the queue can hold, and a thread
+    // start that fails as std::thread does at the system's thread limit.
+    void setLoadLimits(int pFacets, int pGCodeLines);
+    void setThreadStart(ThreadStart pStart) { m_threadStart = std::move(pStart); }
 
     kvModel loadFile();
     kvModel loadFile(QString pFileName);
@@ -129,10 +144,14 @@ private:
     void determineSTLType();
     kvModel parseSTLAscii();
     kvModel parseSTLBinary();
+    // Reads pFacets facets into pModel, counting those read and those dropped.
+    void readFacets(
+        QIODevice *pDevice, qint64 pFacets, kvModel &pModel, qint64 &pRead, qint64 &pDropped);
     kvVector3D parseVector(QFile *pFile);
     void statusUpdate(QString pMessage);
     void warn(const QString &pMessage);
     void sayWarnings();
+    void refuseLoad(const QString &pStatus, const QString &pReason);
     void failSlice(int pError, const QString &pMessage);
     // The temporary slicing files are shared by every copy of the program: a slice owns
     // them from the STL write to the end of the parse. False with the reason when they
@@ -177,6 +196,10 @@ private:
     QStringList m_warnings;
     bool m_loading = false;
     QString m_gcodeRefusal;
+    QString m_loadRefusal;
+    int m_mostFacets = kvModel::MostTriangles;
+    int m_mostGCodeLines = MostGCodeLines;
+    ThreadStart m_threadStart;
     // Why the last STL file was not written.
     QString m_saveError;
     std::unique_ptr<QLockFile> m_sliceLock;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 using namespace Kv::Defines;
 using namespace Kv::PrinterFile;
@@ -64,6 +65,7 @@ kvModel kvPrinterFile::parseSTLAscii()
 kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
 {
     kvModel tModel;
+    m_loadRefusal.clear();
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(
         QStringLiteral("parseSTLAscii: Begin parse STL Ascii [%1].").arg(timeStamp(tStart)));
@@ -111,58 +113,82 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
     qint64 tCount = 0;
     qint64 tDropped = 0;
     bool tTruncated = false;
-    for (;;) {
-        const qint64 f = tFacet.find(tPos);
-        if (f <= 0)
-            break;
-        const qint64 e = tEndFacet.find(f + 5);
-        // A keyword missing after the facet's start ends the reading; a search from -1
-        // would start over at the top of the text and read the first facet again.
-        const qint64 n = tNormal.find(f);
-        if (n < 0)
-            break;
-        const qint64 o = tOuterLoop.find(n + 6);
-        const qint64 a = o < 0 ? -1 : tVertex.find(o + 10);
-        const qint64 b = a < 0 ? -1 : tVertex.find(a + 6);
-        const qint64 c = b < 0 ? -1 : tVertex.find(b + 7);
-        qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
-        if (d < 0) {
-            tTruncated = true;
-            // A text cut after the third vertex's line still holds the whole facet; the
-            // vertex ends with its line.
-            const void *tLineEnd = c < 0 || c + 7 > tLength
-                ? nullptr
-                : std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7));
-            if (!tLineEnd)
+    bool tTooMany = false;
+    try {
+        for (;;) {
+            const qint64 f = tFacet.find(tPos);
+            if (f <= 0)
                 break;
-            d = static_cast<const char *>(tLineEnd) - tData;
-        }
-        const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
-        const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
-        const kvVector3D tC = parseVectorBytes(tData + c + 7, tData + d);
-        if (tA.isFinite() && tB.isFinite() && tC.isFinite()) {
-            tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC),
-                parseVectorBytes(tData + n + 6, tData + o));
-            ++tCount;
-        } else {
-            ++tDropped;
-        }
+            const qint64 e = tEndFacet.find(f + 5);
+            // A keyword missing after the facet's start ends the reading; a search from -1
+            // would start over at the top of the text and read the first facet again.
+            const qint64 n = tNormal.find(f);
+            if (n < 0)
+                break;
+            const qint64 o = tOuterLoop.find(n + 6);
+            const qint64 a = o < 0 ? -1 : tVertex.find(o + 10);
+            const qint64 b = a < 0 ? -1 : tVertex.find(a + 6);
+            const qint64 c = b < 0 ? -1 : tVertex.find(b + 7);
+            qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
+            if (d < 0) {
+                tTruncated = true;
+                // A text cut after the third vertex's line still holds the whole facet; the
+                // vertex ends with its line.
+                const void *tLineEnd = c < 0 || c + 7 > tLength
+                    ? nullptr
+                    : std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7));
+                if (!tLineEnd)
+                    break;
+                d = static_cast<const char *>(tLineEnd) - tData;
+            }
+            const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
+            const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
+            const kvVector3D tC = parseVectorBytes(tData + c + 7, tData + d);
+            if (tA.isFinite() && tB.isFinite() && tC.isFinite()) {
+                if (tCount == m_mostFacets) {
+                    tTooMany = true;
+                    break;
+                }
+                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC),
+                    parseVectorBytes(tData + n + 6, tData + o));
+                ++tCount;
+            } else {
+                ++tDropped;
+            }
 
-        int tProgress = 99;
-        if (tPerFacet > 0) {
-            const float tValue = float(tCount + tDropped) / float(tPerFacet) * 100.0f;
-            tProgress = tValue > 100.0f ? 99 : int(tValue);
-        }
-        emit LoadFileProgress(tProgress);
+            int tProgress = 99;
+            if (tPerFacet > 0) {
+                const float tValue = float(tCount + tDropped) / float(tPerFacet) * 100.0f;
+                tProgress = tValue > 100.0f ? 99 : int(tValue);
+            }
+            emit LoadFileProgress(tProgress);
 
-        if (e < 0 || d == tLength) {
-            tTruncated = true;
-            break;
+            if (e < 0 || d == tLength) {
+                tTruncated = true;
+                break;
+            }
+            tPos = e + 8;
         }
-        tPos = e + 8;
+    } catch (const std::bad_alloc &) {
+        tModel = kvModel();
+        refuseLoad(QStringLiteral("parseSTLAscii: Not enough memory to load the file after %1 "
+                                  "facets.")
+                       .arg(tCount),
+            QStringLiteral("there is not enough memory to load it"));
+        tTruncated = false;
+        tDropped = 0;
     }
     if (tMapped)
         tFile->unmap(tMapped);
+    if (tTooMany) {
+        tModel = kvModel();
+        const QString tSize
+            = QStringLiteral("more than %1 facets, at most %1 can be loaded").arg(m_mostFacets);
+        refuseLoad(QStringLiteral("parseSTLAscii: The file is too large: %1.").arg(tSize),
+            QStringLiteral("it is too large: ") + tSize);
+        tTruncated = false;
+        tDropped = 0;
+    }
     if (tTruncated)
         warn(
             QStringLiteral("parseSTLAscii: File ends inside a facet; %1 facets read.").arg(tCount));

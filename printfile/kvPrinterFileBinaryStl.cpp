@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -41,15 +43,27 @@ kvVector3D readVector(const char *pData)
 
 // Threads that work with the calling thread on the tasks of one job at a time, for the
 // length of one read; they touch no Qt object. Task i runs on thread i modulo the number
-// of threads, the calling thread being thread 0.
+// of threads, the calling thread being thread 0. A thread that cannot be started leaves its
+// tasks to the others; a task that fails fails the job on the calling thread.
 class ReadWorkers
 {
 public:
-    explicit ReadWorkers(unsigned pThreads)
-        : m_count(int(pThreads))
+    ReadWorkers(unsigned pThreads, const kvPrinterFile::ThreadStart &pStart)
     {
-        for (unsigned i = 1; i < pThreads; ++i)
-            m_threads.emplace_back([this, i] { work(i); });
+        // Reserved first: a started thread must never be dropped unjoined.
+        m_threads.reserve(pThreads);
+        for (unsigned i = 1; i < pThreads; ++i) {
+            std::function<void()> tWork = [this, i] { work(i); };
+            try {
+                m_threads.push_back(
+                    pStart ? pStart(std::move(tWork)) : std::thread(std::move(tWork)));
+            } catch (...) {
+                // Such as the system's thread limit.
+                break;
+            }
+        }
+        std::lock_guard<std::mutex> tLock(m_mutex);
+        m_count = int(m_threads.size()) + 1;
     }
 
     ~ReadWorkers()
@@ -63,6 +77,8 @@ public:
             tThread.join();
     }
 
+    int threads() const { return m_count; }
+
     void run(int pCount, const std::function<void(int)> &pTask)
     {
         {
@@ -70,13 +86,24 @@ public:
             m_task = &pTask;
             m_tasks = pCount;
             m_pending = m_count - 1;
+            m_failure = nullptr;
             ++m_job;
         }
         m_wake.notify_all();
-        for (int i = 0; i < pCount; i += m_count)
-            pTask(i);
+        std::exception_ptr tFailure;
+        try {
+            for (int i = 0; i < pCount; i += m_count)
+                pTask(i);
+        } catch (...) {
+            tFailure = std::current_exception();
+        }
         std::unique_lock<std::mutex> tLock(m_mutex);
         m_done.wait(tLock, [this] { return m_pending == 0; });
+        if (!tFailure)
+            tFailure = m_failure;
+        tLock.unlock();
+        if (tFailure)
+            std::rethrow_exception(tFailure);
     }
 
 private:
@@ -91,17 +118,25 @@ private:
             tSeen = m_job;
             const std::function<void(int)> *tTask = m_task;
             const int tTasks = m_tasks;
+            const int tStride = m_count;
             tLock.unlock();
-            for (int i = int(pIndex); i < tTasks; i += m_count)
-                (*tTask)(i);
+            std::exception_ptr tFailure;
+            try {
+                for (int i = int(pIndex); i < tTasks; i += tStride)
+                    (*tTask)(i);
+            } catch (...) {
+                tFailure = std::current_exception();
+            }
             tLock.lock();
+            if (tFailure && !m_failure)
+                m_failure = tFailure;
             if (--m_pending == 0)
                 m_done.notify_one();
         }
     }
 
-    // The threads, the calling one included; set before any is started.
-    const int m_count;
+    // The threads, the calling one included; set before any job is given.
+    int m_count = 1;
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -111,6 +146,7 @@ private:
     int m_pending = 0;
     unsigned m_job = 0;
     bool m_stop = false;
+    std::exception_ptr m_failure;
 };
 
 } // namespace
@@ -123,6 +159,7 @@ kvModel kvPrinterFile::parseSTLBinary()
 kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
 {
     kvModel tModel;
+    m_loadRefusal.clear();
     const QDateTime tStart = QDateTime::currentDateTime();
     statusUpdate(
         QStringLiteral("parseSTLBinary: Begin parse STL Binary [%1].").arg(timeStamp(tStart)));
@@ -146,14 +183,54 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
                  .arg(tCount));
     }
 
+    qint64 tRead = 0;
+    qint64 tDropped = 0;
+    if (tFacets > m_mostFacets) {
+        // Refused before anything is made room for.
+        const QString tSize
+            = QStringLiteral("%1 facets, at most %2 can be loaded").arg(tFacets).arg(m_mostFacets);
+        refuseLoad(QStringLiteral("parseSTLBinary: The file is too large: %1.").arg(tSize),
+            QStringLiteral("it is too large: ") + tSize);
+    } else {
+        try {
+            readFacets(pDevice, tFacets, tModel, tRead, tDropped);
+        } catch (const std::bad_alloc &) {
+            tModel = kvModel();
+            refuseLoad(QStringLiteral("parseSTLBinary: Not enough memory to load the file after "
+                                      "%1 of %2 facets.")
+                           .arg(tRead)
+                           .arg(tFacets),
+                QStringLiteral("there is not enough memory to load it"));
+        }
+    }
+    if (tDropped > 0)
+        warn(droppedFacets(QStringLiteral("parseSTLBinary"), tDropped));
+
+    emit LoadFileProgress(100);
+    const QDateTime tEnd = QDateTime::currentDateTime();
+    const qint64 tSeconds = elapsedSeconds(tStart, tEnd);
+    statusUpdate(
+        QStringLiteral("parseSTLBinary: End parse STL Binary [%1]. Elapsed time: %2 seconds.")
+            .arg(timeStamp(tEnd))
+            .arg(tSeconds));
+    sayWarnings();
+    emit STLParseComplete(float(tSeconds));
+    return tModel;
+}
+
+void kvPrinterFile::readFacets(
+    QIODevice *pDevice, qint64 pFacets, kvModel &pModel, qint64 &pRead, qint64 &pDropped)
+{
     // Parsing the facets and finding their corners are shared out among threads; the mesh
     // is the one that adding the facets one by one makes.
     std::unique_ptr<ReadWorkers> tWorkers;
     kvTaskRunner tRun;
     const unsigned tCores
         = std::max(1u, std::min(kMostThreads, std::thread::hardware_concurrency()));
-    if (tFacets >= kThreadedFacets && tCores > 1) {
-        tWorkers.reset(new ReadWorkers(tCores));
+    if (pFacets >= kThreadedFacets && tCores > 1)
+        tWorkers.reset(new ReadWorkers(tCores, m_threadStart));
+    // No thread could be started: all is read on this one.
+    if (tWorkers && tWorkers->threads() > 1) {
         tRun = [&tWorkers](int pCount, const std::function<void(int)> &pTask) {
             tWorkers->run(pCount, pTask);
         };
@@ -163,17 +240,15 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
                 pTask(i);
         };
     }
-    tModel.reserveTriangles(int(std::min<qint64>(tFacets, std::numeric_limits<int>::max())));
+    pModel.reserveTriangles(int(std::min<qint64>(pFacets, std::numeric_limits<int>::max())));
 
     const int tChunks = 16;
     QByteArray tBlock;
     QVector<kvVector3D> tCorners;
     QVector<char> tFinite;
-    qint64 tRead = 0;
-    qint64 tDropped = 0;
     int tShown = -1;
-    while (tRead < tFacets) {
-        const qint64 tWant = std::min(kBlockFacets, tFacets - tRead);
+    while (pRead < pFacets) {
+        const qint64 tWant = std::min(kBlockFacets, pFacets - pRead);
         tBlock.resize(int(tWant * kFacetSize));
         const qint64 tGot = pDevice->read(tBlock.data(), tBlock.size());
         const int tComplete = int(tGot > 0 ? tGot / kFacetSize : 0);
@@ -202,35 +277,22 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
                 std::memmove(tCorner + 3 * tKept, tCorner + 3 * i, 3 * sizeof(kvVector3D));
             ++tKept;
         }
-        tDropped += tComplete - tKept;
-        tModel.addTriangles(tCorner, tKept, tRun);
+        pDropped += tComplete - tKept;
+        pModel.addTriangles(tCorner, tKept, tRun);
         // The bar sees every value that adding the facets one by one would show, once.
         for (int i = 0; i < tComplete; ++i) {
-            ++tRead;
-            const int tProgress = int(float(tRead) / float(tFacets) * 100.0f);
+            ++pRead;
+            const int tProgress = int(float(pRead) / float(pFacets) * 100.0f);
             if (tProgress != tShown) {
                 tShown = tProgress;
                 emit LoadFileProgress(tProgress);
             }
         }
         if (tComplete < tWant) {
-            warn(QStringLiteral("parseSTLBinary: Read error after %1 facets.").arg(tRead));
+            warn(QStringLiteral("parseSTLBinary: Read error after %1 facets.").arg(pRead));
             break;
         }
     }
-    if (tDropped > 0)
-        warn(droppedFacets(QStringLiteral("parseSTLBinary"), tDropped));
-
-    emit LoadFileProgress(100);
-    const QDateTime tEnd = QDateTime::currentDateTime();
-    const qint64 tSeconds = elapsedSeconds(tStart, tEnd);
-    statusUpdate(
-        QStringLiteral("parseSTLBinary: End parse STL Binary [%1]. Elapsed time: %2 seconds.")
-            .arg(timeStamp(tEnd))
-            .arg(tSeconds));
-    sayWarnings();
-    emit STLParseComplete(float(tSeconds));
-    return tModel;
 }
 
 kvVector3D kvPrinterFile::parseVector(QFile *pFile)

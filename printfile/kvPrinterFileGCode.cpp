@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <new>
 
 using namespace Kv::Defines;
 using namespace Kv::PrinterFile;
@@ -73,109 +75,134 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
     m_gcodeRefusal.clear();
     if (pDevice->isOpen() || pDevice->open(QIODevice::ReadOnly)) {
         const int tFirstLine = m_parsedQueue.size();
-        // The file is read in blocks, so its size has no limit.
-        QByteArray tBlock(kGCodeBlock, Qt::Uninitialized);
-        qint64 tBreaks = 0;
-        qint64 tGot = 0;
-        // Text never holds a NUL byte; any other binary data nearly always does.
-        bool tHasNul = false;
-        pDevice->seek(0);
-        while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
-            tBreaks += std::count(tBlock.constData(), tBlock.constData() + tGot, '\n');
-            tHasNul = tHasNul || std::memchr(tBlock.constData(), '\0', size_t(tGot));
-        }
-        const float tTotal = float(tBreaks + 1);
-        // Room for every line and the closing ones; capacity never written costs nothing.
-        const qint64 tRoom = qint64(m_parsedQueue.size()) + tBreaks + 8;
-        if (tRoom < qint64(std::numeric_limits<int>::max()) / qint64(sizeof(kvGCode)))
-            m_parsedQueue.reserve(int(tRoom));
-
-        qint64 tQueued = 0;
         qint64 tTooLong = 0;
-        bool tHasCommand = false;
-        const auto tLine = [&](const char *pData, qint64 pSize) {
-            if (pSize > 0 && pData[pSize - 1] == '\r')
-                --pSize;
-            if (pSize == 0 || *pData == ';')
-                return;
-            tHasCommand = tHasCommand || isCommandLine(pData, pSize);
-            if (!m_useRawGCode && mentionsHeating(pData, pSize))
-                return;
-            enqueueGCode(kvGCode(QString::fromUtf8(pData, int(pSize))));
-            ++tQueued;
-            emit LoadFileProgress(int(float(tQueued) / tTotal * 100.0f));
-        };
+        bool tTooMany = false;
+        try {
+            // The file is read in blocks, so its size has no limit.
+            QByteArray tBlock(kGCodeBlock, Qt::Uninitialized);
+            qint64 tBreaks = 0;
+            qint64 tGot = 0;
+            // Text never holds a NUL byte; any other binary data nearly always does.
+            bool tHasNul = false;
+            pDevice->seek(0);
+            while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
+                tBreaks += std::count(tBlock.constData(), tBlock.constData() + tGot, '\n');
+                tHasNul = tHasNul || std::memchr(tBlock.constData(), '\0', size_t(tGot));
+            }
+            const float tTotal = float(tBreaks + 1);
+            // Room for every line and the closing ones; capacity never written costs nothing.
+            const qint64 tRoom = qint64(m_parsedQueue.size()) + tBreaks + 8;
+            if (tRoom < qint64(std::numeric_limits<int>::max()) / qint64(sizeof(kvGCode)))
+                m_parsedQueue.reserve(int(tRoom));
 
-        pDevice->seek(0);
-        if (pDevice->peek(3) == QByteArray(kByteOrderMark))
-            pDevice->read(3);
-        // The start of a line that goes on into the next block; a comment line or a line
-        // too long to be G-code is passed over instead of being kept.
-        QByteArray tPartial;
-        bool tPassOver = false;
-        bool tAtLineStart = true;
-        while (!tHasNul && (tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
-            const char *tData = tBlock.constData();
-            const char *tEnd = tData + tGot;
-            while (tData < tEnd) {
-                const char *tBreak
-                    = static_cast<const char *>(std::memchr(tData, '\n', size_t(tEnd - tData)));
-                const char *tLineEnd = tBreak ? tBreak : tEnd;
-                if (tAtLineStart && *tData == ';')
-                    tPassOver = true;
-                if (!tPassOver) {
-                    if (tBreak && tPartial.isEmpty()) {
-                        tLine(tData, tLineEnd - tData);
-                    } else if (tPartial.size() + (tLineEnd - tData) > kLongestGCodeLine) {
-                        tPartial.clear();
+            qint64 tQueued = 0;
+            bool tHasCommand = false;
+            const auto tLine = [&](const char *pData, qint64 pSize) {
+                if (pSize > 0 && pData[pSize - 1] == '\r')
+                    --pSize;
+                if (pSize == 0 || *pData == ';')
+                    return;
+                tHasCommand = tHasCommand || isCommandLine(pData, pSize);
+                if (!m_useRawGCode && mentionsHeating(pData, pSize))
+                    return;
+                if (m_parsedQueue.size() >= m_mostGCodeLines) {
+                    tTooMany = true;
+                    return;
+                }
+                enqueueGCode(kvGCode(QString::fromUtf8(pData, int(pSize))));
+                ++tQueued;
+                emit LoadFileProgress(int(float(tQueued) / tTotal * 100.0f));
+            };
+
+            pDevice->seek(0);
+            if (pDevice->peek(3) == QByteArray(kByteOrderMark))
+                pDevice->read(3);
+            // The start of a line that goes on into the next block; a comment line or a line
+            // too long to be G-code is passed over instead of being kept.
+            QByteArray tPartial;
+            bool tPassOver = false;
+            bool tAtLineStart = true;
+            while (
+                !tHasNul && !tTooMany && (tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
+                const char *tData = tBlock.constData();
+                const char *tEnd = tData + tGot;
+                while (tData < tEnd && !tTooMany) {
+                    const char *tBreak
+                        = static_cast<const char *>(std::memchr(tData, '\n', size_t(tEnd - tData)));
+                    const char *tLineEnd = tBreak ? tBreak : tEnd;
+                    if (tAtLineStart && *tData == ';')
                         tPassOver = true;
-                        ++tTooLong;
-                    } else {
-                        tPartial.append(tData, int(tLineEnd - tData));
-                        if (tBreak) {
-                            tLine(tPartial.constData(), tPartial.size());
+                    if (!tPassOver) {
+                        if (tBreak && tPartial.isEmpty()) {
+                            tLine(tData, tLineEnd - tData);
+                        } else if (tPartial.size() + (tLineEnd - tData) > kLongestGCodeLine) {
                             tPartial.clear();
+                            tPassOver = true;
+                            ++tTooLong;
+                        } else {
+                            tPartial.append(tData, int(tLineEnd - tData));
+                            if (tBreak) {
+                                tLine(tPartial.constData(), tPartial.size());
+                                tPartial.clear();
+                            }
                         }
                     }
+                    if (!tBreak) {
+                        tAtLineStart = false;
+                        break;
+                    }
+                    tPassOver = false;
+                    tAtLineStart = true;
+                    tData = tBreak + 1;
                 }
-                if (!tBreak) {
-                    tAtLineStart = false;
-                    break;
-                }
-                tPassOver = false;
-                tAtLineStart = true;
-                tData = tBreak + 1;
             }
-        }
-        if (!tPassOver && !tPartial.isEmpty())
-            tLine(tPartial.constData(), tPartial.size());
-        // A file cut short by a read error is not printed in part.
-        if (!tHasNul && (tGot < 0 || pDevice->pos() < pDevice->size())) {
-            tFailure = QStringLiteral("parseGCode: Read error: ") + pDevice->errorString()
-                + QStringLiteral("; nothing of the file was queued.");
-            m_parsedQueue.resize(tFirstLine);
-        } else if (tHasNul || !tHasCommand) {
-            // Binary data, or text that commands nothing: never streamed to a printer.
-            const QString tReason = tHasNul ? QStringLiteral("it holds NUL bytes")
-                                            : QStringLiteral("it holds no G, M or T command");
-            m_gcodeRefusal = QStringLiteral("it is not G-code text (%1)").arg(tReason);
-            tFailure = QStringLiteral("parseGCode: The file is not G-code text (%1); nothing was "
-                                      "queued.")
-                           .arg(tReason);
-            m_parsedQueue.resize(tFirstLine);
+            if (!tPassOver && !tPartial.isEmpty())
+                tLine(tPartial.constData(), tPartial.size());
+            if (tTooMany) {
+                const QString tSize = QStringLiteral("more than %1 lines, at most %1 can be loaded")
+                                          .arg(m_mostGCodeLines);
+                m_gcodeRefusal = QStringLiteral("it is too large: ") + tSize;
+                tFailure = QStringLiteral("parseGCode: The file is too large: %1; nothing was "
+                                          "queued.")
+                               .arg(tSize);
+                m_parsedQueue.resize(tFirstLine);
+                m_parsedQueue.squeeze();
+            } else if (!tHasNul && (tGot < 0 || pDevice->pos() < pDevice->size())) {
+                // A file cut short by a read error is not printed in part.
+                tFailure = QStringLiteral("parseGCode: Read error: ") + pDevice->errorString()
+                    + QStringLiteral("; nothing of the file was queued.");
+                m_parsedQueue.resize(tFirstLine);
+            } else if (tHasNul || !tHasCommand) {
+                // Binary data, or text that commands nothing: never streamed to a printer.
+                const QString tReason = tHasNul ? QStringLiteral("it holds NUL bytes")
+                                                : QStringLiteral("it holds no G, M or T command");
+                m_gcodeRefusal = QStringLiteral("it is not G-code text (%1)").arg(tReason);
+                tFailure
+                    = QStringLiteral("parseGCode: The file is not G-code text (%1); nothing was "
+                                     "queued.")
+                          .arg(tReason);
+                m_parsedQueue.resize(tFirstLine);
+            }
+            if (!m_useRawGCode && tFailure.isEmpty()) {
+                enqueueGCode(kvGCode(QStringLiteral("G28") + QStringLiteral(" X159 Y150")));
+                enqueueGCode(kvGCode(QStringLiteral("G91")));
+                enqueueGCode(kvGCode(QStringLiteral("G90")));
+                if (m_machineType.contains(QLatin1String("Tovra")))
+                    enqueueGCode(kvGCode(QStringLiteral("M101")));
+            }
+        } catch (const std::bad_alloc &) {
+            if (m_parsedQueue.size() > tFirstLine)
+                m_parsedQueue.resize(tFirstLine);
+            m_parsedQueue.squeeze();
+            m_gcodeRefusal = QStringLiteral("there is not enough memory to load it");
+            tFailure = QStringLiteral("parseGCode: Not enough memory to load the file; nothing "
+                                      "was queued.");
         }
         if (tTooLong > 0)
             warn(QStringLiteral("parseGCode: %1 lines longer than %2 bytes skipped.")
                      .arg(tTooLong)
                      .arg(kLongestGCodeLine));
         pDevice->close();
-        if (!m_useRawGCode && tFailure.isEmpty()) {
-            enqueueGCode(kvGCode(QStringLiteral("G28") + QStringLiteral(" X159 Y150")));
-            enqueueGCode(kvGCode(QStringLiteral("G91")));
-            enqueueGCode(kvGCode(QStringLiteral("G90")));
-            if (m_machineType.contains(QLatin1String("Tovra")))
-                enqueueGCode(kvGCode(QStringLiteral("M101")));
-        }
     }
     resetQueue();
 

@@ -250,16 +250,8 @@ bool kvPrinterFile::lockSliceFiles(QString &pReason, bool &pBusy)
         return true;
     const QString tFolder = Kv::Paths::dataFolder();
     if (!QDir().mkpath(tFolder)) {
-        // Most often a file stands where the folder or one above it should be.
-        QFileInfo tAt(tFolder);
-        while (!tAt.exists() && !tAt.isRoot())
-            tAt.setFile(tAt.absolutePath());
         pReason = QStringLiteral("Failed to open file! %1: %2")
-                      .arg(QDir::toNativeSeparators(tFolder),
-                          tAt.exists() && !tAt.isDir()
-                              ? QStringLiteral("%1 is a file, not a folder")
-                                    .arg(QDir::toNativeSeparators(tAt.absoluteFilePath()))
-                              : QStringLiteral("Cannot make the folder"));
+                      .arg(QDir::toNativeSeparators(tFolder), Kv::Platform::folderProblem(tFolder));
         return false;
     }
     const QString tPath = tFolder + QStringLiteral("/Kestrova.lock");

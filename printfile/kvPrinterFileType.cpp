@@ -18,7 +18,10 @@ kvModel kvPrinterFile::determineFileType()
         m_fileType = FileTypeGCode;
         setTempGCodeFileName(m_fileName);
         parseGCode();
+        return kvModel();
     }
+    refuseLoad(QStringLiteral("determineFileType: The file name has no .stl or .gcode ending."),
+        QStringLiteral("its name has no .stl or .gcode ending"));
     return kvModel();
 }
 

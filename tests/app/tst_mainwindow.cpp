@@ -25,6 +25,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -328,6 +329,57 @@ private slots:
         QVERIFY(!tFresh.printerFile());
         QVERIFY(tFresh.glWindow()->glModels().isEmpty());
         QVERIFY(child<QLabel>(tFresh, "printerFileLabel")->text().isEmpty());
+    }
+
+    void refusalSaysWhy_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("facets");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no ending") << QStringLiteral("part-without-ending") << qint64(-1)
+                                   << QStringLiteral("its name has no .stl or .gcode ending");
+        QTest::newRow("more facets than a mesh holds")
+            << QStringLiteral("huge.stl") << qint64(62000000)
+            << QStringLiteral("it is too large: 62000000 facets, at most %1 can be loaded")
+                   .arg(kvModel::MostTriangles);
+    }
+
+    // A refused part says why in the status line; the part shown stays.
+    void refusalSaysWhy()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, facets);
+        QFETCH(QString, reason);
+        QTemporaryDir tDir;
+        QString tPath = tDir.filePath(name);
+        if (facets < 0) {
+            tPath = writeFile(tDir, name, fileBytes(KvTest::dataPath("cube-ascii.stl")));
+        } else {
+            // A binary STL of that many facets, sparse: it takes no disk space.
+            QFile tOut(tPath);
+            QVERIFY(tOut.open(QIODevice::WriteOnly));
+            char tCount[4];
+            qToLittleEndian(qint32(facets), tCount);
+            QVERIFY(tOut.write(QByteArray(80, '\0') + QByteArray(tCount, 4)) == 84);
+            QVERIFY(tOut.resize(84 + 50 * facets));
+        }
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        const QString tGood = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        loadThroughMenu(tWindow, tDialogs, tGood);
+        kvPrinterFile *tFirst = tWindow.printerFile();
+        QVERIFY(tFirst);
+        const int tTriangles = tWindow.glWindow()->glModels().first()->model().triangles().size();
+
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        QCOMPARE(tDialogs.requests.size(), 2);
+        QCOMPARE(tWindow.printerFile(), tFirst);
+        QCOMPARE(tFirst->fileName(), tGood);
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tGood);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
+        QCOMPARE(tWindow.statusMessage(),
+            QStringLiteral("Cannot load ") + tPath + QStringLiteral(": ") + reason
+                + QStringLiteral("."));
     }
 
     void fitsCommonScreen()
@@ -760,40 +812,119 @@ private slots:
     void openingFailureIsShown_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<bool>("opened"); // the desktop's answer
+        // "": the dialog seam answers with "opened"; "missing": no xdg-open on the PATH;
+        // else what a stand-in xdg-open does after noting its argument.
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<bool>("opened");
+        QTest::addColumn<QString>("problem"); // in the status when nothing opened it
         const QString tLogs = QStringLiteral("optionsMenuLogView");
         const QString tHelp = QStringLiteral("helpMenuPrinterHelp");
-        QTest::newRow("log folder, no opener") << tLogs << false;
-        QTest::newRow("log folder, opened") << tLogs << true;
-        QTest::newRow("printer help, no opener") << tHelp << false;
-        QTest::newRow("printer help, opened") << tHelp << true;
+        const QString tNothing = QStringLiteral(": no program on this desktop opened it. ");
+        const QString tFails = QStringLiteral(": xdg-open ended with exit status 3. ");
+        QTest::newRow("log folder, no opener") << tLogs << QString() << false << tNothing;
+        QTest::newRow("log folder, opened") << tLogs << QString() << true << QString();
+        QTest::newRow("printer help, no opener") << tHelp << QString() << false << tNothing;
+        QTest::newRow("printer help, opened") << tHelp << QString() << true << QString();
+        const QString tMissing = QStringLiteral("missing");
+        const QString tNoMethod
+            = QStringLiteral("echo 'xdg-open: no method available' >&2; exit 3");
+        const QString tOpens = QStringLiteral("exit 0");
+        QTest::newRow("log folder, xdg-open missing") << tLogs << tMissing << false << tNothing;
+        QTest::newRow("log folder, xdg-open exits 3") << tLogs << tNoMethod << false << tFails;
+        QTest::newRow("log folder, xdg-open opens it") << tLogs << tOpens << true << QString();
+        QTest::newRow("printer help, xdg-open missing") << tHelp << tMissing << false << tNothing;
+        QTest::newRow("printer help, xdg-open exits 3") << tHelp << tNoMethod << false << tFails;
+        QTest::newRow("printer help, xdg-open opens it") << tHelp << tOpens << true << QString();
     }
     void openingFailureIsShown()
     {
         QFETCH(QString, action);
+        QFETCH(QString, opener);
         QFETCH(bool, opened);
-        KvTest::DialogRecorder tDialogs;
-        tDialogs.answers << opened;
-        kvMainWindow tWindow;
-        tWindow.findChild<QAction *>(action)->trigger();
-        QCOMPARE(tDialogs.requests.size(), 1);
-        QCOMPARE(tDialogs.requests.first().kind, kvDialogs::OpenUrl);
-        const QUrl tUrl(tDialogs.requests.first().text);
-        // What the user can open by hand: the folder's path, or the web address.
-        const QString tTarget = tUrl.isLocalFile() ? tUrl.toLocalFile() : tUrl.toString();
+        QFETCH(QString, problem);
+        const QString tExpected = action == QLatin1String("optionsMenuLogView")
+            ? QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation)).absolutePath()
+            : QString();
+        QString tTarget; // what the user can open by hand: the folder's path, or the address
+        QString tStatus;
+        if (opener.isEmpty()) {
+            KvTest::DialogRecorder tDialogs;
+            tDialogs.answers << opened;
+            kvMainWindow tWindow;
+            tWindow.findChild<QAction *>(action)->trigger();
+            QCOMPARE(tDialogs.requests.size(), 1);
+            QCOMPARE(tDialogs.requests.first().kind, kvDialogs::OpenUrl);
+            const QUrl tUrl(tDialogs.requests.first().text);
+            tTarget = tUrl.isLocalFile() ? tUrl.toLocalFile() : tUrl.toString();
+            tStatus = tWindow.statusMessage();
+        } else {
+            // The real opener, without the dialog seam: the stand-in is the only xdg-open.
+            QTemporaryDir tBin;
+            const QString tOpener = tBin.filePath(QStringLiteral("xdg-open"));
+            if (opener != QLatin1String("missing"))
+                QVERIFY(!KvTest::writeProgram(tBin, QStringLiteral("xdg-open"),
+                    "printf '%s' \"$1\" > \"$0-argument\"\n" + opener.toUtf8() + "\n")
+                             .isEmpty());
+            const QByteArray tPath = qgetenv("PATH");
+            kvMainWindow tWindow;
+            qputenv("PATH", QFile::encodeName(tBin.path()));
+            tWindow.findChild<QAction *>(action)->trigger();
+            qputenv("PATH", tPath);
+            const auto tRunning = [&] {
+                for (const QProcess *tProcess : qApp->findChildren<QProcess *>())
+                    if (tProcess->program() == tOpener)
+                        return true;
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(!tRunning(), 10000);
+            QCoreApplication::processEvents();
+            tStatus = tWindow.statusMessage();
+            if (opener == QLatin1String("missing")) {
+                tTarget = tExpected.isEmpty() ? QStringLiteral("https://") : tExpected;
+            } else {
+                tTarget
+                    = QString::fromUtf8(KvTest::readFile(tOpener + QStringLiteral("-argument")));
+                QVERIFY2(!tTarget.isEmpty(), "the opener was not started");
+            }
+        }
         if (action == QLatin1String("optionsMenuLogView"))
-            QCOMPARE(QDir(tTarget).absolutePath(),
-                QDir(QStandardPaths::writableLocation(QStandardPaths::DataLocation))
-                    .absolutePath());
+            QCOMPARE(QDir(tTarget).absolutePath(), tExpected);
         else
-            QVERIFY2(tUrl.scheme().startsWith(QStringLiteral("http")), qPrintable(tTarget));
-        const QString tStatus = tWindow.statusMessage();
+            QVERIFY2(tTarget.startsWith(QStringLiteral("http")), qPrintable(tTarget));
         if (opened) {
             QCOMPARE(tStatus, QStringLiteral("No printer selected."));
         } else {
             QVERIFY2(tStatus.startsWith(QStringLiteral("Cannot open ")), qPrintable(tStatus));
-            QVERIFY2(tStatus.contains(tTarget), qPrintable(tStatus));
+            QVERIFY2(tStatus.contains(QDir::toNativeSeparators(tTarget)), qPrintable(tStatus));
+            QVERIFY2(tStatus.contains(problem), qPrintable(tStatus));
         }
+    }
+
+    void openerEndingAfterTheWindow()
+    {
+        // A stand-in xdg-open that fails once the test lets it, after the window is gone.
+        QTemporaryDir tBin;
+        const QString tOpener = tBin.filePath(QStringLiteral("xdg-open"));
+        QVERIFY(!KvTest::writeProgram(tBin, QStringLiteral("xdg-open"),
+            "while [ ! -e \"$0-go\" ]; do /bin/sleep 0.02; done\nexit 3\n")
+                     .isEmpty());
+        const auto tRunning = [&] {
+            for (const QProcess *tProcess : qApp->findChildren<QProcess *>())
+                if (tProcess->program() == tOpener)
+                    return true;
+            return false;
+        };
+        const QByteArray tPath = qgetenv("PATH");
+        {
+            kvMainWindow tWindow;
+            qputenv("PATH", QFile::encodeName(tBin.path()));
+            tWindow.findChild<QAction *>(QStringLiteral("helpMenuPrinterHelp"))->trigger();
+            qputenv("PATH", tPath);
+            QVERIFY(tRunning());
+        }
+        QVERIFY(tRunning());
+        QVERIFY(!KvTest::writeFile(tBin, QStringLiteral("xdg-open-go"), QByteArray()).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!tRunning(), 10000);
     }
 
     void placementMarksForSlicing_data()

@@ -1,6 +1,7 @@
 #include "kvDialogRecorder.h"
 #include "kvFakeFirmware.h"
 #include "kvLogger.h"
+#include "kvMainWindowFixtures.h"
 #include "kvGLWindow.h"
 #include "kvMainWindow.h"
 #include "kvPlatform.h"
@@ -28,193 +29,8 @@
 
 #include <memory>
 
-namespace {
+using namespace KvTest;
 
-// Simulated printers on ports whose names look like USB CDC devices.
-class kvPortBench
-{
-public:
-    explicit kvPortBench(const QStringList &pMachineTypes)
-    {
-        for (const QString &tType : pMachineTypes)
-            add(tType);
-        kvMainWindow::setPortProvider([this] {
-            QVector<kvMainWindow::PortInfo> tPorts;
-            for (int i = 0; i < links.size(); ++i)
-                if (!unplugged.contains(i))
-                    tPorts.append({links[i], links[i], false});
-            tPorts += extra;
-            return tPorts;
-        });
-    }
-    ~kvPortBench() { kvMainWindow::setPortProvider(nullptr); }
-
-    kvFakeFirmware *add(const QString &pMachineType)
-    {
-        auto *tFirmware = new kvFakeFirmware;
-        firmwares.emplace_back(tFirmware);
-        if (!tFirmware->open())
-            qFatal("no pty");
-        tFirmware->setMachineType(pMachineType);
-        const QString tLink
-            = m_dir.filePath(QStringLiteral("ttyACM") + QString::number(links.size()));
-        QFile::link(tFirmware->portPath(), tLink);
-        links.append(tLink);
-        return tFirmware;
-    }
-    // The device goes away: its port is no longer listed and the line hangs up.
-    void unplug(int pIndex)
-    {
-        unplugged.insert(pIndex);
-        firmwares[pIndex]->hangUp();
-    }
-    // The same printer comes back on the same port name.
-    void replug(int pIndex)
-    {
-        if (!firmwares[pIndex]->open())
-            qFatal("no pty");
-        QFile::remove(links[pIndex]);
-        QFile::link(firmwares[pIndex]->portPath(), links[pIndex]);
-        unplugged.remove(pIndex);
-    }
-    int indexOfPath(const QString &pPath) const { return links.indexOf(pPath); }
-    bool sentFromContains(int pIndex, int pFrom, const QString &pStart) const
-    {
-        const QStringList tLines = firmwares[pIndex]->linesFrom(pFrom);
-        for (const QString &tLine : tLines)
-            if (tLine.startsWith(pStart))
-                return true;
-        return false;
-    }
-    int countOf(int pIndex, const QString &pLine) const
-    {
-        return firmwares[pIndex]->lines().count(pLine);
-    }
-
-    std::vector<std::unique_ptr<kvFakeFirmware>> firmwares;
-    QStringList links;
-    QSet<int> unplugged;
-    QVector<kvMainWindow::PortInfo> extra;
-
-private:
-    QTemporaryDir m_dir;
-};
-
-QComboBox *printerBox(kvMainWindow &pWindow)
-{
-    return pWindow.findChild<QComboBox *>(QStringLiteral("printerSelectionComboBox"));
-}
-
-bool waitFor(const std::function<bool()> &pDone, int pTimeoutMs = 8000)
-{
-    QElapsedTimer tTimer;
-    tTimer.start();
-    while (!pDone()) {
-        if (tTimer.elapsed() > pTimeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-// Lets the window pick the chosen printer from the box as a user would.
-void choose(kvMainWindow &pWindow, int pIndex)
-{
-    QComboBox *tBox = printerBox(pWindow);
-    tBox->setCurrentIndex(pIndex);
-    emit tBox->textActivated(tBox->currentText());
-}
-
-// Shows the window with its 3D view left undrawn: these tests are about the controls, and
-// the software GL's code generator deadlocks under the sanitizers' full unwind.
-void showControls(kvMainWindow &pWindow)
-{
-    pWindow.glWindow()->hide();
-    pWindow.show();
-}
-
-// Selects item pIndex of a combo box with the arrow keys, as a user does.
-void pick(QComboBox *pBox, int pIndex)
-{
-    for (int i = 0; i < 20 && pBox->currentIndex() != pIndex; ++i)
-        QTest::keyClick(pBox, pBox->currentIndex() < pIndex ? Qt::Key_Down : Qt::Key_Up);
-}
-
-template <typename T> T *child(kvMainWindow &pWindow, const char *pName)
-{
-    T *tChild = pWindow.findChild<T *>(QString::fromLatin1(pName));
-    if (!tChild)
-        qFatal("no child %s", pName);
-    return tChild;
-}
-
-void click(kvMainWindow &pWindow, const char *pName)
-{
-    QTest::mouseClick(child<QWidget>(pWindow, pName), Qt::LeftButton);
-}
-
-QString printTip(kvMainWindow &pWindow)
-{
-    return child<QWidget>(pWindow, "pbPrint")->toolTip();
-}
-
-// The queue counter of the status line is shown.
-bool counterShown(kvMainWindow &pWindow)
-{
-    const auto tLabels = pWindow.findChildren<QLabel *>();
-    for (QLabel *tLabel : tLabels)
-        if (tLabel->isVisible() && tLabel->text().startsWith(QStringLiteral("GCode: ")))
-            return true;
-    return false;
-}
-
-// A G-code file of pMoves moves, enough to keep a print running.
-QString writeGCode(const QTemporaryDir &pDir, int pMoves)
-{
-    QByteArray tText("G21\nG90\nM104 S210\nM140 S60\nM109 S210\nM190 S60\n");
-    for (int i = 0; i < pMoves; ++i)
-        tText += QByteArray("G1 X") + QByteArray::number(10 + i % 50) + " Y10 E"
-            + QByteArray::number(i) + "\n";
-    return KvTest::writeFile(pDir, QStringLiteral("long.gcode"), tText);
-}
-
-// A stand-in slicer program running pBody.
-QString fakeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
-{
-    return KvTest::writeProgram(pDir, QStringLiteral("slic3r"), pBody);
-}
-
-// Lets the chosen printer read its heaters until the print streams (the simulated
-// heaters reach their targets at once).
-bool waitForPrinting(kvPrinter *pPrinter, int pTimeoutMs = 8000)
-{
-    return waitFor(
-        [&] {
-            if (!pPrinter->isPrinting())
-                QMetaObject::invokeMethod(pPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
-            return pPrinter->isPrinting();
-        },
-        pTimeoutMs);
-}
-
-// Shows the window, chooses the printer of item pItem with the keyboard, loads pFile and
-// clicks Print; true once the print streams.
-bool startPrint(kvMainWindow &pWindow, const QString &pFile, int pItem = 1)
-{
-    showControls(pWindow);
-    if (!waitFor([&] { return printerBox(pWindow)->count() > pItem; }))
-        return false;
-    if (!pWindow.currentPrinter())
-        pick(printerBox(pWindow), pItem);
-    if (!waitFor([&] { return pWindow.currentPrinter() && pWindow.currentPrinter()->isConnected(); }))
-        return false;
-    pWindow.loadModel(pFile);
-    click(pWindow, "pbPrint");
-    return waitForPrinting(pWindow.currentPrinter());
-}
-
-} // namespace
 
 // The second process: "hold-lock" path, another copy of the program slicing.
 int runHelper(const QString &pName, const QStringList &pArguments)
@@ -279,6 +95,34 @@ private slots:
         choose(tWindow, 0);
         QVERIFY(!tWindow.currentPrinter());
         QVERIFY(!tWindow.isPollingPrinters());
+    }
+
+    // One port's name inside another's: each printer keeps its own item.
+    void printersAreKeyedByTheirPort()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({});
+        tBench.add(QStringLiteral("Halvarn_8x8"), QStringLiteral("ttyACM10"));
+        tBench.add(QStringLiteral("Halvarn_6x6"), QStringLiteral("ttyACM1"));
+        kvMainWindow tWindow;
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 3; }));
+        for (int tItem : {1, 2}) {
+            choose(tWindow, tItem);
+            QVERIFY(tWindow.currentPrinter());
+            QVERIFY(printerBox(tWindow)->itemText(tItem).endsWith(
+                tWindow.currentPrinter()->serialPortName() + QStringLiteral(")")));
+        }
+        // The printer of the shorter name times out: only its own item goes.
+        kvPrinter *tShort = nullptr;
+        for (kvPrinter *tPrinter : tWindow.printers())
+            if (tPrinter->serialPortName().endsWith(QStringLiteral("ttyACM1")))
+                tShort = tPrinter;
+        QVERIFY(tShort);
+        tBench.unplugged.insert(1);
+        emit tShort->ConnectionTimeOut(tShort);
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QCOMPARE(printerBox(tWindow)->count(), 2);
+        QVERIFY(printerBox(tWindow)->itemText(1).endsWith(QStringLiteral("ttyACM10)")));
     }
 
     void identificationIsLogged()
@@ -863,6 +707,35 @@ private slots:
         QVERIFY(waitFor(
             [&] { return tWindow.currentPrinter() && tWindow.currentPrinter()->isConnected(); }));
         QVERIFY(!tWindow.isPollingPrinters());
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    // A printer that is gone shows no temperatures: the read-outs are those of no printer.
+    void lostPrinterClearsReadOuts()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setTemperature(0, 230.0);
+        tFirmware->setTemperature(-1, 110.0);
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
+        pick(printerBox(tWindow), 1);
+        kvPrinter *tPrinter = tWindow.currentPrinter();
+        QVERIFY(tPrinter);
+        QVERIFY(waitFor([&] {
+            QMetaObject::invokeMethod(tPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+            return child<QLabel>(tWindow, "extruder0TempLabel")->text().startsWith("230");
+        }));
+        QVERIFY(child<QLabel>(tWindow, "lBedTemp")->text().startsWith(QStringLiteral("110")));
+
+        tBench.unplug(0);
+        QVERIFY(waitFor([&] { return !tWindow.currentPrinter(); }));
+        QVERIFY(tWindow.statusMessage().startsWith(QStringLiteral("Lost the connection")));
+        for (const char *tName : {"extruder0TempLabel", "extruder0DesiredTempLabel", "lBedTemp",
+                 "lBedTemp_2"})
+            QCOMPARE(child<QLabel>(tWindow, tName)->text(), QStringLiteral("0 \u00B0C"));
         QVERIFY(tDialogs.requests.isEmpty());
     }
 

@@ -30,9 +30,12 @@ extern "C" const char *__asan_default_options()
     return "fast_unwind_on_malloc=0";
 }
 
-// The program's own arguments: itself and one file; a test may name another file.
-char *gArguments[3] = {nullptr, nullptr, nullptr};
+// The program's own arguments: itself and one file; a test may name another file, or add
+// a second one.
+char *gArguments[4] = {nullptr, nullptr, nullptr, nullptr};
+int gArgumentCount = 2;
 QByteArray gArgument;
+QByteArray gSecondArgument;
 
 void setArgument(const QString &pPath)
 {
@@ -76,6 +79,27 @@ private slots:
         QVERIFY(tDialogs.requests.isEmpty());
     }
 
+    // Anything but exactly one argument is no file to load.
+    void twoArgumentsLoadNothing()
+    {
+        setArgument(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        gSecondArgument = QFile::encodeName(KvTest::dataPath(QStringLiteral("cube-ascii.stl")));
+        gArguments[2] = gSecondArgument.data();
+        gArgumentCount = 3;
+        const auto tRestore = qScopeGuard([] {
+            gArgumentCount = 2;
+            gArguments[2] = nullptr;
+        });
+        QCOMPARE(QCoreApplication::arguments().size(), 3);
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(!tWindow.printerFile());
+        QVERIFY(tWindow.glWindow()->glModels().isEmpty());
+        QVERIFY(!tWindow.statusMessage().startsWith(QStringLiteral("Cannot load")));
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
     void argumentThatCannotBeLoadedIsReported_data()
     {
         QTest::addColumn<QString>("name"); // in a scratch folder
@@ -116,9 +140,8 @@ int main(int argc, char **argv)
     QByteArray tProgram(argv[0]);
     gArguments[0] = tProgram.data();
     setArgument(KvTest::dataPath(QStringLiteral("cube10.stl")));
-    int tArgc = 2;
     // The application reads its arguments from this array whenever it is asked for them.
-    QApplication tApp(tArgc, gArguments);
+    QApplication tApp(gArgumentCount, gArguments);
     KvTest::setUpApplication();
     tst_mainwindowargument tTest;
     // The test runner sees only the program name.

@@ -82,15 +82,21 @@ private slots:
 
     void failedStartUpIsShown_data()
     {
-        QTest::addColumn<QString>("file"); // made a plain file, below the data folder
+        QTest::addColumn<QString>("file"); // made a plain file, below the scratch folder
         QTest::addColumn<QString>("dataFolder"); // the data folder, below the scratch folder
         QTest::addColumn<QString>("named"); // the folder the message names
-        QTest::newRow("data folder is a file")
-            << QString() << QStringLiteral("blocker") << QStringLiteral("blocker/Slic3r");
-        QTest::newRow("slicer folder is a file")
-            << QStringLiteral("Slic3r") << QStringLiteral("data") << QStringLiteral("data/Slic3r");
-        QTest::newRow("a profile kind folder is a file") << QStringLiteral(
-            "Slic3r/print") << QStringLiteral("data") << QStringLiteral("data/Slic3r/print");
+        QTest::newRow("data folder is a file") << QStringLiteral("blocker")
+                                               << QStringLiteral("blocker")
+                                               << QStringLiteral("blocker/Slic3r");
+        QTest::newRow("slicer folder is a file") << QStringLiteral("data/Slic3r")
+                                                 << QStringLiteral("data")
+                                                 << QStringLiteral("data/Slic3r");
+        QTest::newRow("a profile kind folder is a file")
+            << QStringLiteral("data/Slic3r/print") << QStringLiteral("data")
+            << QStringLiteral("data/Slic3r/print");
+        QTest::newRow("a file three levels above the slicer folder")
+            << QStringLiteral("blocker") << QStringLiteral("blocker/a/b")
+            << QStringLiteral("blocker/a/b/Slic3r");
     }
     void failedStartUpIsShown()
     {
@@ -99,7 +105,7 @@ private slots:
         QFETCH(QString, named);
         QTemporaryDir tDir;
         const QString tData = tDir.filePath(dataFolder);
-        const QString tBlocker = file.isEmpty() ? tData : tData + QLatin1Char('/') + file;
+        const QString tBlocker = tDir.filePath(file);
         QVERIFY(QDir().mkpath(QFileInfo(tBlocker).absolutePath()));
         QFile tFile(tBlocker);
         QVERIFY(tFile.open(QIODevice::WriteOnly));

@@ -8,6 +8,7 @@
 #include "kvSliceOptions.h"
 #include "kvStartup.h"
 #include "kvTestSupport.h"
+#include "kvWindowFit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +36,87 @@ private slots:
     }
     void cleanupTestCase() { kvMainWindow::setPortProvider(nullptr); }
     void cleanup() { Kv::Global::DeveloperMode = false; }
+
+    void fittedGeometry_data()
+    {
+        QTest::addColumn<QRect>("area"); // the screen's available area
+        QTest::addColumn<int>("title"); // the frame's top
+        QTest::addColumn<int>("border"); // its other sides
+        QTest::addColumn<QRect>("placed"); // where the window manager put the window
+        QTest::addColumn<QRect>("fitted");
+        const QRect tBelowPanel(0, 30, 1280, 994);
+        const QRect tBesidePanel(100, 0, 1180, 1024);
+        QTest::newRow("below a panel, placed inside")
+            << tBelowPanel << 30 << 4 << QRect(4, 60, 800, 600) << QRect(4, 60, 800, 600);
+        QTest::newRow("below a panel, placed further down")
+            << tBelowPanel << 30 << 4 << QRect(240, 200, 800, 600) << QRect(240, 200, 800, 600);
+        QTest::newRow("below a panel, title bar over it")
+            << tBelowPanel << 30 << 4 << QRect(4, 34, 800, 600) << QRect(4, 60, 800, 600);
+        QTest::newRow("below a panel, window at the area's top")
+            << tBelowPanel << 30 << 4 << QRect(0, 30, 800, 600) << QRect(4, 60, 800, 600);
+        QTest::newRow("below a panel, too tall")
+            << tBelowPanel << 30 << 4 << QRect(4, 60, 1400, 1000) << QRect(4, 60, 1272, 960);
+        QTest::newRow("beside a panel, placed inside")
+            << tBesidePanel << 30 << 4 << QRect(150, 50, 800, 600) << QRect(150, 50, 800, 600);
+        QTest::newRow("beside a panel, border over it")
+            << tBesidePanel << 30 << 4 << QRect(90, 50, 800, 600) << QRect(104, 50, 800, 600);
+        QTest::newRow("beside a panel, off the bottom right")
+            << tBesidePanel << 30 << 4 << QRect(900, 700, 800, 600) << QRect(476, 420, 800, 600);
+        QTest::newRow("beside a panel, larger than the area")
+            << tBesidePanel << 30 << 4 << QRect(0, 0, 2000, 2000) << QRect(104, 30, 1172, 990);
+        QTest::newRow("no frame, below a panel")
+            << QRect(0, 30, 800, 570) << 0 << 0 << QRect(0, 0, 400, 300) << QRect(0, 30, 400, 300);
+        QTest::newRow("area smaller than the frame: the title bar stays on it")
+            << QRect(0, 30, 20, 20) << 30 << 4 << QRect(50, 50, 100, 100) << QRect(4, 60, 12, 1);
+    }
+    void fittedGeometry()
+    {
+        QFETCH(QRect, area);
+        QFETCH(int, title);
+        QFETCH(int, border);
+        QFETCH(QRect, placed);
+        QFETCH(QRect, fitted);
+        const QMargins tFrame(border, title, border, border);
+        const QRect tResult = Kv::fittedGeometry(area, tFrame, placed);
+        QCOMPARE(tResult, fitted);
+        if (area.width() > title + border && area.height() > title + border)
+            QVERIFY(area.contains(tResult.marginsAdded(tFrame)));
+    }
+
+    void placedOnceOnTheScreen_data()
+    {
+        QTest::addColumn<QPoint>("placed"); // where the window manager puts the window
+        QTest::addColumn<QString>("edge"); // the edge of the area its frame comes to
+        QTest::newRow("inside") << QPoint(120, 100) << QString();
+        QTest::newRow("off the left") << QPoint(-150, 100) << QStringLiteral("left");
+        QTest::newRow("off the bottom") << QPoint(100, 450) << QStringLiteral("bottom");
+    }
+    void placedOnceOnTheScreen()
+    {
+        QFETCH(QPoint, placed);
+        QFETCH(QString, edge);
+        QWidget tWindow;
+        Kv::fitWhenShown(&tWindow);
+        tWindow.resize(400, 300);
+        tWindow.show();
+        // The window manager places it after the show, before it is on the screen.
+        tWindow.setGeometry(QRect(placed, tWindow.size()));
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        const QRect tArea = tWindow.screen()->availableGeometry();
+        const QRect tFrame = tWindow.frameGeometry();
+        const QString tSeen = QStringLiteral("%1, %2").arg(tFrame.x()).arg(tFrame.y());
+        QVERIFY2(tArea.contains(tFrame), qPrintable(tSeen));
+        QCOMPARE(tWindow.size(), QSize(400, 300));
+        if (edge.isEmpty()) {
+            QCOMPARE(tWindow.geometry().topLeft(), placed);
+        } else if (edge == QLatin1String("left")) {
+            QCOMPARE(tFrame.left(), tArea.left());
+            QCOMPARE(tWindow.y(), placed.y() - (tWindow.geometry().y() - tFrame.y()));
+        } else {
+            QCOMPARE(tFrame.bottom(), tArea.bottom());
+            QCOMPARE(tWindow.geometry().x(), placed.x());
+        }
+    }
 
     void opensOnTheScreen_data()
     {

@@ -42,6 +42,9 @@ private slots:
     void killPrint();
     void buttonCodes_data();
     void buttonCodes();
+    void resumeBeforeIdentificationSendsNothing();
+    void silenceAfterALine_data();
+    void silenceAfterALine();
 };
 
 void tst_printerprint::normalPrintEnd()
@@ -297,6 +300,50 @@ void tst_printerprint::buttonCodes()
     QCOMPARE(tRig.sentFrom(tFrom), wire);
     QCOMPARE(tRig.printer->isPrinting(), printing);
     QCOMPARE(tRig.printer->isPaused(), paused);
+}
+
+// A board that has not answered M115 yet is no printer of ours: its resume code must not
+// start streaming the held queue into it.
+void tst_printerprint::resumeBeforeIdentificationSendsNothing()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.firmware.setSilent(true);
+    tRig.printer->setPrinterFile(tRig.makeFile(numberedMoves(10)));
+    tRig.printer->connectToPrinter();
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M115")));
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.firmware.sendButtonCode(kvFakeFirmware::ButtonResume);
+    QTest::qWait(200);
+    QVERIFY(!tRig.printer->isConnected());
+    QVERIFY(!tRig.printer->isPrinting());
+    QCOMPARE(tRig.sentFrom(tFrom), QStringList());
+    QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), 10);
+}
+
+void tst_printerprint::silenceAfterALine_data()
+{
+    QTest::addColumn<QString>("silent"); // the line the firmware leaves unanswered
+    QTest::addColumn<QString>("status"); // once the response watchdog fires
+    QTest::newRow("homing") << QStringLiteral("G28 X0")
+                            << QStringLiteral("Waiting for the printer to answer...");
+    QTest::newRow("bed probing") << QStringLiteral("G29") << QStringLiteral("Probing Bed...");
+}
+
+void tst_printerprint::silenceAfterALine()
+{
+    QFETCH(QString, silent);
+    QFETCH(QString, status);
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setReply(silent.section(QLatin1Char(' '), 0, 0), QByteArray());
+    QVERIFY(tRig.startPrint({QStringLiteral("G1 X1"), silent, QStringLiteral("G1 X2")}));
+    QVERIFY(tRig.firmware.waitForLine(silent));
+    QVERIFY(tRig.settle(100));
+    QVERIFY(!tRig.firmware.lines().contains(QStringLiteral("G1 X2")));
+    QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+    QVERIFY(tRig.printer->isPrinting());
+    QCOMPARE(tRig.printer->statusString(), status);
 }
 
 KV_TEST_MAIN(tst_printerprint)

@@ -162,6 +162,41 @@ private slots:
                   .arg(tDevice.size());
         QCOMPARE(textValues(tStatus).filter(tError).size(), 1);
     }
+
+    void tooManyFacetsRefused_data()
+    {
+        QTest::addColumn<int>("facets");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("at the limit") << 3 << false;
+        QTest::newRow("one past the limit") << 4 << true;
+    }
+
+    // The count is known only once the text is read: past the limit nothing is kept.
+    void tooManyFacetsRefused()
+    {
+        QFETCH(int, facets);
+        QFETCH(bool, refused);
+
+        kvPrinterFile tFile(writeFile(m_dir, "many.stl",
+            "solid many\n" + QByteArray(tOneFacet).repeated(facets) + "endsolid many\n"));
+        tFile.setLoadLimits(3, kvPrinterFile::MostGCodeLines);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::STLParseComplete);
+        const kvModel tModel = tFile.loadFile();
+        QCOMPARE(tFile.stlFileType(), STLFileTypeASCII);
+        QCOMPARE(tComplete.count(), 1);
+        if (!refused) {
+            QCOMPARE(tModel.triangles().size(), facets);
+            QVERIFY(tFile.loadRefusal().isEmpty());
+            return;
+        }
+        QCOMPARE(tModel.triangles().size(), 0);
+        const QString tSize = QStringLiteral("more than 3 facets, at most 3 can be loaded");
+        QCOMPARE(tFile.loadRefusal(), QStringLiteral("it is too large: ") + tSize);
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::parseSTLAscii: The file is too large: ") + tSize
+                + QStringLiteral("."));
+    }
 };
 
 KV_TEST_MAIN(tst_AsciiSTL)

@@ -1,3 +1,4 @@
+#include "kvAddressSpaceLimit.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterFileFixtures.h"
 #include "kvTestSupport.h"
@@ -107,6 +108,15 @@ private slots:
         QTest::newRow("binary")
             << tBinary << 10
             << "parseSTLBinary: 2 facets with coordinates that are not finite numbers dropped.";
+
+        // Read 65536 facets at a time: one dropped in each of three blocks.
+        QByteArray tLarge
+            = withCount(QByteArray(84, '\0') + tBinary.mid(84, 50).repeated(140000), 140000);
+        for (int tFacet : {10, 70000, 139999})
+            tLarge = withCorner(tLarge, tFacet, 4, std::numeric_limits<float>::quiet_NaN());
+        QTest::newRow("binary, over three blocks")
+            << tLarge << 139997
+            << "parseSTLBinary: 3 facets with coordinates that are not finite numbers dropped.";
     }
 
     // A NaN corner would give NaN normals in the view and "nan" in the slicer's input.
@@ -123,6 +133,90 @@ private slots:
         for (const kvVector3D &tPoint : tModel.vertexVector() + tModel.normals())
             QVERIFY(std::isfinite(tPoint.x() + tPoint.y() + tPoint.z()));
         QCOMPARE(textValues(tStatus).filter("kvPrinterFile::" + status).size(), 1);
+    }
+
+    void tooLargeIsRefused_data()
+    {
+        QTest::addColumn<qint64>("facets");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("62 million facets") << qint64(62000000) << 0 << true;
+        QTest::newRow("one past what a mesh holds")
+            << qint64(kvModel::MostTriangles) + 1 << 0 << true;
+        QTest::newRow("one past a lower limit") << qint64(12) << 11 << true;
+        QTest::newRow("at a lower limit") << qint64(12) << 12 << false;
+    }
+
+    // What the mesh cannot hold is refused before anything is read or made room for.
+    void tooLargeIsRefused()
+    {
+        QFETCH(qint64, facets);
+        QFETCH(int, limit);
+        QFETCH(bool, refused);
+
+        // Sparse: it takes no disk space.
+        const QString tPath = m_dir.filePath("large.stl");
+        QFile tOut(tPath);
+        QVERIFY(tOut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(tOut.write(withCount(QByteArray(84, '\0'), qint32(facets))), qint64(84));
+        QVERIFY(tOut.resize(84 + 50 * facets));
+        tOut.close();
+
+        kvPrinterFile tFile(tPath);
+        if (limit > 0)
+            tFile.setLoadLimits(limit, kvPrinterFile::MostGCodeLines);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tProgress(&tFile, &kvPrinterFile::LoadFileProgress);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::STLParseComplete);
+        const kvModel tModel = tFile.loadFile();
+        QFile::remove(tPath);
+        QCOMPARE(tFile.stlFileType(), STLFileTypeBinary);
+        QCOMPARE(tComplete.count(), 1);
+        if (!refused) {
+            QCOMPARE(tModel.triangles().size(), int(facets));
+            QVERIFY(tFile.loadRefusal().isEmpty());
+            return;
+        }
+        QCOMPARE(tModel.triangles().size(), 0);
+        const QString tSize = QStringLiteral("%1 facets, at most %2 can be loaded")
+                                  .arg(facets)
+                                  .arg(limit > 0 ? limit : kvModel::MostTriangles);
+        QCOMPARE(tFile.loadRefusal(), QStringLiteral("it is too large: ") + tSize);
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::parseSTLBinary: The file is too large: ") + tSize
+                + QStringLiteral("."));
+        QCOMPARE(intValues(tProgress), QList<int>({100}));
+    }
+
+    // Memory that runs out refuses the file; the program goes on and loads the next one.
+    void memoryFailureIsRefused()
+    {
+        const QString tPath = m_dir.filePath("tenmillion.stl");
+        QFile tOut(tPath);
+        QVERIFY(tOut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(tOut.write(withCount(QByteArray(84, '\0'), 10000000)), qint64(84));
+        QVERIFY(tOut.resize(84 + 50 * qint64(10000000)));
+        tOut.close();
+
+        kvPrinterFile tFile(tPath);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::STLParseComplete);
+        kvModel tModel;
+        {
+            const KvTest::AddressSpaceLimit tLimit(256 << 20);
+            if (!tLimit.isActive())
+                QSKIP("the address space cannot be limited here");
+            tModel = tFile.loadFile();
+        }
+        QFile::remove(tPath);
+        QCOMPARE(tModel.triangles().size(), 0);
+        QCOMPARE(tComplete.count(), 1);
+        QCOMPARE(tFile.loadRefusal(), QStringLiteral("there is not enough memory to load it"));
+        QVERIFY2(textValues(tStatus).last().startsWith(
+                     "kvPrinterFile::parseSTLBinary: Not enough memory to load the file"),
+            qPrintable(textValues(tStatus).last()));
+        QCOMPARE(tFile.loadFile(KvTest::dataPath("cube-binary.stl")).triangles().size(), 12);
+        QVERIFY(tFile.loadRefusal().isEmpty());
     }
 };
 

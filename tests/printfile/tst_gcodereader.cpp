@@ -1,3 +1,4 @@
+#include "kvAddressSpaceLimit.h"
 #include "kvFailingDevice.h"
 #include "kvLargeDevice.h"
 #include "kvPrinterFile.h"
@@ -207,6 +208,88 @@ private slots:
             QStringLiteral("kvPrinterFile::parseGCode: The file is not G-code text (%1); nothing "
                            "was queued.")
                 .arg(refusal));
+    }
+
+    void nulInAnyBlockRefuses_data()
+    {
+        QTest::addColumn<int>("at");
+        // The file is read 1 MiB at a time; a negative place counts from its end.
+        QTest::newRow("first block") << 100;
+        QTest::newRow("middle block") << (3 << 20) / 2;
+        QTest::newRow("last block") << -3;
+    }
+
+    void nulInAnyBlockRefuses()
+    {
+        QFETCH(int, at);
+        QByteArray tText = QByteArray("G1 X1 Y1\n").repeated((3 << 20) / 9 + 1);
+        tText[at < 0 ? tText.size() + at : at] = '\0';
+        kvPrinterFile tFile(writeFile(m_dir, "large.gcode", tText));
+        tFile.loadFile();
+        QCOMPARE(
+            tFile.gcodeRefusal(), QStringLiteral("it is not G-code text (it holds NUL bytes)"));
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+    }
+
+    void tooManyLinesRefused_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("at the limit") << QByteArray("G28\nG1 X1\nG1 X2\n") << false;
+        QTest::newRow("skipped lines do not count")
+            << QByteArray(";start\nG28\nM104 S200\n\nG1 X1\n;layer\nG1 X2") << false;
+        QTest::newRow("one past the limit") << QByteArray("G28\nG1 X1\nG1 X2\nG1 X3\n") << true;
+    }
+
+    void tooManyLinesRefused()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, refused);
+
+        kvPrinterFile tFile(writeFile(m_dir, "many.gcode", text));
+        tFile.setLoadLimits(kvModel::MostTriangles, 3);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::GCodeParseComplete);
+        tFile.loadFile();
+        QCOMPARE(tComplete.count(), 1);
+        if (!refused) {
+            // The three lines and the three closing ones.
+            QCOMPARE(tFile.GCodeQueueCount(), 6);
+            QVERIFY(tFile.gcodeRefusal().isEmpty());
+            return;
+        }
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+        QVERIFY(tFile.isGCodeQueueEmpty());
+        const QString tSize = QStringLiteral("more than 3 lines, at most 3 can be loaded");
+        QCOMPARE(tFile.gcodeRefusal(), QStringLiteral("it is too large: ") + tSize);
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::parseGCode: The file is too large: ") + tSize
+                + QStringLiteral("; nothing was queued."));
+    }
+
+    // Memory that runs out refuses the file and queues none of it; the next file loads.
+    void memoryFailureIsRefused()
+    {
+        const QString tPath
+            = writeFile(m_dir, "long.gcode", QByteArray("G1 X1\n").repeated(4 << 20));
+        kvPrinterFile tFile(tPath);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tComplete(&tFile, &kvPrinterFile::GCodeParseComplete);
+        {
+            const KvTest::AddressSpaceLimit tLimit(256 << 20);
+            if (!tLimit.isActive())
+                QSKIP("the address space cannot be limited here");
+            tFile.loadFile();
+        }
+        QCOMPARE(tComplete.count(), 1);
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+        QVERIFY(tFile.isGCodeQueueEmpty());
+        QCOMPARE(tFile.gcodeRefusal(), QStringLiteral("there is not enough memory to load it"));
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::parseGCode: Not enough memory to load the file; "
+                           "nothing was queued."));
+        tFile.loadFile(writeFile(m_dir, "short.gcode", "G28\nG1 X1\n"));
+        QCOMPARE(tFile.GCodeQueueCount(), 5);
     }
 
     void missingGCodeFileSignalsNothing()

@@ -106,6 +106,22 @@ private slots:
         QCOMPARE(tOther.fileType(), FileTypeGCode);
     }
 
+    // Only the name's ending tells what a file is; without one nothing is read.
+    void nameWithoutEndingIsRefused()
+    {
+        kvPrinterFile tFile(
+            writeFile(m_dir, "part-without-ending", readFile(KvTest::dataPath("cube-ascii.stl"))));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        QSignalSpy tSTL(&tFile, &kvPrinterFile::STLParseComplete);
+        QSignalSpy tGCode(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QCOMPARE(tFile.loadFile().triangles().size(), 0);
+        QCOMPARE(tSTL.count() + tGCode.count(), 0);
+        QCOMPARE(tFile.loadRefusal(), QStringLiteral("its name has no .stl or .gcode ending"));
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral(
+                "kvPrinterFile::determineFileType: The file name has no .stl or .gcode ending."));
+    }
+
     void loadProgress_data()
     {
         QTest::addColumn<QString>("path");

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -156,6 +157,36 @@ private slots:
         const kvModel tWanted = oneByOne(m_corners);
         QVERIFY(tWanted.vertices().count() < tWanted.triangles().size());
         compareMeshes(tRead, tWanted);
+    }
+
+    void readerWithoutThreads_data()
+    {
+        QTest::addColumn<int>("started");
+        QTest::newRow("no thread starts") << 0;
+        QTest::newRow("one starts, then none") << 1;
+    }
+
+    // At the system's thread limit std::thread throws; the reader goes on without the
+    // threads it could not start.
+    void readerWithoutThreads()
+    {
+        QFETCH(int, started);
+        if (std::thread::hardware_concurrency() < 2)
+            QSKIP("the reader starts no threads on one core");
+        QByteArray tData = binaryStl(m_corners);
+        QBuffer tBuffer(&tData);
+        QVERIFY(tBuffer.open(QIODevice::ReadOnly));
+        kvPrinterFile tFile;
+        int tStarts = 0;
+        tFile.setThreadStart([&](std::function<void()> pWork) {
+            if (tStarts++ >= started)
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            return std::thread(std::move(pWork));
+        });
+        const kvModel tRead = tFile.parseSTLBinary(&tBuffer);
+        QVERIFY(tStarts > started);
+        compareMeshes(tRead, oneByOne(m_corners));
     }
 
     void batchesEqualOneByOne_data()

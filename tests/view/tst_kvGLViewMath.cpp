@@ -66,6 +66,33 @@ private slots:
         QCOMPARE(kvGLViewMath::clampElevation(-12), -12.0f);
     }
 
+    void zoomedDistance_data()
+    {
+        QTest::addColumn<float>("centerZ");
+        QTest::addColumn<float>("distance");
+        QTest::addColumn<float>("step"); // negative: towards the look-at point
+        QTest::addColumn<float>("zoomed");
+        // The far plane is 10000: the eye goes no farther than 5000 from the look-at point.
+        QTest::newRow("in, free") << 0.0f << 100.0f << -36.0f << 64.0f;
+        QTest::newRow("in, stops at the nearest") << 0.0f << 20.0f << -36.0f << 10.0f;
+        QTest::newRow("in, already nearer: held") << 0.0f << 5.0f << -36.0f << 5.0f;
+        QTest::newRow("in, already nearer, centre moved: held")
+            << -2500.0f << 2504.0f << -36.0f << 2504.0f;
+        QTest::newRow("out, already nearer: free") << 0.0f << 5.0f << 35.0f << 40.0f;
+        QTest::newRow("out, stops at the farthest") << 0.0f << 4990.0f << 35.0f << 5000.0f;
+        QTest::newRow("out, already farther: held") << 0.0f << 6000.0f << 35.0f << 6000.0f;
+        QTest::newRow("in, already farther: free") << 0.0f << 6000.0f << -36.0f << 5964.0f;
+    }
+    void zoomedDistance()
+    {
+        QFETCH(float, centerZ);
+        QFETCH(float, distance);
+        QFETCH(float, step);
+        QFETCH(float, zoomed);
+        QCOMPARE(kvGLViewMath::zoomedDistance(distance, step, kvVector3D(0, 0, centerZ), 10000),
+            zoomed);
+    }
+
     void orthographicRect_data()
     {
         QTest::addColumn<int>("width");

@@ -511,6 +511,20 @@ private slots:
         QCOMPARE(tEye(), tFar - 36);
     }
 
+    void zoomHoldsAnEyeAlreadyNearer()
+    {
+        CountingView *tView = KvViewTest::shownView(m_view);
+        QVERIFY(tView);
+        kvGLCamera *tCamera = tView->camera();
+        const auto tEye = [tCamera] { return tCamera->center().z() + tCamera->distance(); };
+        // As the inspector may set it: nearer than the wheel brings the eye.
+        tCamera->setDistance(4 - tCamera->center().z());
+        sendWheel(tView, QPoint(0, 120));
+        QCOMPARE(tEye(), 4.0f);
+        QTest::keyClick(tView, Qt::Key_Up);
+        QCOMPARE(tEye(), 4.0f);
+    }
+
     void dragFollowsTheMouseOnScreen_data()
     {
         QTest::addColumn<float>("theta");

@@ -1,0 +1,427 @@
+// The print road of the main window, event by event, on simulated printers: every order of
+// Print, slice, heat, the printer's own buttons, Stop, end of file, cable and close leaves
+// the window showing what the printer does, and each stopped print gets one stop sequence.
+#include "kvDialogRecorder.h"
+#include "kvMainWindowFixtures.h"
+#include "kvPaths.h"
+#include "kvPrinterFile.h"
+#include "kvStartup.h"
+
+#include <QAction>
+#include <QIcon>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace KvTest;
+
+namespace {
+
+// The icon the print button shows, as an image to compare.
+QImage iconImage(const QIcon &pIcon)
+{
+    return pIcon.pixmap(QSize(32, 32)).toImage();
+}
+
+// A stand-in slicer: each run is noted in pRuns; "ok" writes pGCode as its output,
+// "fail" ends with an error, "slow" takes its time.
+QString stagedSlicer(
+    const QTemporaryDir &pDir, const QString &pKind, const QString &pGCode, const QString &pRuns)
+{
+    QByteArray tBody = "echo run >> '" + pRuns.toLocal8Bit() + "'\n";
+    if (pKind == QLatin1String("ok"))
+        tBody += "out=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -o ] && out=\"$2\"; shift; done\n"
+                 "echo Done\ncp '"
+            + pGCode.toLocal8Bit() + "' \"$out\"\n";
+    else if (pKind == QLatin1String("fail"))
+        tBody += "echo boom >&2\nexit 1\n";
+    else
+        tBody += "exec sleep 30\n";
+    return KvTest::writeProgram(pDir, QStringLiteral("slic3r"), tBody);
+}
+
+int runsOf(const QString &pRuns)
+{
+    return KvTest::readFile(pRuns).count("run");
+}
+
+
+// The main window with one chosen printer (or two printers) on simulated firmwares, a part
+// loaded, and the steps of the print road as a user and a printer take them.
+class kvPrintRoad
+{
+public:
+    ~kvPrintRoad() { Kv::Paths::Slic3rExe = m_oldSlicer; }
+
+    bool setUp(const QString &pPart, const QString &pSlicer, int pMoves, bool pTwoPrinters)
+    {
+        m_moves = qMax(pMoves, 1);
+        const QString tGCode = writeGCode(m_dir, m_moves);
+        runs = m_dir.filePath(QStringLiteral("runs"));
+        m_oldSlicer = Kv::Paths::Slic3rExe;
+        Kv::Paths::Slic3rExe = stagedSlicer(m_dir, pSlicer, tGCode, runs);
+        bench.reset(new kvPortBench(pTwoPrinters ? QStringList {"Halvarn_8x8", "Halvarn_8x8"}
+                                                 : QStringList {"Halvarn_8x8"}));
+        for (auto &tFirmware : bench->firmwares) {
+            tFirmware->setReplyDelayMs(10);
+            // The heaters reach their targets only when a step says so.
+            tFirmware->setHeatingRate(0.01);
+        }
+        window.reset(new kvMainWindow);
+        showControls(*window);
+        if (!waitFor([&] { return printerBox(*window)->count() == (pTwoPrinters ? 3 : 2); }))
+            return false;
+        pick(printerBox(*window), 1);
+        if (!waitFor([&] { return window->currentPrinter() && window->currentPrinter()->isConnected(); }))
+            return false;
+        printer = window->currentPrinter();
+        m_chosen = bench->indexOfPath(printer->serialPortPath());
+        firmware = bench->firmwares[m_chosen].get();
+        window->loadModel(pPart == QLatin1String("gcode")
+                ? tGCode
+                : KvTest::dataPath(QStringLiteral("cube10.stl")));
+        if (!window->printerFile())
+            return false;
+        m_parsed.reset(new QSignalSpy(window->printerFile(), &kvPrinterFile::GCodeParseComplete));
+        m_failed.reset(new QSignalSpy(window->printerFile(), &kvPrinterFile::Slic3rError));
+        from = firmware->lineCount();
+        return true;
+    }
+
+    // One step: print and stop (clicks on the print button), heated (the heaters reach
+    // their targets), sliced (the slicer ends), pause, resume and cancel (the printer's
+    // buttons), end (the last line goes out), unplug and replug (the cable), choose (the
+    // other printer in the box), close (the window), exit (File > Exit); both answered Yes.
+    bool run(const QString &pStep)
+    {
+        if (pStep == QLatin1String("print") || pStep == QLatin1String("stop")) {
+            click(*window, "pbPrint");
+        } else if (pStep == QLatin1String("heated")) {
+            for (int tHeater : {-1, 0})
+                firmware->setTemperature(tHeater, firmware->target(tHeater));
+            if (!waitForPrinting(printer)
+                || !firmware->waitForLine(
+                    [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); },
+                    5000, firmware->lineCount()))
+                return false;
+        } else if (pStep == QLatin1String("sliced")) {
+            if (!waitFor([&] { return !m_parsed->isEmpty() || !m_failed->isEmpty(); }, 30000))
+                return false;
+        } else if (pStep == QLatin1String("pause")) {
+            firmware->sendButtonCode(kvFakeFirmware::ButtonPause);
+            if (!waitFor([&] { return printer->isPaused(); }))
+                return false;
+        } else if (pStep == QLatin1String("resume")) {
+            firmware->sendButtonCode(kvFakeFirmware::ButtonResume);
+            if (!waitFor([&] { return printer->isPrinting(); }))
+                return false;
+        } else if (pStep == QLatin1String("cancel")) {
+            firmware->sendButtonCode(kvFakeFirmware::ButtonCancel);
+            QTest::qWait(100);
+        } else if (pStep == QLatin1String("end")) {
+            const QString tLast
+                = QStringLiteral("G1 X%1 Y10 E%2").arg(10 + (m_moves - 1) % 50).arg(m_moves - 1);
+            if (!firmware->waitForLine(tLast, 15000, from))
+                return false;
+        } else if (pStep == QLatin1String("unplug")) {
+            bench->unplug(m_chosen);
+            if (!waitFor([&] { return !window->currentPrinter(); }))
+                return false;
+        } else if (pStep == QLatin1String("replug")) {
+            // The lost printer goes with the next poll; then the port comes back.
+            if (!waitFor([&] { return printer.isNull(); }, 3000)
+                || printerBox(*window)->count() != 1)
+                return false;
+            bench->replug(m_chosen);
+            if (!waitFor([&] { return printerBox(*window)->count() == 2; }))
+                return false;
+            pick(printerBox(*window), 1);
+            if (!waitFor([&] {
+                    return window->currentPrinter() && window->currentPrinter()->isConnected();
+                }))
+                return false;
+        } else if (pStep == QLatin1String("choose")) {
+            choose(*window, printerBox(*window)->currentIndex() == 1 ? 2 : 1);
+        } else if (pStep == QLatin1String("close")) {
+            if (!window->close())
+                return false;
+        } else if (pStep == QLatin1String("exit")) {
+            window->findChild<QAction *>(QStringLiteral("fileMenuExit"))->trigger();
+        } else {
+            return false;
+        }
+        // Lets the window and the printer answer; a step that ends the stream waits for the
+        // wire to go quiet.
+        QTest::qWait(100);
+        if (!QStringList {"print", "heated", "resume", "sliced", "replug", "choose"}.contains(pStep))
+            firmware->waitForQuiet(150, 3000);
+        return true;
+    }
+
+    std::unique_ptr<kvPortBench> bench;
+    std::unique_ptr<kvMainWindow> window;
+    kvFakeFirmware *firmware = nullptr;
+    QPointer<kvPrinter> printer;
+    QString runs;
+    int from = 0;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldSlicer;
+    int m_moves = 1;
+    int m_chosen = 0;
+    std::unique_ptr<QSignalSpy> m_parsed;
+    std::unique_ptr<QSignalSpy> m_failed;
+};
+
+} // namespace
+
+// The GL driver is built without frame pointers: a full unwind lets the leak check see
+// its lifetime allocations as the driver's, which the suppressions cover.
+extern "C" const char *__asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+class tst_mainwindow_printstate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(Kv::Startup::prepare()); }
+    void init()
+    {
+        kvPrinter::clearPrinterTypes();
+        QFile::remove(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/kvPrinterSettings.ini"));
+        QVERIFY(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/kvPrinterSettings.ini"),
+            QCoreApplication::applicationDirPath() + QStringLiteral("/kvPrinterSettings.ini")));
+    }
+
+    void eventsInAnyOrder_data()
+    {
+        // part: "gcode" (a ready print of `moves` moves) or "stl" (sliced by the stand-in).
+        // Steps: print (a click on the print button), heated (the heaters reach their
+        // targets), pause / resume / cancel (the printer's buttons), stop (a click on the
+        // button), end (the last line goes out), unplug / replug (the cable), choose (the
+        // other printer in the box), close (the window, answered Yes).
+        QTest::addColumn<QString>("part");
+        QTest::addColumn<QString>("slicer");
+        QTest::addColumn<int>("moves");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("state"); // the window's state at the end
+        QTest::addColumn<int>("stops"); // stop sequences the firmware received
+        QTest::addColumn<int>("starts"); // prints begun ("M114")
+        QTest::addColumn<int>("slices"); // slicer runs
+
+        const QStringList tRunning {"print", "heated"};
+        QTest::newRow("cancel while paused")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "cancel"}) << "Idle"
+            << 1 << 1 << 0;
+        QTest::newRow("cancel while paused, then Print")
+            << "gcode" << "ok" << 3000
+            << (tRunning + QStringList {"pause", "cancel", "print", "heated"}) << "Printing" << 1
+            << 2 << 0;
+        QTest::newRow("cancel while printing")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"cancel"}) << "Idle" << 1 << 1
+            << 0;
+        QTest::newRow("pause then Stop")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "stop"}) << "Idle" << 1
+            << 1 << 0;
+        QTest::newRow("pause, resume, end of file")
+            << "gcode" << "ok" << 200 << (tRunning + QStringList {"pause", "resume", "end"})
+            << "Idle" << 1 << 1 << 0;
+        QTest::newRow("pause, then cable pulled")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "unplug"}) << "Idle"
+            << 0 << 1 << 0;
+        QTest::newRow("pause, cable pulled, replugged")
+            << "gcode" << "ok" << 3000
+            << (tRunning + QStringList {"pause", "unplug", "replug"}) << "Idle" << 0 << 1 << 0;
+        QTest::newRow("paused") << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause"})
+                                << "Paused" << 0 << 1 << 0;
+        QTest::newRow("paused, then resumed")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "resume"})
+            << "Printing" << 0 << 1 << 0;
+        QTest::newRow("Stop while printing")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"stop"}) << "Idle" << 1 << 1
+            << 0;
+        QTest::newRow("end of file") << "gcode" << "ok" << 20 << (tRunning + QStringList {"end"})
+                                     << "Idle" << 1 << 1 << 0;
+        QTest::newRow("end of file, then Print again at once")
+            << "gcode" << "ok" << 20 << (tRunning + QStringList {"end", "print", "heated"})
+            << "Printing" << 1 << 2 << 0;
+        QTest::newRow("waiting for heat") << "gcode" << "ok" << 3000 << QStringList {"print"}
+                                          << "Starting" << 0 << 0 << 0;
+        QTest::newRow("cancel while waiting for heat")
+            << "gcode" << "ok" << 3000 << QStringList {"print", "cancel"} << "Idle" << 0 << 0 << 0;
+        QTest::newRow("Stop while waiting for heat")
+            << "gcode" << "ok" << 3000 << QStringList {"print", "stop"} << "Idle" << 0 << 0 << 0;
+        QTest::newRow("cable pulled while printing")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"unplug"}) << "Idle" << 0 << 1
+            << 0;
+        QTest::newRow("another printer chosen while printing")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"choose"}) << "Printing" << 0
+            << 1 << 0;
+        QTest::newRow("window closed while paused")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "close"}) << "Idle"
+            << 1 << 1 << 0;
+        QTest::newRow("Exit while printing")
+            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"exit"}) << "Idle" << 1 << 1
+            << 0;
+        QTest::newRow("slicing") << "stl" << "slow" << 0 << QStringList {"print"} << "Slicing"
+                                 << 0 << 0 << 1;
+        QTest::newRow("Stop while slicing")
+            << "stl" << "slow" << 0 << QStringList {"print", "stop"} << "Idle" << 0 << 0 << 1;
+        QTest::newRow("cancel while slicing")
+            << "stl" << "slow" << 0 << QStringList {"print", "cancel"} << "Idle" << 0 << 0 << 1;
+        QTest::newRow("cable pulled while slicing")
+            << "stl" << "slow" << 0 << QStringList {"print", "unplug"} << "Idle" << 0 << 0 << 1;
+        QTest::newRow("slice failed")
+            << "stl" << "fail" << 0 << QStringList {"print", "sliced"} << "Idle" << 0 << 0 << 1;
+        QTest::newRow("sliced, then printed")
+            << "stl" << "ok" << 3000 << QStringList {"print", "sliced", "heated"} << "Printing"
+            << 0 << 1 << 1;
+        QTest::newRow("sliced part: Print, Stop, Print slices once")
+            << "stl" << "ok" << 3000
+            << QStringList {"print", "sliced", "heated", "stop", "print", "heated"} << "Printing"
+            << 1 << 2 << 1;
+    }
+    void eventsInAnyOrder()
+    {
+        QFETCH(QString, part);
+        QFETCH(QString, slicer);
+        QFETCH(int, moves);
+        QFETCH(QStringList, steps);
+        QFETCH(QString, state);
+        QFETCH(int, stops);
+        QFETCH(int, starts);
+        QFETCH(int, slices);
+
+        KvTest::DialogRecorder tDialogs;
+        kvPrintRoad tRoad;
+        QVERIFY(tRoad.setUp(part, slicer, moves, steps.contains(QStringLiteral("choose"))));
+        kvMainWindow &tWindow = *tRoad.window;
+        kvFakeFirmware *tFirmware = tRoad.firmware;
+        QPointer<kvPrinter> tPrinter = tRoad.printer;
+        const bool tTwo = tRoad.bench->firmwares.size() == 2;
+        const int tFrom = tRoad.from;
+        for (const QString &tStep : qAsConst(steps)) {
+            if (tStep == QLatin1String("close") || tStep == QLatin1String("exit"))
+                tDialogs.answers << true;
+            QVERIFY2(tRoad.run(tStep), qPrintable(tStep));
+        }
+
+        // What the window shows.
+        QCOMPARE(kvMainWindow::printStateName(tWindow.printState()), state);
+        const bool tIdle = state == QLatin1String("Idle");
+        auto *tButton = child<QPushButton>(tWindow, "pbPrint");
+        QCOMPARE(tButton->toolTip(), tIdle ? QStringLiteral("Print") : QStringLiteral("Stop"));
+        QCOMPARE(iconImage(tButton->icon()),
+            iconImage(QIcon(tIdle ? QStringLiteral(":/icons/print-btn.png")
+                                  : QStringLiteral(":/icons/stop-print-btn.png"))));
+        QCOMPARE(printerBox(tWindow)->isEnabled(), tIdle);
+        QCOMPARE(child<QWidget>(tWindow, "connectToPrinterButton")->isEnabled(), tIdle);
+        if (tIdle)
+            QVERIFY(!counterShown(tWindow));
+        if (tTwo)
+            QCOMPARE(tWindow.currentPrinter(), tPrinter.data());
+
+        // What was sent: one stop sequence per stopped print, one start per print.
+        const QStringList tSent = tFirmware->linesFrom(tFrom);
+        QCOMPARE(tSent.count(QStringLiteral("M84")), stops);
+        QCOMPARE(tSent.count(QStringLiteral("G28 X0")), stops);
+        QCOMPARE(tSent.count(QStringLiteral("M114")), starts);
+        QCOMPARE(runsOf(tRoad.runs), slices);
+        QVERIFY(tPrinter.isNull() || !tPrinter->isPaused() || state == QLatin1String("Paused"));
+
+        // What Load does: refused while a print is under way, the part kept.
+        kvPrinterFile *tFile = tWindow.printerFile();
+        tDialogs.answers << KvTest::dataPath(QStringLiteral("few-lines.gcode"));
+        tWindow.findChild<QAction *>(QStringLiteral("fileMenuLoadModel"))->trigger();
+        if (tIdle) {
+            QVERIFY(tWindow.printerFile() != tFile);
+            QVERIFY(tWindow.printerFile()->fileName().endsWith(QStringLiteral("few-lines.gcode")));
+        } else {
+            QCOMPARE(tWindow.printerFile(), tFile);
+            QCOMPARE(tWindow.statusMessage(),
+                QStringLiteral("Stop the print before loading another model."));
+        }
+
+        // Stop ends whatever is left with at most the one stop sequence it owes.
+        if (!tIdle) {
+            const bool tOwes = state == QLatin1String("Printing") || state == QLatin1String("Paused");
+            QVERIFY(tRoad.run(QStringLiteral("stop")));
+            QCOMPARE(tButton->toolTip(), QStringLiteral("Print"));
+            QCOMPARE(tFirmware->linesFrom(tFrom).count(QStringLiteral("M84")), stops + (tOwes ? 1 : 0));
+        }
+        // No box on the way: only the file chooser and the question of a close.
+        for (const kvDialogs::Request &tRequest : qAsConst(tDialogs.requests))
+            QVERIFY2(tRequest.kind == kvDialogs::OpenFile
+                    || tRequest.title == QLatin1String("Exit Kestrova"),
+                qPrintable(tRequest.title + QStringLiteral(": ") + tRequest.text));
+    }
+
+    // The print file's heater targets hold during a print: the heat button asks before it
+    // changes the heaters either way, and No sends nothing.
+    void heaterChangeAsksDuringPrint_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("warm"); // the printer reads as heated: the click cools
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("text");
+        const QStringList tPrinting {"print", "heated"};
+        const QStringList tPaused {"print", "heated", "pause"};
+        const QString tPrintingText = QStringLiteral("You are currently printing a model");
+        const QString tPausedText = QStringLiteral("You have a print in progress paused");
+        QTest::newRow("printing, heat, no") << tPrinting << false << false << tPrintingText;
+        QTest::newRow("printing, heat, yes") << tPrinting << false << true << tPrintingText;
+        QTest::newRow("paused, cool, no") << tPaused << true << false << tPausedText;
+        QTest::newRow("paused, cool, yes") << tPaused << true << true << tPausedText;
+        QTest::newRow("paused, heat, no") << tPaused << false << false << tPausedText;
+        QTest::newRow("waiting, cool, no") << QStringList {"print"} << true << false
+                                           << QStringLiteral("You are currently waiting to print");
+    }
+    void heaterChangeAsksDuringPrint()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, warm);
+        QFETCH(bool, yes);
+        QFETCH(QString, text);
+        KvTest::DialogRecorder tDialogs;
+        kvPrintRoad tRoad;
+        QVERIFY(tRoad.setUp(QStringLiteral("gcode"), QStringLiteral("ok"), 3000, false));
+        for (const QString &tStep : qAsConst(steps))
+            QVERIFY2(tRoad.run(tStep), qPrintable(tStep));
+        // A print file's bed target below the window's reads as not heated.
+        tRoad.printer->setIsHeating(false);
+        tRoad.printer->setIsHeated(warm);
+        const int tFrom = tRoad.firmware->lineCount();
+        tDialogs.answers << yes;
+        click(*tRoad.window, "heatPrinterButton");
+        QCOMPARE(tDialogs.requests.size(), 1);
+        QCOMPARE(tDialogs.requests.first().kind, kvDialogs::Question);
+        QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Heat Printer"));
+        QCOMPARE(tDialogs.requests.first().defaultButton, kvDialogs::DefaultNo);
+        QVERIFY2(tDialogs.requests.first().text.startsWith(text),
+            qPrintable(tDialogs.requests.first().text));
+        QVERIFY(tDialogs.requests.first().text.endsWith(
+            warm ? QStringLiteral("switch the heaters off?") : QStringLiteral("switch the heaters on?")));
+        QTest::qWait(300);
+        const QStringList tSent = tRoad.firmware->linesFrom(tFrom);
+        const auto tHeaterLines = [&](const QString &pStart) {
+            int tCount = 0;
+            for (const QString &tLine : tSent)
+                tCount += tLine.startsWith(pStart) ? 1 : 0;
+            return tCount;
+        };
+        const bool tOff = warm;
+        QCOMPARE(tHeaterLines(tOff ? QStringLiteral("M104 S0") : QStringLiteral("M104 S2")),
+            yes ? 1 : 0);
+        QCOMPARE(tHeaterLines(tOff ? QStringLiteral("M140 S0") : QStringLiteral("M140 S")),
+            yes ? 1 : 0);
+        QVERIFY(tRoad.window->printState() != kvMainWindow::PrintState::Idle);
+    }
+};
+
+KV_TEST_MAIN(tst_mainwindow_printstate)
+#include "tst_mainwindow_printstate.moc"
