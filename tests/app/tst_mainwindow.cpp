@@ -126,6 +126,13 @@ QByteArray fileBytes(const QString &pPath)
     return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
 }
 
+// Handles pending events a few rounds: a layout request reaches one parent per round.
+void settleLayout()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
 // The default locale is pLocale for as long as it lives.
 class DefaultLocale
 {
@@ -501,7 +508,7 @@ private slots:
         kvMainWindow tWindow;
         showControls(tWindow);
         QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
-        QCoreApplication::processEvents();
+        settleLayout();
         auto *tLabel = child<QLabel>(tWindow, "statusLabel");
         // A short text is shown whole.
         QCOMPARE(tLabel->text(), tWindow.statusMessage());
@@ -514,7 +521,7 @@ private slots:
             tPath += QStringLiteral("/a-folder-with-a-long-name");
         tPath += QStringLiteral("/part.stl");
         loadThroughMenu(tWindow, tDialogs, tPath);
-        QCoreApplication::processEvents();
+        settleLayout();
         const QString tStatus = tWindow.statusMessage();
         QVERIFY2(tStatus.startsWith(QStringLiteral("Cannot load ") + tPath), qPrintable(tStatus));
         QVERIFY2(tWindow.width() <= tWidth, qPrintable(QString::number(tWindow.width())));
@@ -527,7 +534,7 @@ private slots:
         // A narrower window shows less of it, still within the label.
         const QString tWider = tLabel->text();
         tWindow.resize(tWindow.minimumSizeHint().width(), tWindow.height());
-        QCoreApplication::processEvents();
+        settleLayout();
         QVERIFY(tLabel->text().size() < tWider.size());
         QVERIFY(tLabel->text().endsWith(QChar(0x2026)));
         QVERIFY(tLabel->fontMetrics().horizontalAdvance(tLabel->text())
