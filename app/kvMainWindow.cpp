@@ -93,6 +93,10 @@ kvMainWindow::kvMainWindow(QWidget *pParent)
     if (!tDataFolder.isEmpty() && !QDir(tDataFolder).exists())
         QDir().mkpath(tDataFolder);
 
+    // A long file name is cut off rather than widening the window.
+    ui->printerFileLabel->setSizePolicy(
+        QSizePolicy::Ignored, ui->printerFileLabel->sizePolicy().verticalPolicy());
+
     ui->extruder0Label->setText(QStringLiteral("EXTRUDER"));
     ui->extruder1Widget->hide();
     ui->activeExtruderLabel->hide();

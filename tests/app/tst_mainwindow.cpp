@@ -133,6 +133,15 @@ void settleLayout()
         QCoreApplication::processEvents();
 }
 
+// A folder path of some 380 characters in pDir; not made.
+QString longFolder(const QTemporaryDir &pDir)
+{
+    QString tPath = pDir.path();
+    while (tPath.size() < 360)
+        tPath += QStringLiteral("/a-folder-with-a-long-name");
+    return tPath;
+}
+
 // The default locale is pLocale for as long as it lives.
 class DefaultLocale
 {
@@ -516,10 +525,7 @@ private slots:
         const int tWidth = tWindow.width();
 
         QTemporaryDir tDir;
-        QString tPath = tDir.path();
-        while (tPath.size() < 360)
-            tPath += QStringLiteral("/a-folder-with-a-long-name");
-        tPath += QStringLiteral("/part.stl");
+        const QString tPath = longFolder(tDir) + QStringLiteral("/part.stl");
         loadThroughMenu(tWindow, tDialogs, tPath);
         settleLayout();
         const QString tStatus = tWindow.statusMessage();
@@ -540,6 +546,28 @@ private slots:
         QVERIFY(tLabel->fontMetrics().horizontalAdvance(tLabel->text())
             <= tLabel->contentsRect().width());
         QCOMPARE(tWindow.statusMessage(), tStatus);
+    }
+
+    void longFileNameKeepsTheWindow()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        settleLayout();
+        const int tWidth = tWindow.width();
+
+        QTemporaryDir tDir;
+        const QString tFolder = longFolder(tDir);
+        QVERIFY(QDir().mkpath(tFolder));
+        const QString tPath = tFolder + QStringLiteral("/part.stl");
+        QVERIFY(QFile::copy(KvTest::dataPath(QStringLiteral("cube10.stl")), tPath));
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        settleLayout();
+        QVERIFY(tWindow.printerFile());
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tPath);
+        QVERIFY2(tWindow.width() <= tWidth, qPrintable(QString::number(tWindow.width())));
+        QVERIFY(tWindow.screen()->availableGeometry().contains(tWindow.frameGeometry()));
     }
 
     void scaleGoesToModel()
