@@ -36,12 +36,6 @@ namespace {
 // Compared exactly; held by the program, never shown.
 const QString DeveloperPassword = QStringLiteral("HalvarnKestrova");
 
-// setupStatusBar makes the status text label an elided one.
-kvElidedLabel *statusText(QLabel *pLabel)
-{
-    return static_cast<kvElidedLabel *>(pLabel);
-}
-
 } // namespace
 
 kvMainWindow::kvMainWindow(QWidget *pParent)
@@ -261,12 +255,12 @@ void kvMainWindow::setupStatusBar()
 
 void kvMainWindow::setStatusMessage(QString pMessage)
 {
-    statusText(m_statusLabel)->setFullText(pMessage.trimmed());
+    m_statusLabel->setFullText(pMessage.trimmed());
 }
 
 QString kvMainWindow::statusMessage() const
 {
-    return statusText(m_statusLabel)->fullText();
+    return m_statusLabel->fullText();
 }
 
 void kvMainWindow::log(QString pMessage)
