@@ -3,6 +3,7 @@
 #include "kvAboutWindow.h"
 #include "kvDebugWindow.h"
 #include "kvDialogs.h"
+#include "kvElidedLabel.h"
 #include "kvGCodeAnalysis.h"
 #include "kvGLCamera.h"
 #include "kvGLModel.h"
@@ -85,6 +86,10 @@ kvMainWindow::kvMainWindow(QWidget *pParent)
     const QString tDataFolder = QStandardPaths::writableLocation(QStandardPaths::DataLocation);
     if (!tDataFolder.isEmpty() && !QDir(tDataFolder).exists())
         QDir().mkpath(tDataFolder);
+
+    // A long file name is cut off rather than widening the window.
+    ui->printerFileLabel->setSizePolicy(
+        QSizePolicy::Ignored, ui->printerFileLabel->sizePolicy().verticalPolicy());
 
     ui->extruder0Label->setText(QStringLiteral("EXTRUDER"));
     ui->extruder1Widget->hide();
@@ -225,7 +230,9 @@ void kvMainWindow::connectWidgets()
 
 void kvMainWindow::setupStatusBar()
 {
-    m_statusLabel = new QLabel(this);
+    // Elided, so that a long text never widens the window.
+    m_statusLabel = new kvElidedLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
     m_statusSpacer = new QLabel(this);
     m_gCodeLabel = new QLabel(this);
     m_timeElapsedLabel = new QLabel(this);
@@ -248,12 +255,12 @@ void kvMainWindow::setupStatusBar()
 
 void kvMainWindow::setStatusMessage(QString pMessage)
 {
-    m_statusLabel->setText(pMessage.trimmed());
+    m_statusLabel->setFullText(pMessage.trimmed());
 }
 
 QString kvMainWindow::statusMessage() const
 {
-    return m_statusLabel->text();
+    return m_statusLabel->fullText();
 }
 
 void kvMainWindow::log(QString pMessage)

@@ -12,6 +12,7 @@
 #include <functional>
 
 class QLabel;
+class kvElidedLabel;
 class kvAboutWindow;
 class kvDebugWindow;
 class kvGCodeAnalysis;
@@ -241,7 +242,7 @@ private:
     bool m_argumentLoaded = false;
     QVector<QLabel *> m_statusSeparators;
     QLabel *m_statusSpacer = nullptr;
-    QLabel *m_statusLabel = nullptr;
+    kvElidedLabel *m_statusLabel = nullptr;
     QLabel *m_gCodeLabel = nullptr;
     QLabel *m_timeElapsedLabel = nullptr;
 };

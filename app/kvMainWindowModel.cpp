@@ -208,8 +208,8 @@ void kvMainWindow::onRotationTextChanged(QString)
 
 kvVector3D kvMainWindow::typedRotation() const
 {
-    return kvVector3D(Kv::floatFromText(ui->leXRot->text()),
-        Kv::floatFromText(ui->leYRot->text()), Kv::floatFromText(ui->leZRot->text()));
+    return kvVector3D(Kv::floatFromUserText(ui->leXRot->text()),
+        Kv::floatFromUserText(ui->leYRot->text()), Kv::floatFromUserText(ui->leZRot->text()));
 }
 
 void kvMainWindow::onRotationSubmitClicked()

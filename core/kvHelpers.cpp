@@ -2,6 +2,8 @@
 
 #include "kvVector3D.h"
 
+#include <QLocale>
+
 #include <climits>
 #include <cmath>
 
@@ -38,6 +40,15 @@ float floatFromText(const QString &pText)
 {
     bool tOk = false;
     const float tValue = pText.toFloat(&tOk);
+    return tOk && std::isfinite(tValue) ? tValue : 0.0f;
+}
+
+float floatFromUserText(const QString &pText)
+{
+    bool tOk = false;
+    float tValue = pText.toFloat(&tOk);
+    if (!tOk)
+        tValue = QLocale().toFloat(pText, &tOk);
     return tOk && std::isfinite(tValue) ? tValue : 0.0f;
 }
 

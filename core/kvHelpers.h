@@ -17,6 +17,10 @@ bool pointInside(kvVector3D pPoint, kvVector3D pSize);
 // all give 0.
 float floatFromText(const QString &pText);
 
+// A number the user typed: read as floatFromText does, and failing that as the default locale
+// writes it (a decimal comma, say). Text that is neither, or no finite float, gives 0.
+float floatFromUserText(const QString &pText);
+
 // Splits "current/target" (e.g. "185.3 /190.0"); a part that is not a finite number gives 0.
 void parseTempAndSetTemp(const QString &pText, float &pCurrent, float &pTarget);
 

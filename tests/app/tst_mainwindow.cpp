@@ -21,6 +21,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -28,6 +29,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -124,6 +126,33 @@ QByteArray fileBytes(const QString &pPath)
     QFile tFile(pPath);
     return tFile.open(QIODevice::ReadOnly) ? tFile.readAll() : QByteArray();
 }
+
+// Handles pending events a few rounds: a layout request reaches one parent per round.
+void settleLayout()
+{
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+// A folder path of some 380 characters in pDir; not made.
+QString longFolder(const QTemporaryDir &pDir)
+{
+    QString tPath = pDir.path();
+    while (tPath.size() < 360)
+        tPath += QStringLiteral("/a-folder-with-a-long-name");
+    return tPath;
+}
+
+// The default locale is pLocale for as long as it lives.
+class DefaultLocale
+{
+public:
+    explicit DefaultLocale(const QLocale &pLocale) { QLocale::setDefault(pLocale); }
+    ~DefaultLocale() { QLocale::setDefault(m_previous); }
+
+private:
+    const QLocale m_previous;
+};
 
 const QByteArray OneFacet = " facet normal 0 0 1\n  outer loop\n   vertex 0 0 0\n"
                             "   vertex 1 0 0\n   vertex 0 1 0\n  endloop\n endfacet\n";
@@ -451,6 +480,95 @@ private slots:
         }
         child<QLineEdit>(tWindow, "leZRot")->setText(QStringLiteral("90"));
         QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation(), kvVector3D(0, 0, 90));
+    }
+
+    void rotationInTheUsersLocale_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<float>("angle");
+        QTest::newRow("decimal comma") << "45,5" << 45.5f;
+        QTest::newRow("decimal point") << "45.5" << 45.5f;
+        QTest::newRow("negative, comma") << "-12,25" << -12.25f;
+        QTest::newRow("grouped thousands") << "1.080,5" << 1080.5f;
+        QTest::newRow("exponent, comma") << "1,5e1" << 15.0f;
+        QTest::newRow("two commas") << "4,5,6" << 0.0f;
+        QTest::newRow("word") << "abc" << 0.0f;
+        QTest::newRow("infinity") << "inf" << 0.0f;
+        QTest::newRow("above float range") << "1e39" << 0.0f;
+    }
+    void rotationInTheUsersLocale()
+    {
+        QFETCH(QString, text);
+        QFETCH(float, angle);
+        const DefaultLocale tGerman(QLocale(QLocale::German, QLocale::Germany));
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
+        auto *tEdit = child<QLineEdit>(tWindow, "leZRot");
+        tEdit->selectAll();
+        QTest::keyClicks(tEdit, text);
+        QTest::keyClick(tEdit, Qt::Key_Return);
+        QCOMPARE(tEdit->text(), text);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->userRotation(), kvVector3D(0, 0, angle));
+    }
+
+    void longStatusKeepsTheWindow()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        settleLayout();
+        auto *tLabel = child<QLabel>(tWindow, "statusLabel");
+        // A short text is shown whole.
+        QCOMPARE(tLabel->text(), tWindow.statusMessage());
+        QVERIFY(tLabel->toolTip().isEmpty());
+        const int tWidth = tWindow.width();
+
+        QTemporaryDir tDir;
+        const QString tPath = longFolder(tDir) + QStringLiteral("/part.stl");
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        settleLayout();
+        const QString tStatus = tWindow.statusMessage();
+        QVERIFY2(tStatus.startsWith(QStringLiteral("Cannot load ") + tPath), qPrintable(tStatus));
+        QVERIFY2(tWindow.width() <= tWidth, qPrintable(QString::number(tWindow.width())));
+        const QRect tArea = tWindow.screen()->availableGeometry();
+        QVERIFY(tArea.contains(tWindow.frameGeometry()));
+        QVERIFY(tLabel->text().size() < tStatus.size());
+        QVERIFY2(tLabel->text().endsWith(QChar(0x2026)), qPrintable(tLabel->text()));
+        QCOMPARE(tLabel->toolTip(), tStatus);
+
+        // A narrower window shows less of it, still within the label.
+        const QString tWider = tLabel->text();
+        tWindow.resize(tWindow.minimumSizeHint().width(), tWindow.height());
+        settleLayout();
+        QVERIFY(tLabel->text().size() < tWider.size());
+        QVERIFY(tLabel->text().endsWith(QChar(0x2026)));
+        QVERIFY(tLabel->fontMetrics().horizontalAdvance(tLabel->text())
+            <= tLabel->contentsRect().width());
+        QCOMPARE(tWindow.statusMessage(), tStatus);
+    }
+
+    void longFileNameKeepsTheWindow()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        settleLayout();
+        const int tWidth = tWindow.width();
+
+        QTemporaryDir tDir;
+        const QString tFolder = longFolder(tDir);
+        QVERIFY(QDir().mkpath(tFolder));
+        const QString tPath = tFolder + QStringLiteral("/part.stl");
+        QVERIFY(QFile::copy(KvTest::dataPath(QStringLiteral("cube10.stl")), tPath));
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        settleLayout();
+        QVERIFY(tWindow.printerFile());
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tPath);
+        QVERIFY2(tWindow.width() <= tWidth, qPrintable(QString::number(tWindow.width())));
+        QVERIFY(tWindow.screen()->availableGeometry().contains(tWindow.frameGeometry()));
     }
 
     void scaleGoesToModel()

@@ -2,6 +2,8 @@
 #include "kvTestSupport.h"
 #include "kvVector3D.h"
 
+#include <QLocale>
+
 #include <limits>
 
 class tst_helpers : public QObject
@@ -14,6 +16,8 @@ private slots:
     void pointInside();
     void floatFromText_data();
     void floatFromText();
+    void floatFromUserText_data();
+    void floatFromUserText();
     void parseTempAndSetTemp_data();
     void parseTempAndSetTemp();
     void quotedString_data();
@@ -95,6 +99,43 @@ void tst_helpers::floatFromText()
     QFETCH(QString, text);
     QFETCH(float, value);
     QCOMPARE(Kv::floatFromText(text), value);
+}
+
+void tst_helpers::floatFromUserText_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<float>("value");
+    const QLocale tGerman(QLocale::German, QLocale::Germany);
+    const QLocale tEnglish(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("German comma") << tGerman << "45,5" << 45.5f;
+    QTest::newRow("German, point") << tGerman << "45.5" << 45.5f;
+    QTest::newRow("German, white space") << tGerman << " -0,25\t" << -0.25f;
+    QTest::newRow("German, point before comma") << tGerman << "1.000" << 1.0f;
+    QTest::newRow("German, two commas") << tGerman << "4,5,6" << 0.0f;
+    QTest::newRow("German, empty") << tGerman << "" << 0.0f;
+    QTest::newRow("German, inf") << tGerman << "inf" << 0.0f;
+    QTest::newRow("German, nan") << tGerman << "nan" << 0.0f;
+    QTest::newRow("German, above float range") << tGerman << "1e39" << 0.0f;
+    QTest::newRow("German, comma above float range") << tGerman << "1,5e39" << 0.0f;
+    QTest::newRow("English point") << tEnglish << "45.5" << 45.5f;
+    QTest::newRow("English, decimal comma") << tEnglish << "45,5" << 0.0f;
+    QTest::newRow("C, comma") << QLocale::c() << "1,5" << 0.0f;
+}
+
+void tst_helpers::floatFromUserText()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QString, text);
+    QFETCH(float, value);
+    const QLocale tPrevious;
+    QLocale::setDefault(locale);
+    const float tRead = Kv::floatFromUserText(text);
+    // Printer replies stay in the C form whatever the locale.
+    const float tReply = Kv::floatFromText(QStringLiteral("45,5"));
+    QLocale::setDefault(tPrevious);
+    QCOMPARE(tRead, value);
+    QCOMPARE(tReply, 0.0f);
 }
 
 void tst_helpers::parseTempAndSetTemp_data()
