@@ -53,7 +53,8 @@ bool kvPrinterFile::saveSTL(kvVector3D pRotation, kvModel pModel)
 bool kvPrinterFile::saveSTL(
     kvSTLFileTypes pType, kvVector3D pRotation, kvModel pModel, float pScale)
 {
-    setTempSTLFileName(Kv::Paths::dataFolder() + QDir::separator() + QStringLiteral("Kestrova.stl"));
+    setTempSTLFileName(
+        Kv::Paths::dataFolder() + QDir::separator() + QStringLiteral("Kestrova.stl"));
     // Another copy's slicer may not have read the file yet. A slice under way holds the
     // lock already and keeps it.
     const bool tHeld = m_sliceLock && m_sliceLock->isLocked();
@@ -91,7 +92,8 @@ bool kvPrinterFile::saveFile(
         ? QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text
         : QIODevice::WriteOnly | QIODevice::Text;
     if (!tFile.open(tMode))
-        return tFail(QStringLiteral("Failed to open file! %1: %2").arg(tShown, tFile.errorString()));
+        return tFail(
+            QStringLiteral("Failed to open file! %1: %2").arg(tShown, tFile.errorString()));
     statusUpdate(QStringLiteral("saveFile: Saving temporary STL file."));
 
     // Normals turn with the corners but are not scaled.

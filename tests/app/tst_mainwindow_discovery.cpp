@@ -31,7 +31,6 @@
 
 using namespace KvTest;
 
-
 // The second process: "hold-lock" path, another copy of the program slicing.
 int runHelper(const QString &pName, const QStringList &pArguments)
 {

@@ -77,8 +77,8 @@ bool startHelper(QProcess &pProcess, const QString &pName, const QStringList &pA
     pProcess.setProcessEnvironment(tEnvironment);
     pProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     pProcess.start(QCoreApplication::applicationFilePath(), pArguments);
-    return QTest::qVerify(pProcess.waitForStarted(), "startHelper", qPrintable(pName), __FILE__,
-        __LINE__);
+    return QTest::qVerify(
+        pProcess.waitForStarted(), "startHelper", qPrintable(pName), __FILE__, __LINE__);
 }
 
 int holdLockFile(const QString &pPath)

@@ -328,10 +328,13 @@ private slots:
     {
         const QByteArray tGo = QFile::encodeName(m_dir->filePath(QStringLiteral("go")));
         const QByteArray tRecord = QFile::encodeName(m_dir->filePath(QStringLiteral("read.stl")));
+        // The first copy's slicer reads its part only when told to.
+        const QByteArray tSlow = "i=0; while [ ! -e '" + tGo
+            + "' ] && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done\n"
+              "cp \"$prev\" '"
+            + tRecord + "'\ngcode\necho 'Done. Process took 0.1 seconds'\n";
         kvPrinterFile tFirst;
-        tFirst.setSlic3rPath(slicerScript(QStringLiteral("slow.sh"),
-            "i=0; while [ ! -e '" + tGo + "' ] && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done\n"
-            "cp \"$prev\" '" + tRecord + "'\ngcode\necho 'Done. Process took 0.1 seconds'\n"));
+        tFirst.setSlic3rPath(slicerScript(QStringLiteral("slow.sh"), tSlow));
         QSignalSpy tParsed(&tFirst, &kvPrinterFile::GCodeParseComplete);
         QSignalSpy tError(&tFirst, &kvPrinterFile::Slic3rError);
         tFirst.sliceFile(kvVector3D(), cubeModel(20.0f), kvVector3D(), 1.0f);
@@ -444,8 +447,8 @@ private slots:
     void destroyedWhileSlicing()
     {
         auto *tFile = new kvPrinterFile;
-        tFile->setSlic3rPath(slicerScript(QStringLiteral("sleep.sh"),
-            "echo '=> Processing triangulated mesh'\nexec sleep 30\n"));
+        tFile->setSlic3rPath(slicerScript(
+            QStringLiteral("sleep.sh"), "echo '=> Processing triangulated mesh'\nexec sleep 30\n"));
         slice(*tFile);
         QVERIFY(tFile->isSlicing());
         delete tFile;
@@ -547,7 +550,8 @@ private slots:
         QTest::addColumn<QString>("blocked");
         QTest::addColumn<bool>("print");
         QTest::addColumn<QString>("status");
-        const QString tFolder = QStringLiteral("{blocker}/data/Kestrova: {blocker} is a file, not a folder");
+        const QString tFolder
+            = QStringLiteral("{blocker}/data/Kestrova: {blocker} is a file, not a folder");
         const QString tStl = QStringLiteral("{stl}: Filename refers to a directory");
         QTest::newRow("Print, data folder below a file")
             << "data folder" << true

@@ -197,8 +197,10 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing folder") << "missing/x.stl" << "No such file or directory";
-        QTest::newRow("a folder in the file's place") << "folder.stl" << "Filename refers to a directory";
+        QTest::newRow("missing folder") << "missing/x.stl"
+                                        << "No such file or directory";
+        QTest::newRow("a folder in the file's place") << "folder.stl"
+                                                      << "Filename refers to a directory";
     }
 
     // The status names the file and the reason.
@@ -225,8 +227,8 @@ private slots:
         const QString tPath = m_dir->filePath(QStringLiteral("part.stl"));
         writeFile(tPath, "an earlier part\n");
         QProcess tHelper;
-        QVERIFY(startHelper(tHelper, QStringLiteral("save-limited"),
-            {tPath, QString::number(64 * 1024)}));
+        QVERIFY(startHelper(
+            tHelper, QStringLiteral("save-limited"), {tPath, QString::number(64 * 1024)}));
         QVERIFY(tHelper.waitForFinished(30000));
         QCOMPARE(tHelper.exitStatus(), QProcess::NormalExit);
         const QStringList tStatus
@@ -254,8 +256,8 @@ private slots:
                 kvVertex(float(i), 1, 0), kvVector3D());
         QVERIFY(!tFile.saveFile(QStringLiteral("/dev/full"), kvVector3D(), tModel));
         QCOMPARE(textValues(tStatus).last(),
-            QStringLiteral(
-                "kvPrinterFile::saveFile: Failed to write file! /dev/full: No space left on device"));
+            QStringLiteral("kvPrinterFile::saveFile: Failed to write file! /dev/full: No space "
+                           "left on device"));
         QCOMPARE(intValues(tProgress).count(100), 1); // the last facet's, no closing 100
     }
 
