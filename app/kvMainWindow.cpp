@@ -197,8 +197,8 @@ void kvMainWindow::connectWidgets()
     connect(ui->debugMenuPrinterTypes, &QAction::triggered, this,
         &kvMainWindow::onDebugMenuPrinterTypes);
 
-    connect(ui->printerSelectionComboBox, &QComboBox::textActivated,
-        this, &kvMainWindow::onPrinterSelectionTextChanged);
+    connect(ui->printerSelectionComboBox, &QComboBox::textActivated, this,
+        &kvMainWindow::onPrinterSelectionTextChanged);
     connect(ui->pbPrint, &QAbstractButton::clicked, this, &kvMainWindow::onPrintButtonClick);
     connect(
         ui->heatPrinterButton, &QAbstractButton::clicked, this, &kvMainWindow::onHeatPrinterClick);
@@ -211,10 +211,9 @@ void kvMainWindow::connectWidgets()
         &kvMainWindow::onScaleChange);
     for (QLineEdit *tEdit : {ui->leXRot, ui->leYRot, ui->leZRot})
         connect(tEdit, &QLineEdit::textChanged, this, &kvMainWindow::onRotationTextChanged);
-    connect(ui->filamentBox, &QComboBox::textActivated, this,
-        &kvMainWindow::onFilamentTextChanged);
-    connect(ui->qualityComboBox, &QComboBox::textActivated, this,
-        &kvMainWindow::onQualityTextChanged);
+    connect(ui->filamentBox, &QComboBox::textActivated, this, &kvMainWindow::onFilamentTextChanged);
+    connect(
+        ui->qualityComboBox, &QComboBox::textActivated, this, &kvMainWindow::onQualityTextChanged);
     connect(
         ui->landModelButton, &QAbstractButton::clicked, this, &kvMainWindow::onLandModelClicked);
     connect(

@@ -207,8 +207,7 @@ void kvMainWindow::dropLostPrinter(kvPrinter *pPrinter)
 void kvMainWindow::clearReadOuts()
 {
     for (QLabel *tLabel : {ui->extruder0TempLabel, ui->extruder0DesiredTempLabel,
-             ui->extruder1TempLabel, ui->extruder1DesiredTempLabel, ui->lBedTemp,
-             ui->lBedTemp_2})
+             ui->extruder1TempLabel, ui->extruder1DesiredTempLabel, ui->lBedTemp, ui->lBedTemp_2})
         tLabel->setText(NoTemperature);
 }
 

@@ -206,16 +206,16 @@ struct Peer
     std::vector<std::string> command; // the file is appended
 };
 
-void printRow(const char *pWho, const Median &pMedian, double pItems, const char *pUnit,
-    const Median *pOurs)
+void printRow(
+    const char *pWho, const Median &pMedian, double pItems, const char *pUnit, const Median *pOurs)
 {
     if (!pMedian.ok) {
         std::printf("  %-22s failed\n", pWho);
         return;
     }
     std::printf("  %-22s %8.3f s %10.0f %s/s  peak %8.1f MB %7.0f B/%s", pWho, pMedian.seconds,
-        pItems / pMedian.seconds, pUnit, pMedian.peakBytes / 1048576.0,
-        pMedian.peakBytes / pItems, pUnit);
+        pItems / pMedian.seconds, pUnit, pMedian.peakBytes / 1048576.0, pMedian.peakBytes / pItems,
+        pUnit);
     if (pOurs && pOurs->ok)
         std::printf("   ours/peer: time %.2f x, memory %.2f x", pOurs->seconds / pMedian.seconds,
             pOurs->peakBytes / pMedian.peakBytes);

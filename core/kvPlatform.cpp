@@ -111,8 +111,8 @@ QString slicerSearchDescription(const QString &pConfiguredPath)
         tPlaces << tInfo.absoluteFilePath()
                 << QDir(tInfo.absolutePath()).filePath(QStringLiteral("slic3r"));
     }
-    tPlaces << QStringLiteral("\"slic3r\" on the PATH (")
-            + QString::fromLocal8Bit(qgetenv("PATH")) + QStringLiteral(")");
+    tPlaces << QStringLiteral("\"slic3r\" on the PATH (") + QString::fromLocal8Bit(qgetenv("PATH"))
+            + QStringLiteral(")");
     return tPlaces.join(QStringLiteral(", "));
 }
 

@@ -13,8 +13,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QTimer>
 

@@ -20,7 +20,6 @@ const char *const HeatingStatus
 
 } // namespace
 
-
 void kvPrinter::setPrinterFile(kvPrinterFile *pFile)
 {
     if (m_printerFile && m_printerFile != pFile) {

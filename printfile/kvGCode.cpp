@@ -447,8 +447,8 @@ float kvGCode::parseFloat(const QChar *pBegin, const QChar *pEnd)
 
     // Up to seven digits and ten decimals without an exponent: the digits and the power
     // of ten are exact floats, so one division rounds as the full conversion does.
-    static const float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f,
-        1e10f};
+    static const float kPowers[]
+        = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
     if (tDigits <= 7) {
         std::int32_t tValue = 0;
         int tDecimals = -1;

@@ -9,10 +9,10 @@
 #include <QObject>
 #include <QProcess>
 #include <QQueue>
-#include <QVector>
 #include <QString>
 #include <QStringList>
 #include <QVector2D>
+#include <QVector>
 
 #include <functional>
 #include <limits>

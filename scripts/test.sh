@@ -10,6 +10,15 @@ jobs=$(nproc)
 
 bash scripts/install-deps.sh
 
+echo "== Format (clang-format, the project's .clang-format)"
+# Every source follows .clang-format; a file that does not is named and the run fails.
+mapfile -t sources < <(find app bench core printer printfile tests view \
+  \( -name '*.cpp' -o -name '*.h' \) -not -path '*/corpus/*' | sort)
+if ! clang-format --style=file --dry-run --Werror "${sources[@]}"; then
+  echo "These sources differ from .clang-format; run: clang-format -i <file>" >&2
+  exit 1
+fi
+
 echo "== Release build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"

@@ -184,7 +184,6 @@ kvBoundingBox kvGLModel::placedBox() const
     return tBox;
 }
 
-
 bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
 {
     // A volume or a corner that is not a number cannot be said to fit.

@@ -202,7 +202,8 @@ inline bool startPrint(kvMainWindow &pWindow, const QString &pFile, int pItem = 
         return false;
     if (!pWindow.currentPrinter())
         pick(printerBox(pWindow), pItem);
-    if (!waitFor([&] { return pWindow.currentPrinter() && pWindow.currentPrinter()->isConnected(); }))
+    if (!waitFor(
+            [&] { return pWindow.currentPrinter() && pWindow.currentPrinter()->isConnected(); }))
         return false;
     pWindow.loadModel(pFile);
     click(pWindow, "pbPrint");

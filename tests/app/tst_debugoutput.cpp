@@ -90,7 +90,8 @@ private slots:
             tWindow.resize(1000, 650);
             tWindow.show();
             const bool tExposed = QTest::qWaitForWindowExposed(&tWindow);
-            tWindow.loadModel(KvTest::writeFile(tDir, QStringLiteral("blank.gcode"), "G21\n\nG90\n"));
+            tWindow.loadModel(
+                KvTest::writeFile(tDir, QStringLiteral("blank.gcode"), "G21\n\nG90\n"));
             tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
 
             // Drags in the view: the camera, then the part.

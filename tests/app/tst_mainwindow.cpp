@@ -317,9 +317,9 @@ private slots:
         QTest::newRow("missing") << QString() << QByteArray() << QStringLiteral("No such file");
         QTest::newRow("empty") << QStringLiteral("empty.stl") << QByteArray()
                                << QStringLiteral("holds no facets");
-        QTest::newRow("no facets") << QStringLiteral("bare.stl")
-                                   << QByteArray("solid bare\nendsolid bare\n")
-                                   << QStringLiteral("holds no facets");
+        QTest::newRow("no facets")
+            << QStringLiteral("bare.stl") << QByteArray("solid bare\nendsolid bare\n")
+            << QStringLiteral("holds no facets");
     }
     void unreadableFileKeepsWorking()
     {
@@ -343,8 +343,7 @@ private slots:
         QCOMPARE(tWindow.printerFile(), tFile);
         QCOMPARE(tFile->fileName(), tGood);
         QCOMPARE(tWindow.glWindow()->glModels().size(), 1);
-        QCOMPARE(
-            tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
+        QCOMPARE(tWindow.glWindow()->glModels().first()->model().triangles().size(), tTriangles);
         QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tGood);
         QCOMPARE(tBar->value(), 0);
         QVERIFY2(tWindow.statusMessage().startsWith(QStringLiteral("Cannot load ") + tPath),
@@ -1100,7 +1099,8 @@ private slots:
             break;
         default:
             QTest::keyClick(child<QWidget>(tWindow, "filamentBox"), Qt::Key_Down);
-            QCOMPARE(child<QComboBox>(tWindow, "filamentBox")->currentText(), QStringLiteral("PLA"));
+            QCOMPARE(
+                child<QComboBox>(tWindow, "filamentBox")->currentText(), QStringLiteral("PLA"));
             break;
         }
         QCOMPARE(tFile->isSliced(), sliced);

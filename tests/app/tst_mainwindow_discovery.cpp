@@ -1,12 +1,12 @@
 #include "kvDialogRecorder.h"
 #include "kvFakeFirmware.h"
-#include "kvLogger.h"
-#include "kvMainWindowFixtures.h"
 #include "kvGLWindow.h"
+#include "kvLogger.h"
 #include "kvMainWindow.h"
+#include "kvMainWindowFixtures.h"
+#include "kvPaths.h"
 #include "kvPlatform.h"
 #include "kvPrinter.h"
-#include "kvPaths.h"
 #include "kvPrinterFile.h"
 #include "kvPrinterSettings.h"
 #include "kvSlic3rConfig.h"
@@ -20,10 +20,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
-#include <QSet>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -571,8 +571,8 @@ private slots:
             return tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19")) >= 0;
         }));
         // Ended the way Stop ends a print: the stop sequence after the last line.
-        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 3000,
-            tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19"))));
+        QVERIFY(tFirmware->waitForLine(
+            QStringLiteral("M84"), 3000, tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19"))));
         QVERIFY(waitFor([&] { return !tPrinter->isPrinting(); }));
         QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
         QVERIFY(!counterShown(tWindow));
@@ -732,8 +732,8 @@ private slots:
         tBench.unplug(0);
         QVERIFY(waitFor([&] { return !tWindow.currentPrinter(); }));
         QVERIFY(tWindow.statusMessage().startsWith(QStringLiteral("Lost the connection")));
-        for (const char *tName : {"extruder0TempLabel", "extruder0DesiredTempLabel", "lBedTemp",
-                 "lBedTemp_2"})
+        for (const char *tName :
+            {"extruder0TempLabel", "extruder0DesiredTempLabel", "lBedTemp", "lBedTemp_2"})
             QCOMPARE(child<QLabel>(tWindow, tName)->text(), QStringLiteral("0 \u00B0C"));
         QVERIFY(tDialogs.requests.isEmpty());
     }
@@ -1043,7 +1043,8 @@ private slots:
         QVERIFY(tBack);
         QVERIFY2(tStatus.contains(shown), qPrintable(tStatus));
         if (script.isEmpty())
-            QVERIFY2(tStatus.contains(QStringLiteral("/nonexistent/Slic3r.app")), qPrintable(tStatus));
+            QVERIFY2(
+                tStatus.contains(QStringLiteral("/nonexistent/Slic3r.app")), qPrintable(tStatus));
         QVERIFY(!tPrinter->isWaitingToPrint() && !tPrinter->isPrinting());
         QVERIFY(!tPrinter->currentPrinterFile());
         QVERIFY(printerBox(tWindow)->isEnabled());

@@ -45,7 +45,6 @@ int runsOf(const QString &pRuns)
     return KvTest::readFile(pRuns).count("run");
 }
 
-
 // The main window with one chosen printer (or two printers) on simulated firmwares, a part
 // loaded, and the steps of the print road as a user and a printer take them.
 class kvPrintRoad
@@ -72,7 +71,9 @@ public:
         if (!waitFor([&] { return printerBox(*window)->count() == (pTwoPrinters ? 3 : 2); }))
             return false;
         pick(printerBox(*window), 1);
-        if (!waitFor([&] { return window->currentPrinter() && window->currentPrinter()->isConnected(); }))
+        if (!waitFor([&] {
+                return window->currentPrinter() && window->currentPrinter()->isConnected();
+            }))
             return false;
         printer = window->currentPrinter();
         m_chosen = bench->indexOfPath(printer->serialPortPath());
@@ -153,7 +154,8 @@ public:
         // Lets the window and the printer answer; a step that ends the stream waits for the
         // wire to go quiet.
         QTest::qWait(100);
-        if (!QStringList {"print", "heated", "resume", "sliced", "replug", "choose"}.contains(pStep))
+        if (!QStringList {"print", "heated", "resume", "sliced", "replug", "choose"}.contains(
+                pStep))
             firmware->waitForQuiet(150, 3000);
         return true;
     }
@@ -216,75 +218,92 @@ private slots:
 
         const QStringList tRunning {"print", "heated"};
         QTest::newRow("cancel while paused")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "cancel"}) << "Idle"
-            << 1 << 1 << 0;
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "cancel"}) << "Idle" << 1 << 1
+            << 0;
         QTest::newRow("cancel while paused, then Print")
-            << "gcode" << "ok" << 3000
-            << (tRunning + QStringList {"pause", "cancel", "print", "heated"}) << "Printing" << 1
-            << 2 << 0;
-        QTest::newRow("cancel while printing")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"cancel"}) << "Idle" << 1 << 1
-            << 0;
-        QTest::newRow("pause then Stop")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "stop"}) << "Idle" << 1
-            << 1 << 0;
-        QTest::newRow("pause, resume, end of file")
-            << "gcode" << "ok" << 200 << (tRunning + QStringList {"pause", "resume", "end"})
-            << "Idle" << 1 << 1 << 0;
-        QTest::newRow("pause, then cable pulled")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "unplug"}) << "Idle"
-            << 0 << 1 << 0;
-        QTest::newRow("pause, cable pulled, replugged")
-            << "gcode" << "ok" << 3000
-            << (tRunning + QStringList {"pause", "unplug", "replug"}) << "Idle" << 0 << 1 << 0;
-        QTest::newRow("paused") << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause"})
-                                << "Paused" << 0 << 1 << 0;
-        QTest::newRow("paused, then resumed")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "resume"})
-            << "Printing" << 0 << 1 << 0;
-        QTest::newRow("Stop while printing")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"stop"}) << "Idle" << 1 << 1
-            << 0;
-        QTest::newRow("end of file") << "gcode" << "ok" << 20 << (tRunning + QStringList {"end"})
-                                     << "Idle" << 1 << 1 << 0;
-        QTest::newRow("end of file, then Print again at once")
-            << "gcode" << "ok" << 20 << (tRunning + QStringList {"end", "print", "heated"})
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "cancel", "print", "heated"})
             << "Printing" << 1 << 2 << 0;
-        QTest::newRow("waiting for heat") << "gcode" << "ok" << 3000 << QStringList {"print"}
-                                          << "Starting" << 0 << 0 << 0;
-        QTest::newRow("cancel while waiting for heat")
-            << "gcode" << "ok" << 3000 << QStringList {"print", "cancel"} << "Idle" << 0 << 0 << 0;
-        QTest::newRow("Stop while waiting for heat")
-            << "gcode" << "ok" << 3000 << QStringList {"print", "stop"} << "Idle" << 0 << 0 << 0;
-        QTest::newRow("cable pulled while printing")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"unplug"}) << "Idle" << 0 << 1
-            << 0;
-        QTest::newRow("another printer chosen while printing")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"choose"}) << "Printing" << 0
+        QTest::newRow("cancel while printing")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"cancel"}) << "Idle" << 1 << 1 << 0;
+        QTest::newRow("pause then Stop")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "stop"}) << "Idle" << 1 << 1 << 0;
+        QTest::newRow("pause, resume, end of file")
+            << "gcode"
+            << "ok" << 200 << (tRunning + QStringList {"pause", "resume", "end"}) << "Idle" << 1
             << 1 << 0;
-        QTest::newRow("window closed while paused")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"pause", "close"}) << "Idle"
-            << 1 << 1 << 0;
-        QTest::newRow("Exit while printing")
-            << "gcode" << "ok" << 3000 << (tRunning + QStringList {"exit"}) << "Idle" << 1 << 1
+        QTest::newRow("pause, then cable pulled")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "unplug"}) << "Idle" << 0 << 1
             << 0;
-        QTest::newRow("slicing") << "stl" << "slow" << 0 << QStringList {"print"} << "Slicing"
-                                 << 0 << 0 << 1;
+        QTest::newRow("pause, cable pulled, replugged")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "unplug", "replug"}) << "Idle" << 0
+            << 1 << 0;
+        QTest::newRow("paused") << "gcode"
+                                << "ok" << 3000 << (tRunning + QStringList {"pause"}) << "Paused"
+                                << 0 << 1 << 0;
+        QTest::newRow("paused, then resumed")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "resume"}) << "Printing" << 0 << 1
+            << 0;
+        QTest::newRow("Stop while printing")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"stop"}) << "Idle" << 1 << 1 << 0;
+        QTest::newRow("end of file")
+            << "gcode"
+            << "ok" << 20 << (tRunning + QStringList {"end"}) << "Idle" << 1 << 1 << 0;
+        QTest::newRow("end of file, then Print again at once")
+            << "gcode"
+            << "ok" << 20 << (tRunning + QStringList {"end", "print", "heated"}) << "Printing" << 1
+            << 2 << 0;
+        QTest::newRow("waiting for heat")
+            << "gcode"
+            << "ok" << 3000 << QStringList {"print"} << "Starting" << 0 << 0 << 0;
+        QTest::newRow("cancel while waiting for heat")
+            << "gcode"
+            << "ok" << 3000 << QStringList {"print", "cancel"} << "Idle" << 0 << 0 << 0;
+        QTest::newRow("Stop while waiting for heat")
+            << "gcode"
+            << "ok" << 3000 << QStringList {"print", "stop"} << "Idle" << 0 << 0 << 0;
+        QTest::newRow("cable pulled while printing")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"unplug"}) << "Idle" << 0 << 1 << 0;
+        QTest::newRow("another printer chosen while printing")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"choose"}) << "Printing" << 0 << 1 << 0;
+        QTest::newRow("window closed while paused")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "close"}) << "Idle" << 1 << 1 << 0;
+        QTest::newRow("Exit while printing")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"exit"}) << "Idle" << 1 << 1 << 0;
+        QTest::newRow("slicing") << "stl"
+                                 << "slow" << 0 << QStringList {"print"} << "Slicing" << 0 << 0
+                                 << 1;
         QTest::newRow("Stop while slicing")
-            << "stl" << "slow" << 0 << QStringList {"print", "stop"} << "Idle" << 0 << 0 << 1;
+            << "stl"
+            << "slow" << 0 << QStringList {"print", "stop"} << "Idle" << 0 << 0 << 1;
         QTest::newRow("cancel while slicing")
-            << "stl" << "slow" << 0 << QStringList {"print", "cancel"} << "Idle" << 0 << 0 << 1;
+            << "stl"
+            << "slow" << 0 << QStringList {"print", "cancel"} << "Idle" << 0 << 0 << 1;
         QTest::newRow("cable pulled while slicing")
-            << "stl" << "slow" << 0 << QStringList {"print", "unplug"} << "Idle" << 0 << 0 << 1;
+            << "stl"
+            << "slow" << 0 << QStringList {"print", "unplug"} << "Idle" << 0 << 0 << 1;
         QTest::newRow("slice failed")
-            << "stl" << "fail" << 0 << QStringList {"print", "sliced"} << "Idle" << 0 << 0 << 1;
+            << "stl"
+            << "fail" << 0 << QStringList {"print", "sliced"} << "Idle" << 0 << 0 << 1;
         QTest::newRow("sliced, then printed")
-            << "stl" << "ok" << 3000 << QStringList {"print", "sliced", "heated"} << "Printing"
-            << 0 << 1 << 1;
+            << "stl"
+            << "ok" << 3000 << QStringList {"print", "sliced", "heated"} << "Printing" << 0 << 1
+            << 1;
         QTest::newRow("sliced part: Print, Stop, Print slices once")
-            << "stl" << "ok" << 3000
-            << QStringList {"print", "sliced", "heated", "stop", "print", "heated"} << "Printing"
-            << 1 << 2 << 1;
+            << "stl"
+            << "ok" << 3000 << QStringList {"print", "sliced", "heated", "stop", "print", "heated"}
+            << "Printing" << 1 << 2 << 1;
     }
     void eventsInAnyOrder()
     {
@@ -349,10 +368,12 @@ private slots:
 
         // Stop ends whatever is left with at most the one stop sequence it owes.
         if (!tIdle) {
-            const bool tOwes = state == QLatin1String("Printing") || state == QLatin1String("Paused");
+            const bool tOwes
+                = state == QLatin1String("Printing") || state == QLatin1String("Paused");
             QVERIFY(tRoad.run(QStringLiteral("stop")));
             QCOMPARE(tButton->toolTip(), QStringLiteral("Print"));
-            QCOMPARE(tFirmware->linesFrom(tFrom).count(QStringLiteral("M84")), stops + (tOwes ? 1 : 0));
+            QCOMPARE(
+                tFirmware->linesFrom(tFrom).count(QStringLiteral("M84")), stops + (tOwes ? 1 : 0));
         }
         // No box on the way: only the file chooser and the question of a close.
         for (const kvDialogs::Request &tRequest : qAsConst(tDialogs.requests))
@@ -404,8 +425,9 @@ private slots:
         QCOMPARE(tDialogs.requests.first().defaultButton, kvDialogs::DefaultNo);
         QVERIFY2(tDialogs.requests.first().text.startsWith(text),
             qPrintable(tDialogs.requests.first().text));
-        QVERIFY(tDialogs.requests.first().text.endsWith(
-            warm ? QStringLiteral("switch the heaters off?") : QStringLiteral("switch the heaters on?")));
+        QVERIFY(tDialogs.requests.first().text.endsWith(warm
+                ? QStringLiteral("switch the heaters off?")
+                : QStringLiteral("switch the heaters on?")));
         QTest::qWait(300);
         const QStringList tSent = tRoad.firmware->linesFrom(tFrom);
         const auto tHeaterLines = [&](const QString &pStart) {
@@ -417,8 +439,8 @@ private slots:
         const bool tOff = warm;
         QCOMPARE(tHeaterLines(tOff ? QStringLiteral("M104 S0") : QStringLiteral("M104 S2")),
             yes ? 1 : 0);
-        QCOMPARE(tHeaterLines(tOff ? QStringLiteral("M140 S0") : QStringLiteral("M140 S")),
-            yes ? 1 : 0);
+        QCOMPARE(
+            tHeaterLines(tOff ? QStringLiteral("M140 S0") : QStringLiteral("M140 S")), yes ? 1 : 0);
         QVERIFY(tRoad.window->printState() != kvMainWindow::PrintState::Idle);
     }
 };

@@ -85,18 +85,17 @@ private slots:
         QTest::addColumn<QString>("file"); // made a plain file, below the scratch folder
         QTest::addColumn<QString>("dataFolder"); // the data folder, below the scratch folder
         QTest::addColumn<QString>("named"); // the folder the message names
-        QTest::newRow("data folder is a file") << QStringLiteral("blocker")
-                                               << QStringLiteral("blocker")
-                                               << QStringLiteral("blocker/Slic3r");
-        QTest::newRow("slicer folder is a file") << QStringLiteral("data/Slic3r")
-                                                 << QStringLiteral("data")
-                                                 << QStringLiteral("data/Slic3r");
+        QTest::newRow("data folder is a file")
+            << QStringLiteral("blocker") << QStringLiteral("blocker")
+            << QStringLiteral("blocker/Slic3r");
+        QTest::newRow("slicer folder is a file")
+            << QStringLiteral("data/Slic3r") << QStringLiteral("data")
+            << QStringLiteral("data/Slic3r");
         QTest::newRow("a profile kind folder is a file")
             << QStringLiteral("data/Slic3r/print") << QStringLiteral("data")
             << QStringLiteral("data/Slic3r/print");
-        QTest::newRow("a file three levels above the slicer folder")
-            << QStringLiteral("blocker") << QStringLiteral("blocker/a/b")
-            << QStringLiteral("blocker/a/b/Slic3r");
+        QTest::newRow("a file three levels above the slicer folder") << QStringLiteral(
+            "blocker") << QStringLiteral("blocker/a/b") << QStringLiteral("blocker/a/b/Slic3r");
     }
     void failedStartUpIsShown()
     {

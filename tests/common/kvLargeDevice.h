@@ -44,8 +44,8 @@ protected:
                 std::memset(pData + tDone, m_fillByte, size_t(tCount));
             } else {
                 tCount = std::min(pMax - tDone, size() - m_offset);
-                std::memcpy(pData + tDone, m_tail.constData() + (m_offset - tTailStart),
-                    size_t(tCount));
+                std::memcpy(
+                    pData + tDone, m_tail.constData() + (m_offset - tTailStart), size_t(tCount));
             }
             tDone += tCount;
             m_offset += tCount;

@@ -7,9 +7,9 @@
 #include <QLockFile>
 #include <QRegularExpression>
 
-#include <malloc.h>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <utility>
 
 namespace KvTest {
@@ -134,4 +134,4 @@ void Screenshots::keepIfFailed()
     }
 }
 
-}
+} // namespace KvTest

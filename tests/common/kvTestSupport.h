@@ -57,7 +57,7 @@ private:
     QList<QPair<QString, QImage>> m_images;
 };
 
-}
+} // namespace KvTest
 
 // QTEST_MAIN with the product's application identity.
 #define KV_TEST_MAIN(TestObject)                                                                   \

@@ -460,8 +460,8 @@ void tst_geometry::copiesShareCorners()
     // Bare corners are kept inline (copied with the facet); a corner list with ids is
     // shared between copies.
     QCOMPARE(tCopy.vertices(), tTriangle.vertices());
-    const kvTriangle tWithIds(kvVertex(1, 0, 0, 0), kvVertex(2, 1, 0, 0), kvVertex(3, 0, 1, 0),
-        kvVector3D());
+    const kvTriangle tWithIds(
+        kvVertex(1, 0, 0, 0), kvVertex(2, 1, 0, 0), kvVertex(3, 0, 1, 0), kvVector3D());
     const kvTriangle tIdsCopy = tWithIds;
     QVERIFY(tIdsCopy.vertices().isSharedWith(tWithIds.vertices()));
     tCopy.addVertex(kvVertex()); // ignored: three corners already

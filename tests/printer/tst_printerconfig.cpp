@@ -23,8 +23,7 @@ class tst_printerconfig : public QObject
     Q_OBJECT
 
 private:
-    template<typename T>
-    static T *child(kvPrinterConfig &pWindow, const char *pName)
+    template <typename T> static T *child(kvPrinterConfig &pWindow, const char *pName)
     {
         T *tChild = pWindow.findChild<T *>(QLatin1String(pName));
         if (!tChild) {
@@ -93,7 +92,8 @@ void tst_printerconfig::form()
         }
     }
     QVERIFY(!QImage(QStringLiteral(":/printerConfig/printerConfig/Printer_noarrows.png")).isNull());
-    QVERIFY(!QImage(QStringLiteral(":/printerConfig/printerConfig/Extruder_noarrows.png")).isNull());
+    QVERIFY(
+        !QImage(QStringLiteral(":/printerConfig/printerConfig/Extruder_noarrows.png")).isNull());
 }
 
 void tst_printerconfig::jog_data()
@@ -103,19 +103,23 @@ void tst_printerconfig::jog_data()
     QTest::addColumn<int>("axis");
     QTest::addColumn<float>("distance");
 
-    QTest::newRow("0.1 right") << "printControl01mmButton" << "printControlXRightButton"
-                               << int(Kv::Defines::CoordinateX) << 0.1f;
-    QTest::newRow("10 forward") << "printControl10mmButton" << "printControlYForwardButton"
-                                << int(Kv::Defines::CoordinateY) << -10.0f;
-    QTest::newRow("1 back") << "printControl1mmButton" << "printControlYBackButton"
-                            << int(Kv::Defines::CoordinateY) << 1.0f;
-    QTest::newRow("50 left") << "printControl50mmButton" << "printControlXLeftButton"
-                             << int(Kv::Defines::CoordinateX) << -50.0f;
+    QTest::newRow("0.1 right") << "printControl01mmButton"
+                               << "printControlXRightButton" << int(Kv::Defines::CoordinateX)
+                               << 0.1f;
+    QTest::newRow("10 forward") << "printControl10mmButton"
+                                << "printControlYForwardButton" << int(Kv::Defines::CoordinateY)
+                                << -10.0f;
+    QTest::newRow("1 back") << "printControl1mmButton"
+                            << "printControlYBackButton" << int(Kv::Defines::CoordinateY) << 1.0f;
+    QTest::newRow("50 left") << "printControl50mmButton"
+                             << "printControlXLeftButton" << int(Kv::Defines::CoordinateX)
+                             << -50.0f;
     // The Z axis moves the build platform: up is negative.
-    QTest::newRow("1 z up") << "printControl1mmButton" << "printControlZUpButton"
-                            << int(Kv::Defines::CoordinateZ) << -1.0f;
-    QTest::newRow("0.1 z down") << "printControl01mmButton" << "printControlZDownButton"
-                                << int(Kv::Defines::CoordinateZ) << 0.1f;
+    QTest::newRow("1 z up") << "printControl1mmButton"
+                            << "printControlZUpButton" << int(Kv::Defines::CoordinateZ) << -1.0f;
+    QTest::newRow("0.1 z down") << "printControl01mmButton"
+                                << "printControlZDownButton" << int(Kv::Defines::CoordinateZ)
+                                << 0.1f;
 }
 
 void tst_printerconfig::jog()
@@ -169,12 +173,14 @@ void tst_printerconfig::filament_data()
     QTest::addColumn<int>("wantExtruder");
     QTest::addColumn<int>("wantLength");
 
-    QTest::newRow("defaults") << "" << "" << true << 0 << 10;
-    QTest::newRow("5 seconds after 1") << "extruder5SecondButton" << "" << true << 0 << 10;
-    QTest::newRow("1 second, second extruder")
-        << "extruder1SecondButton" << "extruderExtruder2Button" << false << 1 << 3;
-    QTest::newRow("10 seconds, back to first")
-        << "extruder10SecondButton" << "extruderExtruder1Button" << true << 0 << 21;
+    QTest::newRow("defaults") << ""
+                              << "" << true << 0 << 10;
+    QTest::newRow("5 seconds after 1") << "extruder5SecondButton"
+                                       << "" << true << 0 << 10;
+    QTest::newRow("1 second, second extruder") << "extruder1SecondButton"
+                                               << "extruderExtruder2Button" << false << 1 << 3;
+    QTest::newRow("10 seconds, back to first") << "extruder10SecondButton"
+                                               << "extruderExtruder1Button" << true << 0 << 21;
 }
 
 void tst_printerconfig::filament()
@@ -305,18 +311,22 @@ void tst_printerconfig::shownValues()
     tWindow.setExtruderTemp(0, 0.0f);
     QCOMPARE(child<QLabel>(tWindow, "extruder0TempLabel")->text(), QStringLiteral("0") + tDegree);
     tWindow.setExtruderTemp(1, 214.56f);
-    QCOMPARE(child<QLabel>(tWindow, "extruder1TempLabel")->text(), QStringLiteral("214.56") + tDegree);
+    QCOMPARE(
+        child<QLabel>(tWindow, "extruder1TempLabel")->text(), QStringLiteral("214.56") + tDegree);
     tWindow.setExtruderTemp(2, 99.0f);
-    QCOMPARE(child<QLabel>(tWindow, "extruder1TempLabel")->text(), QStringLiteral("214.56") + tDegree);
+    QCOMPARE(
+        child<QLabel>(tWindow, "extruder1TempLabel")->text(), QStringLiteral("214.56") + tDegree);
     tWindow.setBedTemp(0.0f);
     QCOMPARE(child<QLabel>(tWindow, "bedTempLabel")->text(), QStringLiteral("N/A"));
     tWindow.setBedTemp(60.0f);
     QCOMPARE(child<QLabel>(tWindow, "bedTempLabel")->text(), QStringLiteral("60.0") + tDegree);
 
     tWindow.setExtruderWattage(0, 127.0f);
-    QCOMPARE(child<QLineEdit>(tWindow, "extruder0WattageTextBox_2")->text(), QStringLiteral("100.0%"));
+    QCOMPARE(
+        child<QLineEdit>(tWindow, "extruder0WattageTextBox_2")->text(), QStringLiteral("100.0%"));
     tWindow.setExtruderWattage(1, 0.0f);
-    QCOMPARE(child<QLineEdit>(tWindow, "extruder1WattageTextBox_2")->text(), QStringLiteral("0.0%"));
+    QCOMPARE(
+        child<QLineEdit>(tWindow, "extruder1WattageTextBox_2")->text(), QStringLiteral("0.0%"));
     tWindow.setBedWattage(63.5f);
     QCOMPARE(child<QLineEdit>(tWindow, "bedWattageTextBox_2")->text(), QStringLiteral("50.0%"));
 
@@ -344,8 +354,8 @@ void tst_printerconfig::desiredTemperature_data()
     QTest::newRow("below range") << 1 << -20.0f << "extruder1TempSpinBox" << 0;
     QTest::newRow("far above int") << 1 << 1e30f << "extruder1TempSpinBox" << 275;
     QTest::newRow("not a number keeps the box") << 0 << tNan << "extruder0TempSpinBox" << 215;
-    QTest::newRow("other extruder uses the second box") << 3 << 180.4f << "extruder1TempSpinBox"
-                                                        << 180;
+    QTest::newRow("other extruder uses the second box")
+        << 3 << 180.4f << "extruder1TempSpinBox" << 180;
     QTest::newRow("bed") << -1 << 131.0f << "bedTempSpinBox" << 130;
 }
 
@@ -455,7 +465,8 @@ void tst_printerconfig::refreshEchoesNothing()
     QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105"), 8000, tFrom));
     QVERIFY(tRig.settle());
     for (const QString &tLine : tRig.sentFrom(tFrom)) {
-        QVERIFY2(!tLine.startsWith(QLatin1String("M104")) && !tLine.startsWith(QLatin1String("M140")),
+        QVERIFY2(
+            !tLine.startsWith(QLatin1String("M104")) && !tLine.startsWith(QLatin1String("M140")),
             qPrintable(tLine));
     }
     QVERIFY(child<QGroupBox>(tWindow, "extruder2GroupBox")->isHidden());

@@ -471,8 +471,8 @@ void tst_printerlink::disconnectSwitchesHeatersOff()
         tRig.printer->heatPrinter(true);
         QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S105")));
     } else {
-        QMetaObject::invokeMethod(tRig.printer, "onPrinterConfigHeatBed", Q_ARG(bool, true),
-            Q_ARG(float, 60.0f));
+        QMetaObject::invokeMethod(
+            tRig.printer, "onPrinterConfigHeatBed", Q_ARG(bool, true), Q_ARG(float, 60.0f));
         QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S60")));
     }
     QVERIFY(tRig.settle());

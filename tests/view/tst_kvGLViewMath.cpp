@@ -89,8 +89,8 @@ private slots:
         QFETCH(float, distance);
         QFETCH(float, step);
         QFETCH(float, zoomed);
-        QCOMPARE(kvGLViewMath::zoomedDistance(distance, step, kvVector3D(0, 0, centerZ), 10000),
-            zoomed);
+        QCOMPARE(
+            kvGLViewMath::zoomedDistance(distance, step, kvVector3D(0, 0, centerZ), 10000), zoomed);
     }
 
     void orthographicRect_data()
