@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -208,6 +209,25 @@ inline bool startPrint(kvMainWindow &pWindow, const QString &pFile, int pItem = 
     pWindow.loadModel(pFile);
     click(pWindow, "pbPrint");
     return waitForPrinting(pWindow.currentPrinter());
+}
+
+// The window reads the printer types table beside the executable; this one is the
+// source's. Window tests run side by side from one folder: the table is replaced in one
+// step and only when it differs, so no window ever finds it missing. True once it is there.
+inline bool useSourcePrinterTypes()
+{
+    kvPrinter::clearPrinterTypes();
+    const QString tTable
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/kvPrinterSettings.ini");
+    const QByteArray tSource
+        = KvTest::readFile(QStringLiteral(KV_SOURCE_DIR "/resources/kvPrinterSettings.ini"));
+    if (tSource.isEmpty())
+        return false;
+    if (KvTest::readFile(tTable) == tSource)
+        return true;
+    QSaveFile tFile(tTable);
+    return tFile.open(QIODevice::WriteOnly) && tFile.write(tSource) == tSource.size()
+        && tFile.commit();
 }
 
 } // namespace KvTest

@@ -52,15 +52,7 @@ class tst_mainwindow_discovery : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(Kv::Startup::prepare()); }
-    void init()
-    {
-        // The window reads the table beside the executable; this one is the source's.
-        kvPrinter::clearPrinterTypes();
-        QFile::remove(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/kvPrinterSettings.ini"));
-        QVERIFY(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/kvPrinterSettings.ini"),
-            QCoreApplication::applicationDirPath() + QStringLiteral("/kvPrinterSettings.ini")));
-    }
+    void init() { QVERIFY(useSourcePrinterTypes()); }
 
     void listsWithoutChoosing()
     {
