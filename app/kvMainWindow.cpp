@@ -337,18 +337,11 @@ void kvMainWindow::closeEvent(QCloseEvent *pEvent)
 
 bool kvMainWindow::confirmExit()
 {
-    QString tText;
-    if (m_printState == PrintState::Printing)
-        tText = QStringLiteral("You are currently printing a model, are you sure you wish to "
-                               "exit Kestrova?");
-    else if (m_printState == PrintState::Paused)
-        tText = QStringLiteral("You have a print in progress paused, are you sure you wish to "
-                               "exit Kestrova?");
-    else if (m_printState == PrintState::Starting)
-        tText = QStringLiteral("You are currently waiting to print, are you sure you wish to "
-                               "exit Kestrova?");
-    return tText.isEmpty()
-        || kvDialogs::question(QStringLiteral("Exit Kestrova"), tText, kvDialogs::NoDefault);
+    const QString tUnderWay = printUnderWayText();
+    return tUnderWay.isEmpty()
+        || kvDialogs::question(QStringLiteral("Exit Kestrova"),
+            tUnderWay + QStringLiteral(", are you sure you wish to exit Kestrova?"),
+            kvDialogs::NoDefault);
 }
 
 void kvMainWindow::onFileMenuExitTriggered()

@@ -214,6 +214,9 @@ private:
     void reportSlicerError();
     // The question the heat button asks during a print; true to go on.
     bool confirmHeaterChange(bool pHeat);
+    // How the questions of a print under way begin ("You are currently printing a model");
+    // empty when nothing needs asking (idle, slicing).
+    QString printUnderWayText() const;
     void extrude(int pValue);
     void retract(int pValue);
 

@@ -203,26 +203,18 @@ void kvMainWindow::stopPrint()
     log(QStringLiteral("stopPrint"));
     // Idle first: the printer's own report of this stop is then no news.
     setPrintState(PrintState::Idle, QStringLiteral("stop"));
-    if (m_printerFile && m_printerFile->isSlicing())
-        m_printerFile->killSlice();
-    if (m_currentPrinter) {
-        // Sends the stop sequence only while the printer prints or is paused.
+    // Sends the stop sequence only while the printer prints or is paused.
+    if (m_currentPrinter)
         m_currentPrinter->killPrint();
-        // Stopped, a paused print is over too.
-        if (m_currentPrinter->isPaused())
-            m_currentPrinter->setIsPaused(false);
-    }
-    setStatusMessage(QString());
-    ui->progressBar->setValue(0);
+    endPrintForWindow(QStringLiteral("stop"));
 }
 
 void kvMainWindow::endPrintForWindow(const QString &pEvent)
 {
-    log(QStringLiteral("The print ended: ") + pEvent);
     setPrintState(PrintState::Idle, pEvent);
     if (m_printerFile && m_printerFile->isSlicing())
         m_printerFile->killSlice();
-    // A cancel keeps the printer's paused flag; the print it belonged to is over.
+    // Stopped or cancelled, a paused print is over too (killPrint keeps the flag).
     if (m_currentPrinter && m_currentPrinter->isPaused())
         m_currentPrinter->setIsPaused(false);
     setStatusMessage(QString());
@@ -246,26 +238,32 @@ void kvMainWindow::onPrinterIsPausedChanged(kvPrinter *pPrinter, bool pValue)
         setPrintState(PrintState::Paused, QStringLiteral("paused on the printer"));
 }
 
-bool kvMainWindow::confirmHeaterChange(bool pHeat)
+QString kvMainWindow::printUnderWayText() const
 {
-    QString tText;
     switch (m_printState) {
     case PrintState::Printing:
-        tText = QStringLiteral("You are currently printing a model");
-        break;
+        return QStringLiteral("You are currently printing a model");
     case PrintState::Paused:
-        tText = QStringLiteral("You have a print in progress paused");
-        break;
+        return QStringLiteral("You have a print in progress paused");
     case PrintState::Starting:
-        tText = QStringLiteral("You are currently waiting to print");
-        break;
+        return QStringLiteral("You are currently waiting to print");
     case PrintState::Idle:
     case PrintState::Slicing:
-        return true;
+        break;
     }
-    tText += pHeat ? QStringLiteral(", are you sure you wish to switch the heaters on?")
-                   : QStringLiteral(", are you sure you wish to switch the heaters off?");
-    return kvDialogs::question(QStringLiteral("Heat Printer"), tText, kvDialogs::DefaultNo);
+    return QString();
+}
+
+bool kvMainWindow::confirmHeaterChange(bool pHeat)
+{
+    const QString tUnderWay = printUnderWayText();
+    if (tUnderWay.isEmpty())
+        return true;
+    return kvDialogs::question(QStringLiteral("Heat Printer"),
+        tUnderWay
+            + (pHeat ? QStringLiteral(", are you sure you wish to switch the heaters on?")
+                     : QStringLiteral(", are you sure you wish to switch the heaters off?")),
+        kvDialogs::DefaultNo);
 }
 
 void kvMainWindow::onHeatPrinterClick()

@@ -105,6 +105,12 @@ void kvPrinterFile::refuseLoad(const QString &pStatus, const QString &pReason)
     warn(pStatus);
 }
 
+void kvPrinterFile::refuseTooLarge(const QString &pReader, const QString &pSize)
+{
+    refuseLoad(pReader + QStringLiteral(": The file is too large: ") + pSize + QLatin1Char('.'),
+        tooLargeReason(pSize));
+}
+
 void kvPrinterFile::setLoadLimits(int pFacets, int pGCodeLines)
 {
     m_mostFacets = qBound(0, pFacets, int(kvModel::MostTriangles));
@@ -133,8 +139,8 @@ kvModel kvPrinterFile::loadFile()
     } catch (const std::bad_alloc &) {
         // The readers free what they hold on their own; nothing of the file is kept.
         tModel = kvModel();
-        refuseLoad(QStringLiteral("loadFile: Not enough memory to load the file."),
-            QStringLiteral("there is not enough memory to load it"));
+        refuseLoad(
+            QStringLiteral("loadFile: Not enough memory to load the file."), noMemoryReason());
     }
     tModel.setName(QFileInfo(m_fileName).fileName());
     tModel.setFilename(m_fileName);

@@ -152,6 +152,8 @@ private:
     void warn(const QString &pMessage);
     void sayWarnings();
     void refuseLoad(const QString &pStatus, const QString &pReason);
+    // A mesh the reader pReader cannot hold: pSize says how large and what fits.
+    void refuseTooLarge(const QString &pReader, const QString &pSize);
     void failSlice(int pError, const QString &pMessage);
     // The temporary slicing files are shared by every copy of the program: a slice owns
     // them from the STL write to the end of the parse. False with the reason when they

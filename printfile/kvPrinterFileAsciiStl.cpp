@@ -174,7 +174,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         refuseLoad(QStringLiteral("parseSTLAscii: Not enough memory to load the file after %1 "
                                   "facets.")
                        .arg(tCount),
-            QStringLiteral("there is not enough memory to load it"));
+            noMemoryReason());
         tTruncated = false;
         tDropped = 0;
     }
@@ -182,10 +182,8 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
         tFile->unmap(tMapped);
     if (tTooMany) {
         tModel = kvModel();
-        const QString tSize
-            = QStringLiteral("more than %1 facets, at most %1 can be loaded").arg(m_mostFacets);
-        refuseLoad(QStringLiteral("parseSTLAscii: The file is too large: %1.").arg(tSize),
-            QStringLiteral("it is too large: ") + tSize);
+        refuseTooLarge(QStringLiteral("parseSTLAscii"),
+            QStringLiteral("more than %1 facets, at most %1 can be loaded").arg(m_mostFacets));
         tTruncated = false;
         tDropped = 0;
     }

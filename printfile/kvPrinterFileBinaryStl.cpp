@@ -187,10 +187,8 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     qint64 tDropped = 0;
     if (tFacets > m_mostFacets) {
         // Refused before anything is made room for.
-        const QString tSize
-            = QStringLiteral("%1 facets, at most %2 can be loaded").arg(tFacets).arg(m_mostFacets);
-        refuseLoad(QStringLiteral("parseSTLBinary: The file is too large: %1.").arg(tSize),
-            QStringLiteral("it is too large: ") + tSize);
+        refuseTooLarge(QStringLiteral("parseSTLBinary"),
+            QStringLiteral("%1 facets, at most %2 can be loaded").arg(tFacets).arg(m_mostFacets));
     } else {
         try {
             readFacets(pDevice, tFacets, tModel, tRead, tDropped);
@@ -200,7 +198,7 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
                                       "%1 of %2 facets.")
                            .arg(tRead)
                            .arg(tFacets),
-                QStringLiteral("there is not enough memory to load it"));
+                noMemoryReason());
         }
     }
     if (tDropped > 0)

@@ -161,7 +161,7 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
             if (tTooMany) {
                 const QString tSize = QStringLiteral("more than %1 lines, at most %1 can be loaded")
                                           .arg(m_mostGCodeLines);
-                m_gcodeRefusal = QStringLiteral("it is too large: ") + tSize;
+                m_gcodeRefusal = tooLargeReason(tSize);
                 tFailure = QStringLiteral("parseGCode: The file is too large: %1; nothing was "
                                           "queued.")
                                .arg(tSize);
@@ -194,7 +194,7 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
             if (m_parsedQueue.size() > tFirstLine)
                 m_parsedQueue.resize(tFirstLine);
             m_parsedQueue.squeeze();
-            m_gcodeRefusal = QStringLiteral("there is not enough memory to load it");
+            m_gcodeRefusal = noMemoryReason();
             tFailure = QStringLiteral("parseGCode: Not enough memory to load the file; nothing "
                                       "was queued.");
         }

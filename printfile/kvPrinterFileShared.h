@@ -157,6 +157,17 @@ inline QString droppedFacets(const QString &pReader, qint64 pCount)
 }
 
 // Triangle count at offset 80, or false when the device does not hold it.
+// The reasons a load is refused for its size, as the main window's status line gives them
+// after "Cannot load <path>: ".
+inline QString tooLargeReason(const QString &pSize)
+{
+    return QStringLiteral("it is too large: ") + pSize;
+}
+inline QString noMemoryReason()
+{
+    return QStringLiteral("there is not enough memory to load it");
+}
+
 inline bool readFacetCount(QIODevice *pDevice, qint32 &pCount)
 {
     char tBytes[4];

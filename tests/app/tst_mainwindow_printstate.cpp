@@ -353,6 +353,13 @@ private slots:
         QCOMPARE(runsOf(tRoad.runs), slices);
         QVERIFY(tPrinter.isNull() || !tPrinter->isPaused() || state == QLatin1String("Paused"));
 
+        // Save STL writes the file a slice reads: refused while a print is under way.
+        if (!tIdle) {
+            tWindow.findChild<QAction *>(QStringLiteral("fileMenuSaveSTL"))->trigger();
+            QCOMPARE(
+                tWindow.statusMessage(), QStringLiteral("Stop the print before saving the model."));
+        }
+
         // What Load does: refused while a print is under way, the part kept.
         kvPrinterFile *tFile = tWindow.printerFile();
         tDialogs.answers << KvTest::dataPath(QStringLiteral("few-lines.gcode"));
