@@ -125,7 +125,8 @@ private slots:
     void onPrinterIsHeatedChanged(kvPrinter *pPrinter, bool pValue);
     void onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue);
     void onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pValue);
-    void onPrinterIsPausedChanged(kvPrinter *pPrinter, bool pValue);
+    void onPrinterPrintStateChanged(kvPrinter *pPrinter);
+    void onPrinterButtonPressed(kvPrinter *pPrinter, int pCode);
     void onPrinterPrintStopped(kvPrinter *pPrinter);
     void onPrinterExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float pValue);
     void onPrinterBedTempChange(kvPrinter *pPrinter, float pValue);
@@ -183,8 +184,10 @@ private:
     float placementScale() const;
     // A slice for a print, or a print on the chosen printer, is running or waiting.
     bool isPrintUnderWay() const { return m_printState != PrintState::Idle; }
+    // The state the window shows: its own slice for a print, else the chosen printer's.
+    PrintState followedState() const;
     // The one place the print state changes; pEvent names what moved it, for the log.
-    void setPrintState(PrintState pState, const QString &pEvent);
+    void updatePrintState(const QString &pEvent);
     // The question Exit and closing ask while a print runs; true to go on.
     bool confirmExit();
 
@@ -211,6 +214,8 @@ private:
     void stopPrint();
     // Back to idle without a word to the printer: its print has ended already.
     void endPrintForWindow(const QString &pEvent);
+    // Ends the window's slice for a print, if one runs.
+    void endSlice();
     void reportSlicerError();
     // The question the heat button asks during a print; true to go on.
     bool confirmHeaterChange(bool pHeat);
@@ -233,8 +238,11 @@ private:
     kvStandardPaths *m_standardPaths = nullptr;
     kvPrinterTypes *m_printerTypes = nullptr;
     PrintState m_printState = PrintState::Idle;
-    // A view of the state: a finished slice starts the print (set only by setPrintState).
+    // The part is sliced for a print: the finished slice starts it.
     bool m_printAfterSlice = false;
+    // The printer's pause button was pressed during that slice: the print is handed over
+    // paused.
+    bool m_sliceHeld = false;
     QVector<kvPrinter *> m_printers;
     QVector<kvPrinter *> m_printersToRemove;
     // Ports whose firmware named a type the printer types table lacks; probed again only

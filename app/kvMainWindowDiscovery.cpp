@@ -98,8 +98,10 @@ void kvMainWindow::connectPrinter(kvPrinter *pPrinter)
         &kvMainWindow::onPrinterPrintProcessFinished);
     connect(
         pPrinter, &kvPrinter::PrintingStatusChanged, this, &kvMainWindow::onPrintingStatusChanged);
-    // The print state follows the printer's pause and its own ends of a print.
-    connect(pPrinter, &kvPrinter::IsPausedChanged, this, &kvMainWindow::onPrinterIsPausedChanged);
+    // The print state follows the printer's, and its buttons during a slice.
+    connect(
+        pPrinter, &kvPrinter::PrintStateChanged, this, &kvMainWindow::onPrinterPrintStateChanged);
+    connect(pPrinter, &kvPrinter::ButtonPressed, this, &kvMainWindow::onPrinterButtonPressed);
     connect(pPrinter, &kvPrinter::PrintStopped, this, &kvMainWindow::onPrinterPrintStopped);
 }
 

@@ -49,15 +49,35 @@ QString kvMainWindow::printStateName(PrintState pState)
     return QString();
 }
 
-void kvMainWindow::setPrintState(PrintState pState, const QString &pEvent)
+kvMainWindow::PrintState kvMainWindow::followedState() const
 {
-    if (pState == m_printState)
+    if (m_printAfterSlice)
+        return m_sliceHeld ? PrintState::Paused : PrintState::Slicing;
+    if (!m_currentPrinter)
+        return PrintState::Idle;
+    switch (m_currentPrinter->printState()) {
+    case kvPrinter::PrintState::Idle:
+        break;
+    case kvPrinter::PrintState::WaitingForHeat:
+        return PrintState::Starting;
+    case kvPrinter::PrintState::Printing:
+        return PrintState::Printing;
+    case kvPrinter::PrintState::Paused:
+    case kvPrinter::PrintState::PausedWaiting:
+        return PrintState::Paused;
+    }
+    return PrintState::Idle;
+}
+
+void kvMainWindow::updatePrintState(const QString &pEvent)
+{
+    const PrintState tState = followedState();
+    if (tState == m_printState)
         return;
     log(QStringLiteral("print state: ") + printStateName(m_printState) + QStringLiteral(" -> ")
-        + printStateName(pState) + QStringLiteral(" (") + pEvent + QStringLiteral(")"));
-    m_printState = pState;
-    m_printAfterSlice = pState == PrintState::Slicing;
-    if (pState == PrintState::Idle) {
+        + printStateName(tState) + QStringLiteral(" (") + pEvent + QStringLiteral(")"));
+    m_printState = tState;
+    if (tState == PrintState::Idle) {
         m_gCodeLabel->hide();
         m_gCodeLabel->clear();
         m_timeElapsedLabel->hide();
@@ -162,7 +182,9 @@ void kvMainWindow::sliceFile()
     m_printerFile->setMachineType(m_currentPrinter->machineType());
     m_printerFile->setPrinterSettings(m_currentPrinter->settings());
     // Before the slicer starts: a slice that cannot start says so at once (Slic3rError).
-    setPrintState(PrintState::Slicing, QStringLiteral("slice"));
+    m_printAfterSlice = true;
+    m_sliceHeld = false;
+    updatePrintState(QStringLiteral("slice"));
     m_printerFile->sliceFile(
         tRotation, tModel->model(), tModel->userTranslation(), placementScale());
 }
@@ -186,56 +208,83 @@ void kvMainWindow::startPrint()
     log(QStringLiteral("startPrint"));
     if (!m_currentPrinter || !m_printerFile)
         return;
+    // A pause pressed during the slice holds the print: it waits for the resume button.
+    const bool tHeld = m_sliceHeld;
+    m_printAfterSlice = false;
+    m_sliceHeld = false;
     m_currentPrinter->setPrinterFile(m_printerFile);
-    // The printer's answers move the state on from here (heated: printing at once).
-    setPrintState(PrintState::Starting, QStringLiteral("print handed to the printer"));
-    m_currentPrinter->print();
-    // Refused by the printer (closed port, nothing to print): its status says why.
-    if (m_printState == PrintState::Starting && !m_currentPrinter->isPrinting()
-        && !m_currentPrinter->isWaitingToPrint()) {
+    if (tHeld)
+        m_currentPrinter->holdPrint();
+    else
+        m_currentPrinter->print();
+    // The printer's state moves the window on from here; a refusal says why in its status.
+    updatePrintState(QStringLiteral("print handed to the printer"));
+    if (!isPrintUnderWay())
         ui->progressBar->setValue(0);
-        setPrintState(PrintState::Idle, QStringLiteral("print refused by the printer"));
-    }
 }
 
 void kvMainWindow::stopPrint()
 {
     log(QStringLiteral("stopPrint"));
-    // Idle first: the printer's own report of this stop is then no news.
-    setPrintState(PrintState::Idle, QStringLiteral("stop"));
-    // Sends the stop sequence only while the printer prints or is paused.
+    endSlice();
+    // Sends the stop sequence only to a print that has streamed.
     if (m_currentPrinter)
         m_currentPrinter->killPrint();
     endPrintForWindow(QStringLiteral("stop"));
 }
 
-void kvMainWindow::endPrintForWindow(const QString &pEvent)
+void kvMainWindow::endSlice()
 {
-    setPrintState(PrintState::Idle, pEvent);
+    m_printAfterSlice = false;
+    m_sliceHeld = false;
     if (m_printerFile && m_printerFile->isSlicing())
         m_printerFile->killSlice();
-    // Stopped or cancelled, a paused print is over too (killPrint keeps the flag).
-    if (m_currentPrinter && m_currentPrinter->isPaused())
-        m_currentPrinter->setIsPaused(false);
+}
+
+void kvMainWindow::endPrintForWindow(const QString &pEvent)
+{
+    endSlice();
     setStatusMessage(QString());
     ui->progressBar->setValue(0);
+    updatePrintState(pEvent);
+}
+
+void kvMainWindow::onPrinterPrintStateChanged(kvPrinter *pPrinter)
+{
+    if (pPrinter != m_currentPrinter)
+        return;
+    const QString tEvent
+        = QStringLiteral("the printer: ") + kvPrinter::printStateName(pPrinter->printState());
+    // A print the printer starts itself (its calibration) takes over from the slice.
+    if (m_printAfterSlice && pPrinter->printState() != kvPrinter::PrintState::Idle)
+        endSlice();
+    if (pPrinter->printState() == kvPrinter::PrintState::Idle && isPrintUnderWay()
+        && !m_printAfterSlice)
+        endPrintForWindow(tEvent);
+    else
+        updatePrintState(tEvent);
+}
+
+void kvMainWindow::onPrinterButtonPressed(kvPrinter *pPrinter, int pCode)
+{
+    // The printer holds nothing while the part is sliced: the window holds its print.
+    if (pPrinter != m_currentPrinter || !m_printAfterSlice)
+        return;
+    if (pCode == kvPrinter::ButtonPause)
+        m_sliceHeld = true;
+    else if (pCode == kvPrinter::ButtonResume)
+        m_sliceHeld = false;
+    updatePrintState(pCode == kvPrinter::ButtonPause ? QStringLiteral("paused on the printer")
+                                                     : QStringLiteral("the printer's button"));
 }
 
 void kvMainWindow::onPrinterPrintStopped(kvPrinter *pPrinter)
 {
-    if (pPrinter != m_currentPrinter || !isPrintUnderWay())
+    // The printer's cancel button ends a slice for a print too; a stopped print has moved
+    // the window already.
+    if (pPrinter != m_currentPrinter || !m_printAfterSlice)
         return;
-    endPrintForWindow(QStringLiteral("the printer stopped the print"));
-}
-
-void kvMainWindow::onPrinterIsPausedChanged(kvPrinter *pPrinter, bool pValue)
-{
-    if (pPrinter != m_currentPrinter || !pValue)
-        return;
-    // Resuming sets printing again (onPrinterIsPrintingChanged). A pause on an idle printer
-    // holds its queue too: the resume button streams it. A slice goes on to its print.
-    if (m_printState != PrintState::Slicing)
-        setPrintState(PrintState::Paused, QStringLiteral("paused on the printer"));
+    endPrintForWindow(QStringLiteral("cancelled on the printer"));
 }
 
 QString kvMainWindow::printUnderWayText() const
@@ -343,11 +392,6 @@ void kvMainWindow::onPrinterIsPrintingChanged(kvPrinter *pPrinter, bool pValue)
         return;
     if (pValue) {
         setStatusMessage(QStringLiteral("Printing..."));
-        // Heat reached, a resume, or a print the printer started itself (its calibration,
-        // the resume button on an idle printer): the window follows it.
-        if (m_printState == PrintState::Slicing && m_printerFile && m_printerFile->isSlicing())
-            m_printerFile->killSlice();
-        setPrintState(PrintState::Printing, QStringLiteral("the printer prints"));
     } else {
         // A pause, an end or a stop: each is reported on its own.
         setStatusMessage(QString());
@@ -361,11 +405,6 @@ void kvMainWindow::onPrinterIsWaitingToPrintChanged(kvPrinter *pPrinter, bool pV
         return;
     setStatusMessage(pValue ? QStringLiteral("3D model loaded, waiting to heat up before printing.")
                             : QString());
-    if (pValue && m_printState == PrintState::Idle)
-        setPrintState(PrintState::Starting, QStringLiteral("the printer waits to print"));
-    // The wait ended without a print (a start the printer refused once heated).
-    else if (!pValue && m_printState == PrintState::Starting && !pPrinter->isPrinting())
-        setPrintState(PrintState::Idle, QStringLiteral("the printer stopped waiting"));
 }
 
 void kvMainWindow::onPrinterExtruderTempChange(kvPrinter *pPrinter, int pExtruder, float)

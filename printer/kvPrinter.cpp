@@ -259,7 +259,7 @@ void kvPrinter::connectToPrinter()
         return;
     }
     // A second identification would reset the targets and write the EEPROM mid-print.
-    if (m_isPrinting || m_isPaused || m_isWaitingToPrint) {
+    if (m_printState != PrintState::Idle) {
         setStatusString(QStringLiteral("The printer is busy with a print; it is not identified "
                                        "again until the print is stopped."));
         return;
@@ -293,7 +293,7 @@ void kvPrinter::disconnectFromPrinter()
     if (m_isHeating || m_isHeated || m_bedToldToHeat || m_extruderToldToHeat.contains(true)) {
         heatPrinter(false);
     }
-    if (endPrint()) {
+    if (fire(PrintEvent::LostPort)) {
         setStatusString(QStringLiteral("Disconnected from the printer on ") + m_portPath
             + QStringLiteral("; the print was stopped."));
     }
@@ -421,7 +421,7 @@ void kvPrinter::sendNextLine()
             continue;
         }
         // The print goes on: its next line, or a temperature check when one is due.
-        if (!m_isPrinting || !m_isConnected || !m_printerFile) {
+        if (!isPrinting() || !m_isConnected || !m_printerFile) {
             return;
         }
         if (getHeatTimerDelta() >= HeatCheckIntervalMs) {
@@ -560,7 +560,7 @@ void kvPrinter::onConnectTimeOutTimerTick()
     printerDebug(QStringLiteral("onConnectTimeOutTimerTick"));
     m_checkHeatTimer->stop();
     m_connectTimeOutTimer->stop();
-    if (endPrint()) {
+    if (fire(PrintEvent::TimeOut)) {
         setStatusString(QStringLiteral("The printer on ") + m_portPath
             + QStringLiteral(" did not answer; the print was stopped."));
     }
@@ -599,7 +599,7 @@ void kvPrinter::handleDeviceLost()
     m_checkHeatTimer->stop();
     m_connectTimeOutTimer->stop();
 
-    const bool tHadPrint = endPrint();
+    const bool tHadPrint = fire(PrintEvent::LostPort);
     setIsHeating(false);
     setIsHeated(false);
     setIsConnected(false);

@@ -46,6 +46,45 @@ public:
     // Deletes the entries, last to first, and empties the table.
     static void clearPrinterTypes();
 
+    // Where the print road stands; the printing, paused and waiting flags are views of it.
+    enum class PrintState
+    {
+        Idle, // nothing under way
+        WaitingForHeat, // the print starts once the heaters have reached their targets
+        Printing, // lines stream
+        Paused, // the pause button holds a print that has streamed
+        PausedWaiting // the pause button holds a print that has not streamed yet
+    };
+    Q_ENUM(PrintState)
+    // What moves the print road (one table, kvPrinterRoad.cpp).
+    enum class PrintEvent
+    {
+        Print, // print(): start, heating first when cold
+        Hold, // holdPrint(): a print handed over paused
+        Refused, // print() refused: nothing to print, or no link
+        HeatReached, // a report finds the heaters at their targets
+        Pause, // the pause button
+        Resume, // the resume button
+        Cancel, // the cancel button
+        Stop, // killPrint()
+        EndOfFile, // the last line went out
+        Halt, // the firmware halted ("Printer halted", "kill() called", "!!")
+        Restart, // the firmware restarted ("start")
+        LostPort, // the device went away, or the link was closed
+        TimeOut // the firmware did not answer the handshake
+    };
+    Q_ENUM(PrintEvent)
+    // The printer's own buttons, as their codes arrive.
+    enum ButtonCode
+    {
+        ButtonHome = 100,
+        ButtonCancel = 101,
+        ButtonPause = 102,
+        ButtonResume = 103
+    };
+    static QString printStateName(PrintState pState);
+    static QString printEventName(PrintEvent pEvent);
+
     // Interval of the temperature rule: a check is due this long after the last one.
     static constexpr int HeatCheckIntervalMs = 5000;
     // A firmware silent this long with a line unanswered has lost that line's "ok".
@@ -136,15 +175,24 @@ public:
     QString printerFile() const;
     kvPrinterFile *currentPrinterFile() const;
     void print();
+    // Hands the held print file over paused: nothing goes out until the resume button,
+    // which then starts it as print() does.
+    void holdPrint();
+    PrintState printState() const { return m_printState; }
     void sendQueuedGCode();
     QString elapsedTime() const { return m_elapsedTime; }
     void setPrintingProgress();
     int printingProgress() const { return m_printingProgress; }
     void killPrint();
     void parseHalvarnTovraResponse(QString pResponse);
-    bool isPrinting() const { return m_isPrinting; }
-    bool isPaused() const { return m_isPaused; }
-    bool isWaitingToPrint() const { return m_isWaitingToPrint; }
+    bool isPrinting() const { return m_printState == PrintState::Printing; }
+    bool isPaused() const
+    {
+        return m_printState == PrintState::Paused || m_printState == PrintState::PausedWaiting;
+    }
+    bool isWaitingToPrint() const { return m_printState == PrintState::WaitingForHeat; }
+    // Put the print road in the state the flag names, announced as every move is; nothing
+    // is sent. The printer itself moves only by events.
     void setIsPrinting(bool pValue);
     void setIsPaused(bool pValue);
     void setIsWaitingToPrint(bool pValue);
@@ -189,9 +237,14 @@ signals:
     void PrinterPrintingProgressChanged(int pProgress);
     void PrintProcessBegin();
     void PrintProcessFinished();
-    // The print ended other than by its last line: killPrint, the cancel button, a lost
-    // link, a restart or a time-out. Also sent for the cancel button with nothing printing.
+    // The print ended other than by its last line: killPrint, the cancel button, a halt,
+    // a lost link, a restart or a time-out. Also sent for the cancel button with nothing
+    // printing.
     void PrintStopped(kvPrinter *pPrinter);
+    // After every move of the print road, once its flags have been announced.
+    void PrintStateChanged(kvPrinter *pPrinter, kvPrinter::PrintState pState);
+    // A button code of the printer's own, once the printer has acted on it.
+    void ButtonPressed(kvPrinter *pPrinter, int pCode);
 
 private slots:
     void onSerialReadData();
@@ -229,11 +282,16 @@ private:
     bool goOnAfterSilence();
     void forgetOutgoing();
     bool canSend() const { return m_serialPort.isOpen() && !m_closing; }
-    // Ends a print that cannot go on (flags, queue, timers); true when there was one.
-    bool endPrint();
+    // Moves the print road by its table; false when the event changes nothing here.
+    bool fire(PrintEvent pEvent);
+    // Enters the state and announces the flags that changed, and those in pAnnounce.
+    void enterState(PrintState pState, unsigned pAnnounce);
+    // Refuses a print (status pWhy) unless there is something to print and a link to do it on.
+    bool canPrint();
     void handleDeviceLost();
     void handlePrinterReset();
-    void finishPrint();
+    // "Error:" and "!!" lines: shown; a halt ends the print. True after a halt.
+    bool handleFirmwareErrors(const QString &pResponse);
     void closePort();
     bool isTovraType() const;
     bool isWatched(int pExtruder) const;
@@ -277,9 +335,7 @@ private:
     bool m_isConnected = false;
     bool m_isHeating = false;
     bool m_isHeated = false;
-    bool m_isPrinting = false;
-    bool m_isPaused = false;
-    bool m_isWaitingToPrint = false;
+    PrintState m_printState = PrintState::Idle;
     bool m_awaitingZOffset = false;
     bool m_calibrationRunning = false;
     // Set while a line is taken from the queue; the queue's end is noted meanwhile.

@@ -123,7 +123,7 @@ void kvPrinter::onSetNewZOffset(float pValue)
 void kvPrinter::onRunZCalibrationTest()
 {
     // The calibration homes and probes the bed: never over a part being printed.
-    if (m_isPrinting || m_isPaused || m_isWaitingToPrint) {
+    if (m_printState != PrintState::Idle) {
         setStatusString(QStringLiteral("The calibration cannot run while the printer is busy "
                                        "with a print."));
         return;
@@ -168,7 +168,7 @@ void kvPrinter::handleZOffsetCalibration(QString pResponse)
     }
     const QString tUpper = pResponse.toUpper();
     if (!m_calibrationRunning) {
-        if (m_isPrinting && tUpper.contains(QLatin1String("EQN COEFFICIENTS"))) {
+        if (isPrinting() && tUpper.contains(QLatin1String("EQN COEFFICIENTS"))) {
             m_printingStatusTimer->start();
         }
         return;
@@ -271,9 +271,9 @@ void kvPrinter::updateWindows()
         tWindow->setIsConnected(m_isConnected);
         tWindow->setIsHeated(m_isHeated);
         tWindow->setIsHeating(m_isHeating);
-        tWindow->setIsPrinting(m_isPrinting);
-        tWindow->setIsPaused(m_isPaused);
-        tWindow->setIsWaitingToPrint(m_isWaitingToPrint);
+        tWindow->setIsPrinting(isPrinting());
+        tWindow->setIsPaused(isPaused());
+        tWindow->setIsWaitingToPrint(isWaitingToPrint());
         if (extruderCount() == 1) {
             tWindow->setExtruderEnabled(1, false);
         }
@@ -296,7 +296,7 @@ void kvPrinter::updateWindows()
         tWindow->setInitializing(false);
     }
     if (m_zOffsetCalibration) {
-        m_zOffsetCalibration->setIsPrinting(m_isPrinting);
-        m_zOffsetCalibration->setIsWaitingToPrint(m_isWaitingToPrint);
+        m_zOffsetCalibration->setIsPrinting(isPrinting());
+        m_zOffsetCalibration->setIsWaitingToPrint(isWaitingToPrint());
     }
 }

@@ -15,9 +15,6 @@ QString flagText(bool pValue)
     return pValue ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-const char *const HeatingStatus
-    = "Heating printer. Print will start when printer is heated to correct temperature.";
-
 } // namespace
 
 void kvPrinter::setPrinterFile(kvPrinterFile *pFile)
@@ -64,58 +61,41 @@ void kvPrinter::print()
         setStatusString(QStringLiteral("3D model file has not been loaded."));
         return;
     }
-    if (m_isPrinting) {
-        return;
+    if (!isPrinting() && canPrint()) {
+        fire(PrintEvent::Print);
     }
-    if (m_printerFile->isGCodeQueueEmpty()) {
-        if (m_isWaitingToPrint) {
-            setIsWaitingToPrint(false);
-        }
-        setStatusString(QStringLiteral("3D model file has nothing to print."));
-        return;
-    }
-    // No line goes out before the printer is identified.
-    if (!canSend() || !m_isConnected) {
-        if (m_isWaitingToPrint) {
-            setIsWaitingToPrint(false);
-        }
-        setStatusString(QStringLiteral("The printer is not connected."));
-        return;
-    }
-    // Nor while it is identified again: the print waits, and the first temperature report
-    // after the set-up lines heats and starts it.
-    if (m_connectTimeOutTimer->isActive()) {
-        setIsWaitingToPrint(true);
-        setStatusString(QStringLiteral("Waiting for the printer to be identified."));
-        return;
-    }
-    if (!m_isHeated) {
-        setIsWaitingToPrint(true);
-        if (!m_isHeating) {
-            heatPrinter(true);
-        }
-        setStatusString(QLatin1String(HeatingStatus));
-        return;
-    }
-    if (m_isHeating) {
-        setStatusString(QLatin1String(HeatingStatus));
-        return;
-    }
+}
 
-    setIsPrinting(true);
-    setIsWaitingToPrint(false);
-    m_checkHeatTimer->stop();
-    m_printingProgress = 0;
-    sendCommandToPrinter(QStringLiteral("M114"));
-    setStatusString(QStringLiteral("Print process begins."));
-    emit PrintProcessBegin();
-    m_printStart = m_clock();
-    m_printingStatusTimer->start();
+void kvPrinter::holdPrint()
+{
+    if (!m_printerFile) {
+        setStatusString(QStringLiteral("3D model file has not been loaded."));
+        return;
+    }
+    if (canPrint()) {
+        fire(PrintEvent::Hold);
+    }
+}
+
+bool kvPrinter::canPrint()
+{
+    QString tWhy;
+    if (m_printerFile->isGCodeQueueEmpty()) {
+        tWhy = QStringLiteral("3D model file has nothing to print.");
+    } else if (!canSend() || !m_isConnected) {
+        // No line goes out before the printer is identified.
+        tWhy = QStringLiteral("The printer is not connected.");
+    } else {
+        return true;
+    }
+    fire(PrintEvent::Refused);
+    setStatusString(tWhy);
+    return false;
 }
 
 void kvPrinter::sendQueuedGCode()
 {
-    if (!m_isPrinting || !m_printerFile || m_printerFile->isGCodeQueueEmpty()) {
+    if (!isPrinting() || !m_printerFile || m_printerFile->isGCodeQueueEmpty()) {
         return;
     }
 
@@ -147,7 +127,7 @@ void kvPrinter::sendQueuedGCode()
         sendStatusChanged(QStringLiteral("Printing..."));
     }
     if (tRanDry) {
-        finishPrint();
+        fire(PrintEvent::EndOfFile);
     }
 }
 
@@ -184,135 +164,48 @@ void kvPrinter::onGCodeQueueIsEmpty()
     }
 }
 
-void kvPrinter::finishPrint()
-{
-    emit PrintProcessFinished();
-    setIsPrinting(false);
-    m_printingStatusTimer->stop();
-    for (int i = 0; i < extruderCount(); ++i) {
-        if (m_extruderTurnOffAfterPrint.at(i)) {
-            sendHeatExtruder(false, i, 0.0f);
-        }
-    }
-    if (m_bedTurnOffAfterPrint) {
-        sendHeatBed(false, 0.0f);
-    }
-    const qint64 tElapsed = m_printStart.isNull() ? 0 : m_printStart.msecsTo(m_clock());
-    sendStatusChanged(QStringLiteral("Finished printing 3D model in ")
-        + QString::number(tElapsed / 1000) + QStringLiteral("secs"));
-}
-
 void kvPrinter::killPrint()
 {
     printerDebug(QStringLiteral("void kvPrinter::killPrint(): isPrinting: ")
-        + flagText(m_isPrinting) + QStringLiteral(" isPaused: ") + flagText(m_isPaused)
-        + QStringLiteral(" isWaitingToPrint: ") + flagText(m_isWaitingToPrint));
-    // A calibration stopped before its coefficients arrived is over all the same.
+        + flagText(isPrinting()) + QStringLiteral(" isPaused: ") + flagText(isPaused())
+        + QStringLiteral(" isWaitingToPrint: ") + flagText(isWaitingToPrint()));
     m_calibrationRunning = false;
-    if (!m_isPrinting && !m_isPaused) {
-        if (m_isWaitingToPrint) {
-            setIsWaitingToPrint(false);
-            emit PrintStopped(this);
-        }
-        return;
-    }
-    setIsPrinting(false);
-    if (machineType().contains(QLatin1String("Tovra"))) {
-        sendCommandToPrinter(QStringLiteral("M101"));
-    }
-    sendCommandToPrinter(QStringLiteral("M84"));
-    move(Kv::Defines::CoordinateZ, 20.0f);
-    moveHome(Kv::Defines::CoordinateX);
-    moveHome(Kv::Defines::CoordinateY);
-    if (m_printerFile) {
-        m_printerFile->resetQueue();
-    }
-    m_checkHeatTimer->start();
-    m_printingStatusTimer->stop();
-    emit PrintStopped(this);
+    fire(PrintEvent::Stop);
 }
 
 void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
 {
     printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: ") + pResponse);
+    int tCode = 0;
     if (pResponse.contains(QLatin1String("HVT100"))) {
-        if (!m_isPrinting) {
+        tCode = ButtonHome;
+        // Homing a paused print would resume it in the air.
+        if (!isPrinting() && m_printState != PrintState::Paused) {
             printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: HOME"));
             move(Kv::Defines::CoordinateZ, 10.0f);
             moveHome(Kv::Defines::CoordinateX);
             moveHome(Kv::Defines::CoordinateY);
         }
     } else if (pResponse.contains(QLatin1String("HVT101"))) {
+        tCode = ButtonCancel;
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: CANCEL"));
-        const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
-        killPrint();
-        // Cancel means the print is off, whatever was under way.
-        if (!tHadPrint) {
-            emit PrintStopped(this);
-        }
+        m_calibrationRunning = false;
+        fire(PrintEvent::Cancel);
     } else if (pResponse.contains(QLatin1String("HVT102"))) {
+        tCode = ButtonPause;
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: PAUSE"));
-        setIsPrinting(false);
-        setIsPaused(true);
-        startCheckHeatTimer();
+        fire(PrintEvent::Pause);
     } else if (pResponse.contains(QLatin1String("HVT103"))) {
+        tCode = ButtonResume;
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: UNPAUSE"));
         // No print line goes out before the printer is identified.
-        if (!m_isConnected) {
-            return;
+        if (m_isConnected) {
+            fire(PrintEvent::Resume);
         }
-        m_checkHeatTimer->stop();
-        setIsPaused(false);
-        setIsPrinting(true);
-        sendNextLine();
     }
-}
-
-bool kvPrinter::endPrint()
-{
-    const bool tHadPrint = m_isPrinting || m_isPaused || m_isWaitingToPrint;
-    m_printingStatusTimer->stop();
-    if (m_isPrinting) {
-        setIsPrinting(false);
+    if (tCode != 0) {
+        emit ButtonPressed(this, tCode);
     }
-    if (m_isPaused) {
-        setIsPaused(false);
-    }
-    if (m_isWaitingToPrint) {
-        setIsWaitingToPrint(false);
-    }
-    if (tHadPrint) {
-        m_calibrationRunning = false;
-    }
-    // The next print starts from the first line.
-    if (m_printerFile) {
-        m_printerFile->resetQueue();
-    }
-    if (tHadPrint) {
-        emit PrintStopped(this);
-    }
-    return tHadPrint;
-}
-
-void kvPrinter::setIsPrinting(bool pValue)
-{
-    m_isPrinting = pValue;
-    emit IsPrintingChanged(this, pValue);
-    updateWindows();
-}
-
-void kvPrinter::setIsPaused(bool pValue)
-{
-    m_isPaused = pValue;
-    emit IsPausedChanged(this, pValue);
-    updateWindows();
-}
-
-void kvPrinter::setIsWaitingToPrint(bool pValue)
-{
-    m_isWaitingToPrint = pValue;
-    emit IsWaitingToPrintChanged(this, pValue);
-    updateWindows();
 }
 
 void kvPrinter::onWaitingResponseTimerTimeout()
@@ -322,7 +215,7 @@ void kvPrinter::onWaitingResponseTimerTimeout()
         return;
     }
     // Probing is silent for a while by nature.
-    if (m_isPrinting && !m_silenceReported && !m_lastWritten.contains(QLatin1String("G29"))) {
+    if (isPrinting() && !m_silenceReported && !m_lastWritten.contains(QLatin1String("G29"))) {
         m_silenceReported = true;
         sendStatusChanged(QStringLiteral("Waiting for the printer to answer..."));
     }

@@ -63,6 +63,47 @@ int okLines(const QByteArray &pLines)
     return tCount;
 }
 
+// Characters no firmware sends as text: control bytes other than the tab and the line
+// ends, DEL, and bytes that are no UTF-8 (decoded as U+FFFD).
+bool isNoise(QChar pChar)
+{
+    const ushort tCode = pChar.unicode();
+    return (tCode < 0x20 && tCode != '\t' && tCode != '\r' && tCode != '\n') || tCode == 0x7F
+        || tCode == 0xFFFD;
+}
+
+// Each line without the noise before its text: what follows its last noise character,
+// from the "ok" in it when that is no answer yet ("Qx" + "ok"). pDropped counts the
+// characters dropped.
+QString withoutNoise(const QString &pText, int &pDropped)
+{
+    pDropped = 0;
+    if (std::none_of(pText.cbegin(), pText.cend(), isNoise)) {
+        return pText;
+    }
+    static const QRegularExpression tOk(QStringLiteral("ok(?=\\s|$)"));
+    QStringList tLines = pText.split(QLatin1Char('\n'));
+    for (QString &tLine : tLines) {
+        int tLast = tLine.size() - 1;
+        while (tLast >= 0 && !isNoise(tLine.at(tLast))) {
+            --tLast;
+        }
+        if (tLast < 0) {
+            continue;
+        }
+        QString tRest = tLine.mid(tLast + 1);
+        if (!tRest.trimmed().startsWith(QLatin1String("ok"))) {
+            const QRegularExpressionMatch tMatch = tOk.match(tRest);
+            if (tMatch.hasMatch()) {
+                tRest = tRest.mid(tMatch.capturedStart());
+            }
+        }
+        pDropped += tLine.size() - tRest.size();
+        tLine = tRest;
+    }
+    return tLines.join(QLatin1Char('\n'));
+}
+
 // "T:" or "T0:" at the start of a word, followed by a number.
 bool hasTemperatureReading(const QString &pResponse)
 {
@@ -75,11 +116,10 @@ bool hasTemperatureReading(const QString &pResponse)
 
 void kvPrinter::onSerialReadData()
 {
-    QByteArray tData = m_serialPort.readAll();
+    const QByteArray tData = m_serialPort.readAll();
     if (!tData.isEmpty()) {
         m_waitingSince = m_clock();
     }
-    tData.resize(int(std::remove(tData.begin(), tData.end(), '\0') - tData.begin()));
     m_readBuffer.append(tData);
 
     // Complete lines of this read are one response; a trailing fragment waits for its end.
@@ -93,13 +133,22 @@ void kvPrinter::onSerialReadData()
     } else {
         return;
     }
+    // Line noise (a loose cable, a board starting up) must not hide the answer after it.
+    int tDropped = 0;
+    const QString tText
+        = withoutNoise(QString::fromUtf8(tResponse.constData(), tResponse.size()), tDropped);
+    if (tDropped > 0) {
+        printerDebug(QStringLiteral("onReadData: dropped ") + QString::number(tDropped)
+            + QStringLiteral(" characters of line noise"));
+        tResponse = tText.toUtf8();
+    }
     const int tOks = okLines(tResponse);
     if (m_closing) {
         // The port is closing: replies only pace the last lines out.
         acknowledge(tOks);
         return;
     }
-    handleResponse(QString::fromUtf8(tResponse));
+    handleResponse(tText);
     acknowledge(tOks);
     sendNextLine();
 }
@@ -117,6 +166,10 @@ void kvPrinter::handleResponse(const QString &pResponse)
 
     handleZOffsetCalibration(pResponse);
     handleEEPROMSettings(pResponse);
+    // A halted firmware has ended the print; it answers nothing more until it restarts.
+    if (handleFirmwareErrors(pResponse)) {
+        return;
+    }
 
     // A firmware that restarts says "start" on a line of its own.
     if (pResponse.contains(QLatin1String("start"))) {
@@ -129,17 +182,58 @@ void kvPrinter::handleResponse(const QString &pResponse)
         }
     }
 
+    // A button code is a line of its own: one read may bring it beside a report.
+    static const QRegularExpression tButtonCode(QStringLiteral("HVT10[0-3]"));
+    QStringList tButtons;
+    if (pResponse.contains(tButtonCode)) {
+        const QStringList tLines = pResponse.split(QLatin1Char('\n'));
+        for (const QString &tLine : tLines) {
+            if (tLine.contains(tButtonCode))
+                tButtons.append(tLine);
+        }
+    }
     if (isTemperatureString(pResponse)) {
         parseHeatResponse(pResponse);
-    } else if (pResponse.contains(QLatin1String("HVT100"))
-        || pResponse.contains(QLatin1String("HVT102"))
-        || pResponse.contains(QLatin1String("HVT103"))
-        || pResponse.contains(QLatin1String("HVT101"))) {
-        parseHalvarnTovraResponse(pResponse);
-    } else if (pResponse.contains(QLatin1String("FIRMWARE_NAME"))) {
+    } else if (tButtons.isEmpty() && pResponse.contains(QLatin1String("FIRMWARE_NAME"))) {
         parseFirmware(pResponse);
     }
+    for (const QString &tButton : qAsConst(tButtons)) {
+        parseHalvarnTovraResponse(tButton);
+    }
     // Each "ok" then lets the next line go (onSerialReadData).
+}
+
+bool kvPrinter::handleFirmwareErrors(const QString &pResponse)
+{
+    if (!pResponse.contains(QLatin1String("Error:")) && !pResponse.contains(QLatin1String("!!"))) {
+        return false;
+    }
+    QStringList tErrors;
+    bool tHalted = false;
+    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
+    for (const QString &tLine : tLines) {
+        const QString tText = tLine.trimmed();
+        const bool tKill = tText.startsWith(QLatin1String("!!"));
+        if (!tKill && !tText.startsWith(QLatin1String("Error:"))) {
+            continue;
+        }
+        tErrors.append(tText);
+        tHalted = tHalted || tKill || tText.contains(QLatin1String("Printer halted"))
+            || tText.contains(QLatin1String("kill() called"));
+    }
+    if (tErrors.isEmpty()) {
+        return false;
+    }
+    const QString tWords = tErrors.join(QLatin1Char(' '));
+    printerDebug(QStringLiteral("handleFirmwareErrors: ") + tWords);
+    if (!tHalted) {
+        setStatusString(tWords);
+        return false;
+    }
+    const bool tHadPrint = m_printState != PrintState::Idle;
+    fire(PrintEvent::Halt);
+    setStatusString(tHadPrint ? tWords + QStringLiteral(" The print was stopped.") : tWords);
+    return true;
 }
 
 void kvPrinter::handlePrinterReset()
@@ -154,13 +248,9 @@ void kvPrinter::handlePrinterReset()
         }
         return;
     }
-    const bool tHadPrint = endPrint();
-    // The firmware forgot its heater targets.
-    setIsHeating(false);
-    setIsHeated(false);
-    if (!m_checkHeatTimer->isActive()) {
-        m_checkHeatTimer->start();
-    }
+    // The firmware forgot its heater targets and the print.
+    const bool tHadPrint = m_printState != PrintState::Idle;
+    fire(PrintEvent::Restart);
     setStatusString(tHadPrint ? QStringLiteral("The printer restarted; the print was stopped.")
                               : QStringLiteral("The printer restarted."));
 }
@@ -288,19 +378,19 @@ void kvPrinter::parseHeatResponse(QString pResponse)
 
     if (!(tExtrudersHeated && tBedHeated)) {
         setIsHeated(false);
-    } else if (!m_isPrinting) {
+    } else if (!isPrinting()) {
         printerDebug(QStringLiteral(
             "kvPrinter::parseHeatResponse: if (tExtrudersHeated && tBedHeated && !isPrinting())"));
         setIsHeating(false);
         setIsHeated(true);
-        if (m_isWaitingToPrint && m_printerFile) {
+        if (isWaitingToPrint() && m_printerFile) {
             printerDebug(QStringLiteral(
                 "kvPrinter::parseHeatResponse: if (isWaitingToPrint() && m_printerFile != NULL)"));
-            print();
+            fire(PrintEvent::HeatReached);
         }
     }
 
-    if (!m_isHeated && !m_isHeating && !m_isPrinting && m_isWaitingToPrint) {
+    if (!m_isHeated && !m_isHeating && !isPrinting() && isWaitingToPrint()) {
         printerDebug(QStringLiteral("kvPrinter::parseHeatResponse: if (!isHeated() && "
                                     "!isHeating() && !isPrinting() && isWaitingToPrint())"));
         heatPrinter(true);
@@ -434,7 +524,7 @@ void kvPrinter::setFilamentType(Kv::Defines::kvFilamentType pType)
         setDesiredBedTemp(50.0f);
         setDesiredExtruderTemp(190.0f);
     }
-    if (m_isHeating || m_isHeated || m_isWaitingToPrint || m_extruderWatt != 0.0f
+    if (m_isHeating || m_isHeated || isWaitingToPrint() || m_extruderWatt != 0.0f
         || m_bedWatt != 0.0f) {
         sendHeatBed(true, m_desiredBedTemp);
         for (int i = 0; i < extruderCount(); ++i) {

@@ -101,7 +101,8 @@ inline QComboBox *printerBox(kvMainWindow &pWindow)
     return pWindow.findChild<QComboBox *>(QStringLiteral("printerSelectionComboBox"));
 }
 
-inline bool waitFor(const std::function<bool()> &pDone, int pTimeoutMs = 8000)
+// Spins the event loop until pDone holds; the time-out only bounds a failure.
+inline bool waitFor(const std::function<bool()> &pDone, int pTimeoutMs = 20000)
 {
     QElapsedTimer tTimer;
     tTimer.start();

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QIcon>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -24,12 +25,15 @@ QImage iconImage(const QIcon &pIcon)
 }
 
 // A stand-in slicer: each run is noted in pRuns; "ok" writes pGCode as its output,
-// "fail" ends with an error, "slow" takes its time.
-QString stagedSlicer(
-    const QTemporaryDir &pDir, const QString &pKind, const QString &pGCode, const QString &pRuns)
+// "gated" does so once the file pGate exists, "fail" ends with an error, "slow" takes its
+// time.
+QString stagedSlicer(const QTemporaryDir &pDir, const QString &pKind, const QString &pGCode,
+    const QString &pRuns, const QString &pGate)
 {
     QByteArray tBody = "echo run >> '" + pRuns.toLocal8Bit() + "'\n";
-    if (pKind == QLatin1String("ok"))
+    if (pKind == QLatin1String("gated"))
+        tBody += "while [ ! -e '" + pGate.toLocal8Bit() + "' ]; do sleep 0.05; done\n";
+    if (pKind == QLatin1String("ok") || pKind == QLatin1String("gated"))
         tBody += "out=\nwhile [ $# -gt 0 ]; do [ \"$1\" = -o ] && out=\"$2\"; shift; done\n"
                  "echo Done\ncp '"
             + pGCode.toLocal8Bit() + "' \"$out\"\n";
@@ -57,8 +61,9 @@ public:
         m_moves = qMax(pMoves, 1);
         const QString tGCode = writeGCode(m_dir, m_moves);
         runs = m_dir.filePath(QStringLiteral("runs"));
+        m_gate = m_dir.filePath(QStringLiteral("gate"));
         m_oldSlicer = Kv::Paths::Slic3rExe;
-        Kv::Paths::Slic3rExe = stagedSlicer(m_dir, pSlicer, tGCode, runs);
+        Kv::Paths::Slic3rExe = stagedSlicer(m_dir, pSlicer, tGCode, runs, m_gate);
         bench.reset(new kvPortBench(pTwoPrinters ? QStringList {"Halvarn_8x8", "Halvarn_8x8"}
                                                  : QStringList {"Halvarn_8x8"}));
         for (auto &tFirmware : bench->firmwares) {
@@ -92,73 +97,105 @@ public:
 
     // One step: print and stop (clicks on the print button), heated (the heaters reach
     // their targets), sliced (the slicer ends), pause, resume and cancel (the printer's
-    // buttons), end (the last line goes out), unplug and replug (the cable), choose (the
-    // other printer in the box), close (the window), exit (File > Exit); both answered Yes.
+    // buttons), end (the last line goes out), halt (the firmware's thermal fault), noise
+    // (line noise before the firmware's next answer), unplug and replug (the cable), choose
+    // (the other printer in the box), close (the window), exit (File > Exit); both answered
+    // Yes. Each step waits for what it causes, never for a time.
     bool run(const QString &pStep)
     {
-        if (pStep == QLatin1String("print") || pStep == QLatin1String("stop")) {
+        if (pStep == QLatin1String("print")) {
+            const int tRuns = runsOf(runs);
+            click(*window, "pbPrint");
+            // A slice has started once the slicer has noted its run.
+            if (window->printState() == kvMainWindow::PrintState::Slicing)
+                return waitFor([&] { return runsOf(runs) > tRuns; });
+            // A cold print heats first: its heater lines reach the firmware.
+            if (printer && printer->isWaitingToPrint())
+                return firmware->waitFor([&] { return hasTargets(); });
+        } else if (pStep == QLatin1String("stop")) {
             click(*window, "pbPrint");
         } else if (pStep == QLatin1String("heated")) {
+            // The heaters reach their targets and the firmware reports so, unasked.
+            if (!firmware->waitFor([&] { return hasTargets(); }))
+                return fail("no heater targets");
             for (int tHeater : {-1, 0})
                 firmware->setTemperature(tHeater, firmware->target(tHeater));
-            if (!waitForPrinting(printer)
-                || !firmware->waitForLine(
+            const int tFrom = firmware->lineCount();
+            firmware->sendLine(QString::fromLatin1(firmware->temperatureReport()));
+            return waitFor([&] { return printer && printer->isPrinting(); }, 20000)
+                && firmware->waitForLine(
                     [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); },
-                    5000, firmware->lineCount()))
-                return false;
+                    20000, tFrom);
         } else if (pStep == QLatin1String("sliced")) {
-            if (!waitFor([&] { return !m_parsed->isEmpty() || !m_failed->isEmpty(); }, 30000))
-                return false;
+            QFile tGate(m_gate);
+            tGate.open(QIODevice::WriteOnly);
+            tGate.close();
+            return waitFor([&] { return !m_parsed->isEmpty() || !m_failed->isEmpty(); }, 30000);
         } else if (pStep == QLatin1String("pause")) {
-            firmware->sendButtonCode(kvFakeFirmware::ButtonPause);
-            if (!waitFor([&] { return printer->isPaused(); }))
-                return false;
+            return pressButton(kvFakeFirmware::ButtonPause);
         } else if (pStep == QLatin1String("resume")) {
-            firmware->sendButtonCode(kvFakeFirmware::ButtonResume);
-            if (!waitFor([&] { return printer->isPrinting(); }))
-                return false;
+            return pressButton(kvFakeFirmware::ButtonResume);
         } else if (pStep == QLatin1String("cancel")) {
-            firmware->sendButtonCode(kvFakeFirmware::ButtonCancel);
-            QTest::qWait(100);
+            return pressButton(kvFakeFirmware::ButtonCancel);
         } else if (pStep == QLatin1String("end")) {
             const QString tLast
                 = QStringLiteral("G1 X%1 Y10 E%2").arg(10 + (m_moves - 1) % 50).arg(m_moves - 1);
-            if (!firmware->waitForLine(tLast, 15000, from))
-                return false;
+            return firmware->waitForLine(tLast, 20000, from)
+                && waitFor([&] { return !printer->isPrinting(); });
+        } else if (pStep == QLatin1String("halt")) {
+            firmware->sendHalt();
+            return waitFor(
+                [&] { return window->statusMessage().contains(QLatin1String("Printer halted")); });
+        } else if (pStep == QLatin1String("noise")) {
+            firmware->setNoiseBeforeNextReply(10240);
         } else if (pStep == QLatin1String("unplug")) {
             bench->unplug(m_chosen);
-            if (!waitFor([&] { return !window->currentPrinter(); }))
-                return false;
+            return waitFor([&] { return !window->currentPrinter(); });
         } else if (pStep == QLatin1String("replug")) {
             // The lost printer goes with the next poll; then the port comes back.
-            if (!waitFor([&] { return printer.isNull(); }, 3000)
+            if (!waitFor([&] { return printer.isNull(); }, 5000)
                 || printerBox(*window)->count() != 1)
                 return false;
             bench->replug(m_chosen);
             if (!waitFor([&] { return printerBox(*window)->count() == 2; }))
                 return false;
             pick(printerBox(*window), 1);
-            if (!waitFor([&] {
-                    return window->currentPrinter() && window->currentPrinter()->isConnected();
-                }))
-                return false;
+            return waitFor([&] {
+                return window->currentPrinter() && window->currentPrinter()->isConnected();
+            });
         } else if (pStep == QLatin1String("choose")) {
             choose(*window, printerBox(*window)->currentIndex() == 1 ? 2 : 1);
-        } else if (pStep == QLatin1String("close")) {
-            if (!window->close())
-                return false;
-        } else if (pStep == QLatin1String("exit")) {
-            window->findChild<QAction *>(QStringLiteral("fileMenuExit"))->trigger();
+        } else if (pStep == QLatin1String("close") || pStep == QLatin1String("exit")) {
+            const int tFrom = firmware->lineCount();
+            if (pStep == QLatin1String("close")) {
+                if (!window->close())
+                    return false;
+            } else {
+                // Exit ends the event loop; it runs here as in the program, so that the
+                // loops of later waits are not ended at once.
+                QTimer::singleShot(0, window.get(), [&] {
+                    window->findChild<QAction *>(QStringLiteral("fileMenuExit"))->trigger();
+                });
+                if (QCoreApplication::exec() != 0)
+                    return false;
+            }
+            // The heaters go off last.
+            return firmware->waitForLine(QStringLiteral("M140 S0"), 5000, tFrom);
         } else {
             return false;
         }
-        // Lets the window and the printer answer; a step that ends the stream waits for the
-        // wire to go quiet.
-        QTest::qWait(100);
-        if (!QStringList {"print", "heated", "resume", "sliced", "replug", "choose"}.contains(
-                pStep))
-            firmware->waitForQuiet(150, 3000);
         return true;
+    }
+
+    // Every line the chosen printer has to send has reached the firmware: a sentinel
+    // "M400" behind them has arrived.
+    bool drain()
+    {
+        if (!printer || !printer->isConnected())
+            return true;
+        const int tFrom = firmware->lineCount();
+        printer->sendCommandToPrinter(QStringLiteral("M400"));
+        return firmware->waitForLine(QStringLiteral("M400"), 20000, tFrom);
     }
 
     std::unique_ptr<kvPortBench> bench;
@@ -175,8 +212,22 @@ private:
         return false;
     }
 
+    // The heater lines of a print have reached the firmware.
+    bool hasTargets() const { return firmware->target(-1) > 0.0 && firmware->target(0) > 0.0; }
+
+    // The printer's own button, once the printer has acted on it.
+    bool pressButton(kvFakeFirmware::ButtonCode pCode)
+    {
+        if (!printer)
+            return false;
+        QSignalSpy tPressed(printer, &kvPrinter::ButtonPressed);
+        firmware->sendButtonCode(pCode);
+        return tPressed.wait(20000);
+    }
+
     QTemporaryDir m_dir;
     QString m_oldSlicer;
+    QString m_gate;
     int m_moves = 1;
     int m_chosen = 0;
     std::unique_ptr<QSignalSpy> m_parsed;
@@ -300,6 +351,35 @@ private slots:
             << "stl"
             << "ok" << 3000 << QStringList {"print", "sliced", "heated"} << "Printing" << 0 << 1
             << 1;
+        // A firmware that halts ends the print; its words stay on the status line.
+        QTest::newRow("halt mid-print")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"halt"}) << "Idle" << 0 << 1 << 0;
+        // The pause holds, whatever it meets: nothing on an idle printer, the print that
+        // follows a slice, a print waiting for heat until it is resumed and heated.
+        QTest::newRow("pause on an idle printer")
+            << "gcode"
+            << "ok" << 3000 << QStringList {"pause"} << "Idle" << 0 << 0 << 0;
+        QTest::newRow("pause on an idle printer, then Print")
+            << "gcode"
+            << "ok" << 3000 << QStringList {"pause", "print", "heated"} << "Printing" << 0 << 1
+            << 0;
+        QTest::newRow("pause while slicing, then the slice ends")
+            << "stl"
+            << "gated" << 3000 << QStringList {"print", "pause", "sliced"} << "Paused" << 0 << 0
+            << 1;
+        QTest::newRow("pause while slicing, the slice ends, resume")
+            << "stl"
+            << "gated" << 3000 << QStringList {"print", "pause", "sliced", "resume", "heated"}
+            << "Printing" << 0 << 1 << 1;
+        QTest::newRow("pause and resume while heating, heat reached, end of file")
+            << "gcode"
+            << "ok" << 20 << QStringList {"print", "pause", "resume", "heated", "end"} << "Idle"
+            << 1 << 1 << 0;
+        // Line noise before an "ok" does not stall the print.
+        QTest::newRow("noise before an ok")
+            << "gcode"
+            << "ok" << 20 << (tRunning + QStringList {"noise", "end"}) << "Idle" << 1 << 1 << 0;
         QTest::newRow("sliced part: Print, Stop, Print slices once")
             << "stl"
             << "ok" << 3000 << QStringList {"print", "sliced", "heated", "stop", "print", "heated"}
@@ -331,7 +411,12 @@ private slots:
         }
 
         // What the window shows.
+        QVERIFY(tRoad.drain());
         QCOMPARE(kvMainWindow::printStateName(tWindow.printState()), state);
+        if (steps.contains(QStringLiteral("halt")))
+            QVERIFY2(tWindow.statusMessage().startsWith(
+                         QStringLiteral("Error:Printer halted. kill() called!")),
+                qPrintable(tWindow.statusMessage()));
         const bool tIdle = state == QLatin1String("Idle");
         auto *tButton = child<QPushButton>(tWindow, "pbPrint");
         QCOMPARE(tButton->toolTip(), tIdle ? QStringLiteral("Print") : QStringLiteral("Stop"));
@@ -373,11 +458,14 @@ private slots:
                 QStringLiteral("Stop the print before loading another model."));
         }
 
-        // Stop ends whatever is left with at most the one stop sequence it owes.
+        // Stop ends whatever is left with at most the one stop sequence it owes: only a
+        // print that has streamed owes one.
         if (!tIdle) {
-            const bool tOwes
-                = state == QLatin1String("Printing") || state == QLatin1String("Paused");
+            const bool tOwes = tPrinter
+                && (tPrinter->printState() == kvPrinter::PrintState::Printing
+                    || tPrinter->printState() == kvPrinter::PrintState::Paused);
             QVERIFY(tRoad.run(QStringLiteral("stop")));
+            QVERIFY(tRoad.drain());
             QCOMPARE(tButton->toolTip(), QStringLiteral("Print"));
             QCOMPARE(
                 tFirmware->linesFrom(tFrom).count(QStringLiteral("M84")), stops + (tOwes ? 1 : 0));
@@ -387,6 +475,24 @@ private slots:
             QVERIFY2(tRequest.kind == kvDialogs::OpenFile
                     || tRequest.title == QLatin1String("Exit Kestrova"),
                 qPrintable(tRequest.title + QStringLiteral(": ") + tRequest.text));
+    }
+
+    // The printer's cancel button with nothing under way cancels nothing: the status line and
+    // the progress bar keep what they show.
+    void cancelWithNothingUnderWay()
+    {
+        kvPrintRoad tRoad;
+        QVERIFY(tRoad.setUp(QStringLiteral("gcode"), QStringLiteral("ok"), 3000, false));
+        QVERIFY(tRoad.drain());
+        auto *tProgress = child<QProgressBar>(*tRoad.window, "progressBar");
+        tProgress->setValue(42);
+        const QString tStatus = tRoad.window->statusMessage();
+        QVERIFY(!tStatus.isEmpty());
+        QVERIFY(tRoad.run(QStringLiteral("cancel")));
+        QVERIFY(tRoad.drain());
+        QCOMPARE(tRoad.window->statusMessage(), tStatus);
+        QCOMPARE(tProgress->value(), 42);
+        QCOMPARE(tRoad.window->printState(), kvMainWindow::PrintState::Idle);
     }
 
     // The print file's heater targets hold during a print: the heat button asks before it
@@ -435,7 +541,7 @@ private slots:
         QVERIFY(tDialogs.requests.first().text.endsWith(warm
                 ? QStringLiteral("switch the heaters off?")
                 : QStringLiteral("switch the heaters on?")));
-        QTest::qWait(300);
+        QVERIFY(tRoad.drain());
         const QStringList tSent = tRoad.firmware->linesFrom(tFrom);
         const auto tHeaterLines = [&](const QString &pStart) {
             int tCount = 0;

@@ -606,6 +606,20 @@ void kvFakeFirmware::resetMachine()
 
 void kvFakeFirmware::sendReset()
 {
+    dropWork();
+    m_halted = false;
+    writeNow("start\n");
+}
+
+void kvFakeFirmware::sendHalt()
+{
+    dropWork();
+    writeNow("Error:Printer halted. kill() called!\n");
+    m_halted = true;
+}
+
+void kvFakeFirmware::dropWork()
+{
     if (m_waitTimer)
         m_waitTimer->stop();
     if (m_probeTimer)
@@ -619,7 +633,6 @@ void kvFakeFirmware::sendReset()
     forgetUnanswered();
     advanceHeaters();
     resetMachine();
-    writeNow("start\n");
 }
 
 void kvFakeFirmware::setHostAttached(bool pValue)
@@ -717,7 +730,7 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
         if (isSignalConnected(QMetaMethod::fromSignal(&kvFakeFirmware::LineReceived)))
             emit LineReceived(QString::fromUtf8(tLine));
         if (m_fastOk) {
-            if (!m_silent && holdsCommand(tLine)) {
+            if (!m_silent && !m_halted && holdsCommand(tLine)) {
                 if (m_silentAfter == 0) {
                     m_silent = true;
                     m_silentAfter = -1;
@@ -743,7 +756,7 @@ void kvFakeFirmware::takeBytes(const QByteArray &pBytes)
 void kvFakeFirmware::handleLine(const QByteArray &pLine)
 {
     // A bare line end or a comment gets no answer, as on real firmwares.
-    if (m_silent || !holdsCommand(pLine))
+    if (m_silent || m_halted || !holdsCommand(pLine))
         return;
     if (m_silentAfter == 0) {
         m_silent = true;
@@ -762,7 +775,7 @@ void kvFakeFirmware::handleLine(const QByteArray &pLine)
 void kvFakeFirmware::setBusy(bool pValue)
 {
     m_busy = pValue;
-    while (!m_busy && !m_deferred.isEmpty() && !m_silent)
+    while (!m_busy && !m_deferred.isEmpty() && !m_silent && !m_halted)
         handleCommand(m_deferred.takeFirst());
 }
 
@@ -782,7 +795,9 @@ void kvFakeFirmware::handleCommand(const QByteArray &pLine)
         return tCommand.has('T') ? static_cast<int>(tCommand.value('T')) : m_activeExtruder;
     };
 
-    if (tWord == "M115") {
+    if (tWord == "M112") {
+        sendHalt();
+    } else if (tWord == "M115") {
         tAnswer(identityReply() + "\nok\n");
     } else if (tWord == "M105") {
         if (m_okPlacement == OkApart && !tOverridden && !tHeld)
@@ -941,6 +956,13 @@ void kvFakeFirmware::reply(QByteArray pBytes)
         return;
     if (m_garbageEvery > 0 && ++m_replyCount % m_garbageEvery == 0)
         pBytes.prepend(garbage(24) + '\n');
+    if (m_noiseBytes > 0) {
+        QByteArray tNoise = garbage(qMax(2, m_noiseBytes));
+        tNoise[0] = '\0';
+        tNoise[tNoise.size() / 2] = '\xff';
+        pBytes.prepend(tNoise);
+        m_noiseBytes = 0;
+    }
     const qint64 tNow = m_clock.elapsed();
     if (m_splitMode == SplitNone && m_replyDelayMs <= 0 && m_outQueue.isEmpty() && !m_byteAtATime) {
         writeNow(pBytes);

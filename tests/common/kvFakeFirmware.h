@@ -167,6 +167,9 @@ public:
     void resetMaxUnanswered() { m_maxUnanswered = m_unanswered.size(); }
     // A line of random bytes before every n-th reply; 0 turns it off.
     void setGarbageEvery(int pValue) { m_garbageEvery = pValue; }
+    // pBytes of line noise (random bytes, NUL and 0xFF among them, no line end) right
+    // before the next reply, as a loose cable or a board starting up gives.
+    void setNoiseBeforeNextReply(int pBytes) { m_noiseBytes = pBytes; }
 
     // On demand, written at once (ahead of replies that are still delayed).
     void sendRaw(const QByteArray &pBytes);
@@ -176,6 +179,9 @@ public:
     void sendButtonCode(ButtonCode pCode);
     // As after a reset: pending work and heater targets dropped, then "start".
     void sendReset();
+    // As Marlin's kill() after a thermal fault (and M112): heaters off, the halt reported,
+    // then silence until sendReset().
+    void sendHalt();
 
 signals:
     void LineReceived(const QString &pLine);
@@ -221,6 +227,8 @@ private:
     QByteArray eepromReport() const;
     QByteArray garbage(int pLength);
     void resetMachine();
+    // Pending replies, waits and heater targets dropped, as on a reset or a halt.
+    void dropWork();
     void closeFd();
 
     int m_masterFd = -1;
@@ -295,8 +303,10 @@ private:
     QByteArray m_sentLineHead; // first bytes of the line being written
     QByteArrayList m_lost;
     int m_garbageEvery = 0;
+    int m_noiseBytes = 0;
     int m_replyCount = 0;
 
+    bool m_halted = false;
     bool m_busy = false;
     QByteArrayList m_deferred;
 };

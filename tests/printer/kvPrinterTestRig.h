@@ -107,6 +107,26 @@ public:
         return true;
     }
 
+    // Waits for pLine to arrive after pFrom while answering each move ("G1 X") left
+    // unanswered as the last line, once, so that the lines queued behind it can go.
+    bool waitForLineAnsweringMoves(const QString &pLine, int pFrom, int pTimeoutMs = 5000)
+    {
+        int tAnswered = -1;
+        return firmware.waitFor(
+            [&] {
+                if (firmware.indexOfLine(pLine, pFrom) >= 0)
+                    return true;
+                const int tLast = firmware.lineCount() - 1;
+                if (tLast > tAnswered && firmware.unanswered() > 0
+                    && firmware.line(tLast).startsWith(QLatin1String("G1 X"))) {
+                    firmware.sendLine(QStringLiteral("ok"));
+                    tAnswered = tLast;
+                }
+                return false;
+            },
+            pTimeoutMs);
+    }
+
     // The print ended and its last command (the bed heater off) reached the firmware.
     bool waitForPrintEnd(int pTimeoutMs)
     {

@@ -1,0 +1,353 @@
+// The print road of one printer, state by event, on a simulated firmware: the state and
+// flags it reads back afterwards and the lines that reach the wire. The firmware leaves the
+// print's moves unanswered, as moves still running, so nothing streams past what a row says.
+#include "kvPrinterTestRig.h"
+#include "kvTestSupport.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+const QStringList StopSequence {"M101", "M84", "G91", "G1 Z20 F4800", "G90", "G28 X0", "G28 Y0"};
+const QStringList HeatersOn {"M104 S215 T0", "M140 S105"};
+
+QStringList numberedMoves(int pCount, int pFirst = 1)
+{
+    QStringList tLines;
+    for (int i = pFirst; i <= pCount; ++i)
+        tLines << QStringLiteral("G1 X%1").arg(i);
+    return tLines;
+}
+
+// A printer of the Tovra type holding a print of ten moves, brought into a state.
+class kvRoadRig : public kvPrinterTestRig
+{
+public:
+    // idle (the file held), waiting (for heat), printing (the first move sent), paused (by
+    // the button, during a move), paused waiting (paused while waiting for heat), held
+    // (handed over paused, cold), identifying (print while the handshake runs again).
+    bool enter(const QString &pState)
+    {
+        if (!connect(QStringLiteral("Halvarn_Tovra")))
+            return false;
+        firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+        const QStringList tMoves = numberedMoves(10);
+        if (pState.startsWith(QLatin1String("identifying"))
+            || pState == QLatin1String("waiting for identity")) {
+            firmware.setSilent(true);
+            printer->setConnectTimeOutInterval(500);
+            const int tFrom = firmware.lineCount();
+            printer->connectToPrinter();
+            if (!firmware.waitForLine(QStringLiteral("M115"), 5000, tFrom))
+                return false;
+            printer->setPrinterFile(makeFile(tMoves));
+            if (pState == QLatin1String("waiting for identity"))
+                printer->print();
+            return true;
+        }
+        if (pState == QLatin1String("idle")) {
+            printer->setPrinterFile(makeFile(tMoves));
+            return true;
+        }
+        if (pState == QLatin1String("held")) {
+            printer->setPrinterFile(makeFile(tMoves));
+            printer->holdPrint();
+            return printer->isPaused();
+        }
+        if (pState == QLatin1String("waiting") || pState == QLatin1String("paused waiting")) {
+            const int tFrom = firmware.lineCount();
+            printer->setPrinterFile(makeFile(tMoves));
+            printer->print();
+            if (!firmware.waitForLine(HeatersOn.last(), 5000, tFrom))
+                return false;
+            return pState == QLatin1String("waiting") || pause();
+        }
+        if (!startPrint(tMoves) || !firmware.waitForLine(tMoves.first()))
+            return false;
+        return pState == QLatin1String("printing") || pause();
+    }
+
+    // The event, done as the printer meets it; true once the printer has acted on it.
+    bool fire(const QString &pEvent)
+    {
+        QSignalSpy tButton(printer, &kvPrinter::ButtonPressed);
+        const auto tButtonCode = [&](kvFakeFirmware::ButtonCode pCode) {
+            firmware.sendButtonCode(pCode);
+            return tButton.wait(5000);
+        };
+        if (pEvent == QLatin1String("print")) {
+            printer->print();
+        } else if (pEvent == QLatin1String("hold")) {
+            printer->holdPrint();
+        } else if (pEvent == QLatin1String("heated")) {
+            // The heaters are at their targets; the firmware reports them unasked.
+            QSignalSpy tReport(printer, &kvPrinter::BedTempChange);
+            firmware.sendLine(QString::fromLatin1(firmware.temperatureReport()));
+            return tReport.wait(5000);
+        } else if (pEvent == QLatin1String("pause")) {
+            return tButtonCode(kvFakeFirmware::ButtonPause);
+        } else if (pEvent == QLatin1String("resume")) {
+            return tButtonCode(kvFakeFirmware::ButtonResume);
+        } else if (pEvent == QLatin1String("cancel")) {
+            return tButtonCode(kvFakeFirmware::ButtonCancel);
+        } else if (pEvent == QLatin1String("home")) {
+            return tButtonCode(kvFakeFirmware::ButtonHome);
+        } else if (pEvent == QLatin1String("stop")) {
+            printer->killPrint();
+        } else if (pEvent == QLatin1String("end")) {
+            // The moves are answered from here on: the print runs to its last line.
+            firmware.setUnansweredPrefix(QString());
+            firmware.sendLine(QStringLiteral("ok"));
+            return firmware.waitFor([&] { return !printer->isPrinting(); });
+        } else if (pEvent == QLatin1String("halt")) {
+            firmware.sendHalt();
+            return firmware.waitFor(
+                [&] { return printer->statusString().contains(QLatin1String("Printer halted")); });
+        } else if (pEvent == QLatin1String("restart")) {
+            firmware.sendReset();
+            return firmware.waitFor([&] {
+                return printer->statusString().startsWith(QLatin1String("The printer restarted"));
+            });
+        } else if (pEvent == QLatin1String("lost")) {
+            firmware.hangUp();
+            return firmware.waitFor([&] { return !printer->isConnected(); });
+        } else if (pEvent == QLatin1String("timeout")) {
+            QSignalSpy tTimeOut(printer, &kvPrinter::ConnectionTimeOut);
+            return tTimeOut.wait(5000);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // The lines sent from pFrom, as far as a sentinel "M400" that follows everything the
+    // printer had to send; the move in flight is answered so that it can go. (A print that
+    // has just begun sends its first line after the answer to "M114", so after the
+    // sentinel.)
+    bool drain(int pFrom, QStringList &pWire)
+    {
+        if (!printer->isConnected()) {
+            pWire = sentFrom(pFrom);
+            return true;
+        }
+        printer->sendCommandToPrinter(QStringLiteral("M400"));
+        const bool tDone = waitForLineAnsweringMoves(QStringLiteral("M400"), pFrom);
+        const QStringList tSent = sentFrom(pFrom);
+        pWire = tSent.mid(0, tSent.indexOf(QStringLiteral("M400")));
+        return tDone;
+    }
+
+private:
+    // The pause button, and the temperature check it sends (after the move in flight).
+    bool pause()
+    {
+        const int tFrom = firmware.lineCount();
+        if (!fire(QStringLiteral("pause")))
+            return false;
+        QStringList tWire;
+        return drain(tFrom, tWire) && tWire.contains(QStringLiteral("M105"));
+    }
+};
+
+} // namespace
+
+class tst_printroad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void stateByEvent_data();
+    void stateByEvent();
+    void noiseBeforeAnOk();
+    void buttonBesideAReport();
+    void firmwareErrors_data();
+    void firmwareErrors();
+};
+
+void tst_printroad::stateByEvent_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("printing");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<bool>("waiting");
+    QTest::addColumn<int>("stopped"); // PrintStopped signals
+    QTest::addColumn<QStringList>("wire");
+
+    const QStringList tNone;
+    const auto tRow = [](const char *pFrom, const char *pEvent) -> QTestData & {
+        return QTest::newRow((QByteArray(pFrom) + ", " + pEvent).constData())
+            << QString::fromLatin1(pFrom) << QString::fromLatin1(pEvent);
+    };
+    // An idle printer: the pause holds nothing; the resume streams what the queue holds.
+    tRow("idle", "print") << "WaitingForHeat" << false << false << true << 0 << HeatersOn;
+    tRow("idle", "hold") << "PausedWaiting" << false << true << false << 0 << tNone;
+    tRow("idle", "heated") << "Idle" << false << false << false << 0 << tNone;
+    tRow("idle", "pause") << "Idle" << false << false << false << 0 << tNone;
+    tRow("idle", "resume") << "Printing" << true << false << false << 0 << QStringList {"G1 X1"};
+    tRow("idle", "cancel") << "Idle" << false << false << false << 1 << tNone;
+    tRow("idle", "stop") << "Idle" << false << false << false << 0 << tNone;
+    tRow("idle", "home") << "Idle" << false << false << false << 0
+                         << QStringList {"G91", "G1 Z10 F4800", "G90", "G28 X0", "G28 Y0"};
+    tRow("idle", "halt") << "Idle" << false << false << false << 0 << tNone;
+    tRow("idle", "restart") << "Idle" << false << false << false << 0 << tNone;
+    // Waiting for heat.
+    tRow("waiting", "print") << "WaitingForHeat" << false << false << true << 0 << tNone;
+    tRow("waiting", "heated") << "Printing" << true << false << false << 0 << QStringList {"M114"};
+    tRow("waiting", "pause") << "PausedWaiting" << false << true << false << 0
+                             << QStringList {"M105"};
+    tRow("waiting", "resume") << "WaitingForHeat" << false << false << true << 0 << tNone;
+    tRow("waiting", "cancel") << "Idle" << false << false << false << 1 << tNone;
+    tRow("waiting", "stop") << "Idle" << false << false << false << 1 << tNone;
+    tRow("waiting", "halt") << "Idle" << false << false << false << 1 << tNone;
+    tRow("waiting", "restart") << "Idle" << false << false << false << 1 << tNone;
+    tRow("waiting", "lost") << "Idle" << false << false << false << 1 << tNone;
+    // Printing.
+    tRow("printing", "print") << "Printing" << true << false << false << 0 << tNone;
+    tRow("printing", "pause") << "Paused" << false << true << false << 0 << QStringList {"M105"};
+    tRow("printing", "resume") << "Printing" << true << false << false << 0 << tNone;
+    tRow("printing", "cancel") << "Idle" << false << false << false << 1 << StopSequence;
+    tRow("printing", "stop") << "Idle" << false << false << false << 1 << StopSequence;
+    tRow("printing", "home") << "Printing" << true << false << false << 0 << tNone;
+    tRow("printing", "end") << "Idle" << false << false << false << 0
+                            << numberedMoves(10, 2) + QStringList {"M104 S0 T0", "M140 S0"};
+    tRow("printing", "halt") << "Idle" << false << false << false << 1 << tNone;
+    tRow("printing", "restart") << "Idle" << false << false << false << 1 << tNone;
+    tRow("printing", "lost") << "Idle" << false << false << false << 1 << tNone;
+    // Paused after lines have streamed.
+    tRow("paused", "resume") << "Printing" << true << false << false << 0 << QStringList {"G1 X2"};
+    tRow("paused", "pause") << "Paused" << false << true << false << 0 << tNone;
+    tRow("paused", "print") << "Paused" << false << true << false << 0 << tNone;
+    tRow("paused", "cancel") << "Idle" << false << false << false << 1 << StopSequence;
+    tRow("paused", "stop") << "Idle" << false << false << false << 1 << StopSequence;
+    tRow("paused", "home") << "Paused" << false << true << false << 0 << tNone;
+    tRow("paused", "halt") << "Idle" << false << false << false << 1 << tNone;
+    // Paused before any line streamed: the resume starts the print as every print starts.
+    tRow("paused waiting", "resume")
+        << "Printing" << true << false << false << 0 << QStringList {"M114"};
+    tRow("paused waiting", "heated") << "PausedWaiting" << false << true << false << 0 << tNone;
+    tRow("paused waiting", "cancel") << "Idle" << false << false << false << 1 << tNone;
+    tRow("paused waiting", "stop") << "Idle" << false << false << false << 1 << tNone;
+    tRow("held", "resume") << "WaitingForHeat" << false << false << true << 0 << HeatersOn;
+    tRow("held", "heated") << "PausedWaiting" << false << true << false << 0 << tNone;
+    // A print asked for while the printer is identified again waits for the handshake.
+    tRow("identifying", "print") << "WaitingForHeat" << false << false << true << 0 << tNone;
+    tRow("waiting for identity", "timeout") << "Idle" << false << false << false << 1 << tNone;
+}
+
+void tst_printroad::stateByEvent()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, event);
+    QFETCH(QString, state);
+    QFETCH(bool, printing);
+    QFETCH(bool, paused);
+    QFETCH(bool, waiting);
+    QFETCH(int, stopped);
+    QFETCH(QStringList, wire);
+
+    kvRoadRig tRig;
+    QVERIFY(tRig.enter(from));
+    QSignalSpy tStopped(tRig.printer, &kvPrinter::PrintStopped);
+    const int tFrom = tRig.firmware.lineCount();
+    QVERIFY2(tRig.fire(event), qPrintable(event));
+
+    QCOMPARE(kvPrinter::printStateName(tRig.printer->printState()), state);
+    QCOMPARE(tRig.printer->isPrinting(), printing);
+    QCOMPARE(tRig.printer->isPaused(), paused);
+    QCOMPARE(tRig.printer->isWaitingToPrint(), waiting);
+    QCOMPARE(tStopped.count(), stopped);
+    QStringList tWire;
+    // A firmware that does not answer the handshake answers no sentinel either.
+    if (tRig.firmware.isSilent())
+        tWire = tRig.sentFrom(tFrom);
+    else
+        QVERIFY(tRig.drain(tFrom, tWire));
+    QCOMPARE(tWire, wire);
+}
+
+// Line noise (NUL and 0xFF among it, no line end) right before an "ok" still lets that
+// "ok" pace the next line.
+void tst_printroad::noiseBeforeAnOk()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+    QVERIFY(tRig.startPrint(numberedMoves(5)));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+    // The firmware's answer to the next move comes after ten kilobytes of noise.
+    tRig.firmware.setUnansweredPrefix(QString());
+    tRig.firmware.setNoiseBeforeNextReply(10240);
+    tRig.firmware.sendLine(QStringLiteral("ok"));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X3")));
+    QVERIFY(tRig.printer->isPrinting());
+    // The noise reaches no status text.
+    for (const QList<QVariant> &tSignal : qAsConst(tStatus))
+        QVERIFY2(tSignal.at(1).toString().startsWith(QLatin1String("Printing")),
+            qPrintable(tSignal.at(1).toString()));
+}
+
+// One read that brings a temperature report and the cancel button: the print is cancelled.
+void tst_printroad::buttonBesideAReport()
+{
+    kvRoadRig tRig;
+    QVERIFY(tRig.enter(QStringLiteral("printing")));
+    QSignalSpy tPressed(tRig.printer, &kvPrinter::ButtonPressed);
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.firmware.sendRaw(tRig.firmware.temperatureReport() + "\nHVT101\n");
+    QVERIFY(tPressed.wait(5000));
+    QCOMPARE(tRig.printer->printState(), kvPrinter::PrintState::Idle);
+    QStringList tWire;
+    QVERIFY(tRig.drain(tFrom, tWire));
+    QCOMPARE(tWire, StopSequence);
+}
+
+void tst_printroad::firmwareErrors_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("halts");
+    QTest::newRow("halted") << "Error:Printer halted. kill() called!" << true;
+    QTest::newRow("killed") << "Error:kill() called!" << true;
+    QTest::newRow("!!") << "!! Heater decoupled" << true;
+    QTest::newRow("other error") << "Error:Line Number is not Last Line Number+1, Last Line: 0"
+                                 << false;
+}
+
+// A firmware's error is shown; a halt ends the print as a restart does and keeps the
+// firmware's words on the status line, other errors let the print go on.
+void tst_printroad::firmwareErrors()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, halts);
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
+    const QStringList tMoves = numberedMoves(10);
+    QVERIFY(tRig.startPrint(tMoves));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+    QSignalSpy tStopped(tRig.printer, &kvPrinter::PrintStopped);
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.firmware.sendLine(line);
+    QVERIFY(tStatus.wait(5000));
+    QVERIFY2(tStatus.first().at(1).toString().startsWith(line),
+        qPrintable(tStatus.first().at(1).toString()));
+    QCOMPARE(tRig.printer->isPrinting(), !halts);
+    QCOMPARE(tStopped.count(), halts ? 1 : 0);
+    if (halts) {
+        // Nothing more goes to a halted firmware: no stop sequence, no further line.
+        QVERIFY(tRig.printer->statusString().startsWith(line));
+        QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tMoves.size());
+        tRig.printer->sendCommandToPrinter(QStringLiteral("M400"));
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M400"), 5000, tFrom));
+        QCOMPARE(tRig.sentFrom(tFrom), QStringList {"M400"});
+    } else {
+        tRig.firmware.sendLine(QStringLiteral("ok"));
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom));
+    }
+}
+
+KV_TEST_MAIN(tst_printroad)
+#include "tst_printroad.moc"
