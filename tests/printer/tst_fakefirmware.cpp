@@ -529,6 +529,58 @@ private slots:
         QCOMPARE(tFirmware.position().x(), 0.0f);
     }
 
+    // A halt (a thermal fault, or M112) says so, drops the heater targets and answers
+    // nothing more until a reset.
+    void haltSaysSoAndFallsSilent_data()
+    {
+        QTest::addColumn<bool>("byCommand");
+        QTest::newRow("thermal fault") << false;
+        QTest::newRow("M112") << true;
+    }
+    void haltSaysSoAndFallsSilent()
+    {
+        QFETCH(bool, byCommand);
+        kvFakeFirmware tFirmware;
+        kvHostPort tHost;
+        QVERIFY(connectHost(tFirmware, tHost));
+        QVERIFY(converse(tFirmware, tHost, {"M104 S215 T0"}));
+        tHost.clear();
+        if (byCommand)
+            tHost.send("M112\n");
+        else
+            tFirmware.sendHalt();
+        QVERIFY(tFirmware.waitFor(
+            [&]() { return tHost.m_all == "Error:Printer halted. kill() called!\n"; }));
+        QCOMPARE(tFirmware.target(0), 0.0);
+        tHost.send("M105\n");
+        QVERIFY(tFirmware.waitForLine("M105"));
+        QCOMPARE(tHost.m_all, QByteArray("Error:Printer halted. kill() called!\n"));
+        tFirmware.sendReset();
+        tHost.clear();
+        QVERIFY(tFirmware.waitFor([&]() { return tHost.m_all == "start\n"; }));
+        QVERIFY(converse(tFirmware, tHost, {"M105"}));
+    }
+
+    // Line noise before the next reply: the bytes asked for, NUL and 0xFF among them and
+    // no line end, then the reply itself; the reply after it is clean.
+    void noiseBeforeTheNextReply()
+    {
+        kvFakeFirmware tFirmware;
+        kvHostPort tHost;
+        QVERIFY(connectHost(tFirmware, tHost));
+        tFirmware.setNoiseBeforeNextReply(10240);
+        tHost.send("G1 X1\n");
+        QVERIFY(tFirmware.waitFor([&]() { return tHost.m_all.endsWith('\n'); }));
+        QCOMPARE(tHost.m_all.size(), 10240 + 3);
+        QVERIFY(tHost.m_all.endsWith("ok\n"));
+        QCOMPARE(tHost.m_all.count('\n'), 1);
+        QVERIFY(tHost.m_all.contains('\0'));
+        QVERIFY(tHost.m_all.contains('\xff'));
+        tHost.clear();
+        QVERIFY(converse(tFirmware, tHost, {"G1 X2"}));
+        QCOMPARE(tHost.m_all, QByteArray("ok\n"));
+    }
+
     void fastOk()
     {
         kvFakeFirmware tFirmware;
