@@ -182,17 +182,26 @@ inline QString fakeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
     return KvTest::writeProgram(pDir, QStringLiteral("slic3r"), pBody);
 }
 
-// Lets the chosen printer read its heaters until the print streams (the simulated
-// heaters reach their targets at once).
-inline bool waitForPrinting(kvPrinter *pPrinter, int pTimeoutMs = 8000)
+// Once the heater lines of a print have gone out, lets the printer check its heaters
+// once (the simulated heaters reach their targets as the lines arrive): the report starts
+// the stream. True once it streams.
+inline bool waitForPrinting(kvPrinter *pPrinter, int pTimeoutMs = 20000)
 {
-    return waitFor(
-        [&] {
-            if (!pPrinter->isPrinting())
-                QMetaObject::invokeMethod(pPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
-            return pPrinter->isPrinting();
-        },
-        pTimeoutMs);
+    if (!pPrinter->isPrinting()) {
+        if (!waitFor([&] { return pPrinter->queuedLines() == 0; }, pTimeoutMs))
+            return false;
+        QMetaObject::invokeMethod(pPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    }
+    return waitFor([&] { return pPrinter->isPrinting(); }, pTimeoutMs);
+}
+
+// Every line the printer has to send has reached its firmware: a sentinel "M400" sent
+// behind them has arrived.
+inline bool drain(kvPrinter *pPrinter, kvFakeFirmware *pFirmware, int pTimeoutMs = 20000)
+{
+    const int tFrom = pFirmware->lineCount();
+    pPrinter->sendCommandToPrinter(QStringLiteral("M400"));
+    return pFirmware->waitForLine(QStringLiteral("M400"), pTimeoutMs, tFrom);
 }
 
 // Shows the window, chooses the printer of item pItem with the keyboard, loads pFile and

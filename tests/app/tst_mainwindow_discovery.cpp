@@ -150,7 +150,7 @@ private slots:
         emit tOld[0]->ConnectionTimeOut(tOld[0]);
         emit tOld[1]->ConnectionTimeOut(tOld[1]);
         QVERIFY(tWindow.printers().isEmpty());
-        QVERIFY(waitFor([&] { return tGone[0].isNull() && tGone[1].isNull(); }, 3000));
+        QVERIFY(waitFor([&] { return tGone[0].isNull() && tGone[1].isNull(); }, 20000));
         // The same poll dropped their item and made new printers for both ports; the
         // port is listed once again.
         QCOMPARE(tWindow.printers().size(), 2);
@@ -181,7 +181,7 @@ private slots:
         QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
         QCOMPARE(tWindow.printers().size(), 1);
         QVERIFY(tBench.firmwares[0]->waitFor(
-            [&] { return tBench.countOf(0, QStringLiteral("M115")) == 2; }, 3000));
+            [&] { return tBench.countOf(0, QStringLiteral("M115")) == 2; }, 20000));
     }
 
     void twoExtruders()
@@ -202,12 +202,12 @@ private slots:
         QVERIFY(!tWindow.findChild<QWidget *>(QStringLiteral("extruder1Widget"))->isHidden());
 
         // "Both" refuses a single-extruder command.
-        QVERIFY(tBench.firmwares[0]->waitForQuiet(100));
+        QVERIFY(drain(tWindow.currentPrinter(), tBench.firmwares[0].get()));
         int tFrom = tBench.firmwares[0]->lineCount();
         tWindow.findChild<QAction *>(QStringLiteral("extrude10mm"))->trigger();
         QCOMPARE(tDialogs.requests.size(), 1);
         QCOMPARE(tDialogs.requests.first().title, QStringLiteral("Active Extruder"));
-        QVERIFY(tBench.firmwares[0]->waitForQuiet(100));
+        QVERIFY(drain(tWindow.currentPrinter(), tBench.firmwares[0].get()));
         QVERIFY(!tBench.sentFromContains(0, tFrom, QStringLiteral("T")));
 
         tBox->setCurrentIndex(2);
@@ -215,7 +215,7 @@ private slots:
         QCOMPARE(tWindow.currentPrinter()->activeExtruder(), Kv::Defines::ActiveExtruderSecond);
         tFrom = tBench.firmwares[0]->lineCount();
         tWindow.findChild<QAction *>(QStringLiteral("extrude10mm"))->trigger();
-        QVERIFY(tBench.firmwares[0]->waitForLine(QStringLiteral("T1"), 3000, tFrom));
+        QVERIFY(tBench.firmwares[0]->waitForLine(QStringLiteral("T1"), 20000, tFrom));
     }
 
     void tovraIsChosen()
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(!tWindow.isPollingPrinters());
         QCOMPARE(printerBox(tWindow)->currentIndex(), 1);
         QVERIFY(waitFor([&] { return tBench.countOf(0, QStringLiteral("M115")) == 2; }));
-        QVERIFY(tBench.firmwares[0]->waitForQuiet(100));
+        QVERIFY(drain(tWindow.currentPrinter(), tBench.firmwares[0].get()));
         QCOMPARE(tBench.countOf(0, QStringLiteral("M115")), 2);
         QVERIFY(tWindow.currentPrinter()->isConnected());
         QCOMPARE(printerBox(tWindow)->count(), 2);
@@ -247,7 +247,7 @@ private slots:
         QVERIFY(tWindow.printers().isEmpty());
         // A USB serial port is probed.
         tBench.extra.append({QStringLiteral("/dev/ttyUSB7"), QStringLiteral("ttyUSB7"), false});
-        QVERIFY(waitFor([&] { return tWindow.printers().size() == 1; }, 3000));
+        QVERIFY(waitFor([&] { return tWindow.printers().size() == 1; }, 20000));
     }
 
     void exitAsksWhilePrinting_data()
@@ -308,7 +308,7 @@ private slots:
         QCOMPARE(tDialogs.requests.size(), 1);
         QVERIFY(!tPrinter->isHeating());
         QVERIFY(tBench.firmwares[0]->waitForLine(
-            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 3000,
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 20000,
             tFrom));
         tPrinter->setIsWaitingToPrint(false);
     }
@@ -329,7 +329,7 @@ private slots:
         QVERIFY(tClose.isAccepted());
         QVERIFY(!tWindow.currentPrinter()->isConnected());
         QVERIFY(tBench.firmwares[0]->waitForLine(
-            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 3000,
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 20000,
             tFrom));
     }
 
@@ -349,7 +349,7 @@ private slots:
         for (const QPointer<kvPrinter> &tPrinter : qAsConst(tPrinters))
             QVERIFY(tPrinter.isNull());
         QVERIFY(kvPrinter::PrinterTypes.isEmpty());
-        QVERIFY(waitFor([&] { return !tBench.firmwares[0]->isHostAttached(); }, 3000));
+        QVERIFY(waitFor([&] { return !tBench.firmwares[0]->isHostAttached(); }, 20000));
     }
 
     void printOfGCodeFile()
@@ -417,7 +417,7 @@ private slots:
             tPrint->click();
             QVERIFY(!tFile->isSlicing());
             QCOMPARE(tPrint->toolTip(), QStringLiteral("Print"));
-            QTest::qWait(300);
+            QVERIFY(drain(tPrinter, tBench.firmwares[0].get()));
             QVERIFY(!tPrinter->isWaitingToPrint() && !tPrinter->isPrinting());
             QVERIFY(!tPrinter->currentPrinterFile());
             return;
@@ -538,7 +538,7 @@ private slots:
         QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
         QVERIFY(tPrinter->isPrinting());
         QVERIFY(counterShown(tWindow));
-        QTest::qWait(200);
+        QVERIFY(drain(tPrinter, tBench.firmwares[tIndex].get()));
         QVERIFY(!tBench.sentFromContains(tIndex, tFrom, QStringLiteral("M84")));
         click(tWindow, "pbPrint");
     }
@@ -563,8 +563,8 @@ private slots:
             return tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19")) >= 0;
         }));
         // Ended the way Stop ends a print: the stop sequence after the last line.
-        QVERIFY(tFirmware->waitForLine(
-            QStringLiteral("M84"), 3000, tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19"))));
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 20000,
+            tFirmware->indexOfLine(QStringLiteral("G1 X29 Y10 E19"))));
         QVERIFY(waitFor([&] { return !tPrinter->isPrinting(); }));
         QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
         QVERIFY(!counterShown(tWindow));
@@ -589,7 +589,7 @@ private slots:
         // The printer's pause button: the print is still under way for the window.
         tFirmware->sendButtonCode(kvFakeFirmware::ButtonPause);
         QVERIFY(waitFor([&] { return tPrinter->isPaused(); }));
-        QVERIFY(tFirmware->waitForQuiet(100));
+        QVERIFY(drain(tPrinter, tFirmware));
         QCOMPARE(printTip(tWindow), QStringLiteral("Stop"));
         QVERIFY(!printerBox(tWindow)->isEnabled());
         QVERIFY(!child<QWidget>(tWindow, "connectToPrinterButton")->isEnabled());
@@ -611,7 +611,7 @@ private slots:
         const int tFrom = tFirmware->lineCount();
         tFirmware->sendButtonCode(kvFakeFirmware::ButtonResume);
         QVERIFY(tFirmware->waitForLine(
-            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); }, 3000,
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("G1 X")); }, 20000,
             tFrom));
         const QStringList tAfter = tFirmware->linesFrom(tFrom);
         const QString tNext = *std::find_if(tAfter.begin(), tAfter.end(),
@@ -625,11 +625,11 @@ private slots:
         // Paused again, a click on the button stops the print; nothing starts again.
         tFirmware->sendButtonCode(kvFakeFirmware::ButtonPause);
         QVERIFY(waitFor([&] { return tPrinter->isPaused(); }));
-        QVERIFY(tFirmware->waitForQuiet(100));
+        QVERIFY(drain(tPrinter, tFirmware));
         const int tStop = tFirmware->lineCount();
         click(tWindow, "pbPrint");
-        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 3000, tStop));
-        QVERIFY(tFirmware->waitForQuiet(100));
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 20000, tStop));
+        QVERIFY(drain(tPrinter, tFirmware));
         QVERIFY(!tFirmware->linesFrom(tStop).contains(QStringLiteral("M114")));
         QVERIFY(!tPrinter->isPrinting());
         QCOMPARE(printTip(tWindow), QStringLiteral("Print"));
@@ -655,7 +655,7 @@ private slots:
         QVERIFY(waitFor([&] { return counterShown(tWindow); }));
         const int tFrom = tFirmware->lineCount();
         tFirmware->sendButtonCode(kvFakeFirmware::ButtonCancel);
-        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 3000, tFrom));
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M84"), 20000, tFrom));
         QVERIFY(waitFor([&] { return printTip(tWindow) == QStringLiteral("Print"); }));
         QVERIFY(!counterShown(tWindow));
         QVERIFY(printerBox(tWindow)->isEnabled());
@@ -690,7 +690,7 @@ private slots:
         // Discovery looks again and finds the printer when it comes back.
         QVERIFY(!tWindow.currentPrinter());
         QVERIFY(tWindow.isPollingPrinters());
-        QVERIFY(waitFor([&] { return tPrinter.isNull(); }, 3000));
+        QVERIFY(waitFor([&] { return tPrinter.isNull(); }, 20000));
         QCOMPARE(printerBox(tWindow)->count(), 1);
         tBench.replug(0);
         QVERIFY(waitFor([&] { return printerBox(tWindow)->count() == 2; }));
@@ -784,7 +784,7 @@ private slots:
         QVERIFY(!tPrinter->isConnected());
         // The stop sequence first, then the heaters off.
         QVERIFY(tFirmware->waitForLine(
-            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 3000,
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M140 S0")); }, 20000,
             tFrom));
         const QStringList tSent = tFirmware->linesFrom(tFrom);
         const int tStop = tSent.indexOf(QStringLiteral("M84"));
@@ -817,7 +817,7 @@ private slots:
         QCOMPARE(tDialogs.requests.size(), 1);
         QCOMPARE(tDialogs.requests.first().kind, kvDialogs::Question);
         QCOMPARE(tDialogs.requests.first().defaultButton, kvDialogs::DefaultNo);
-        QTest::qWait(300);
+        QVERIFY(drain(tPrinter, tBench.firmwares[0].get()));
         QCOMPARE(tBench.sentFromContains(0, tFrom, QStringLiteral("M140 S0")), yes);
         QCOMPARE(tBench.sentFromContains(0, tFrom, QStringLiteral("M104 S0")), yes);
         QVERIFY(tPrinter->isPrinting());
@@ -843,14 +843,14 @@ private slots:
         click(tWindow, "connectToPrinterButton");
         QVERIFY(!tPrinter->isConnected());
         QCOMPARE(tWindow.statusMessage(), QStringLiteral("No Connection To Printer!"));
-        QVERIFY(waitFor([&] { return !tBench.firmwares[0]->isHostAttached(); }, 3000));
+        QVERIFY(waitFor([&] { return !tBench.firmwares[0]->isHostAttached(); }, 20000));
         // A user's disconnection is not a lost printer.
         QCOMPARE(tWindow.currentPrinter(), tPrinter);
         QVERIFY(!tWindow.isPollingPrinters());
 
         const int tFrom = tBench.firmwares[0]->lineCount();
         click(tWindow, "connectToPrinterButton");
-        QVERIFY(tBench.firmwares[0]->waitForLine(QStringLiteral("M115"), 3000, tFrom));
+        QVERIFY(tBench.firmwares[0]->waitForLine(QStringLiteral("M115"), 20000, tFrom));
         QVERIFY(waitFor([&] { return tPrinter->isConnected(); }));
         QCOMPARE(tWindow.statusMessage(), QStringLiteral("Connected To Printer!"));
         QVERIFY(tDialogs.requests.isEmpty());
@@ -928,12 +928,12 @@ private slots:
             [&](const QString &pLine) {
                 return pLine.startsWith(QStringLiteral("M104 S") + QString::number(tTarget));
             },
-            3000, tFrom));
+            20000, tFrom));
         // A second click cools, with no question while nothing prints.
         tFrom = tFirmware->lineCount();
         click(tWindow, "heatPrinterButton");
         QVERIFY(tFirmware->waitForLine(
-            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M104 S0")); }, 3000,
+            [](const QString &pLine) { return pLine.startsWith(QStringLiteral("M104 S0")); }, 20000,
             tFrom));
         QVERIFY(!tPrinter->isHeating() && !tPrinter->isHeated());
         QVERIFY(tDialogs.requests.isEmpty());
