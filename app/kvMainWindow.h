@@ -209,6 +209,8 @@ private:
     // Printing helpers.
     bool checkCurrentPrinter();
     bool checkActiveExtruder();
+    // Print on a part that leaves the printable volume asks first; true to go on.
+    bool confirmPartFits();
     void sliceFile();
     void startPrint();
     void stopPrint();

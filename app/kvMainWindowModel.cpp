@@ -120,6 +120,12 @@ void kvMainWindow::failLoad(const QString &pFileName, const QString &pReason)
 
 void kvMainWindow::onFileMenuLoadModelTriggered()
 {
+    // Refused before a file is chosen: the printer streams from the current file.
+    if (isPrintUnderWay()) {
+        kvDialogs::message(QStringLiteral("Load Model"),
+            QStringLiteral("Stop the print before loading another model."));
+        return;
+    }
     const QString tFile = kvDialogs::openFileName(ModelCaption,
         QStandardPaths::writableLocation(QStandardPaths::HomeLocation), ModelFilter, this);
     if (!tFile.isEmpty())

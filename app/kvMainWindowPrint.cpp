@@ -162,10 +162,35 @@ void kvMainWindow::onPrintButtonClick()
         if (!kvDialogs::question(QStringLiteral("Filament Settings"), tText, kvDialogs::DefaultNo))
             return;
     }
+    if (!confirmPartFits())
+        return;
     if (m_printerFile->fileType() == Kv::Defines::FileTypeSTL && !m_printerFile->isSliced())
         sliceFile();
     else
         startPrint();
+}
+
+bool kvMainWindow::confirmPartFits()
+{
+    kvGLModel *tModel = shownModel();
+    // The view's volume is width, height, depth: the test the model's box colour shows.
+    const kvVector3D tVolume = m_glWindow->bedSize();
+    if (!tModel || m_printerFile->fileType() != Kv::Defines::FileTypeSTL
+        || tModel->fitsVolume(tVolume))
+        return true;
+    const kvBoundingBox tBox = tModel->placedBox();
+    const kvVector3D tSize = tBox.maxPoint().subtract(tBox.minPoint());
+    const auto tMillimetres = [](float pX, float pY, float pZ) {
+        const auto tNumber = [](float pValue) { return QString::number(double(pValue), 'g', 5); };
+        return tNumber(pX) + QStringLiteral(" \u00D7 ") + tNumber(pY) + QStringLiteral(" \u00D7 ")
+            + tNumber(pZ) + QStringLiteral(" mm");
+    };
+    return kvDialogs::question(QStringLiteral("Print"),
+        QStringLiteral("The part (") + tMillimetres(tSize.x(), tSize.z(), tSize.y())
+            + QStringLiteral(") does not fit in the printer's build volume (")
+            + tMillimetres(tVolume.x(), tVolume.z(), tVolume.y())
+            + QStringLiteral("). Do you wish to print it all the same?"),
+        kvDialogs::DefaultNo);
 }
 
 void kvMainWindow::sliceFile()

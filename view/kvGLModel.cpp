@@ -196,19 +196,24 @@ bool kvGLModel::fitsInside(const kvBoundingBox &pBox, kvVector3D pBedSize)
     return true;
 }
 
-void kvGLModel::checkBounds(kvVector3D pBedSize)
+bool kvGLModel::fitsVolume(kvVector3D pBedSize) const
 {
     // The placed box leaves out points that overflow (a huge scale); such a part does not
     // fit, which the placed corners of the mesh's own box show.
-    bool tPlaced = true;
     const kvBoundingBox tMesh = m_model.boundingBox();
     if (!tMesh.isEmpty()) {
         const QMatrix4x4 tMatrix = currentMatrix();
-        for (const kvVector3D &tCorner : tMesh.box())
-            tPlaced = tPlaced && kvVector3D(tMatrix.map(QVector3D(tCorner))).isFinite();
+        for (const kvVector3D &tCorner : tMesh.box()) {
+            if (!kvVector3D(tMatrix.map(QVector3D(tCorner))).isFinite())
+                return false;
+        }
     }
-    m_boundingBox->setColor(
-        tPlaced && fitsInside(placedBox(), pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
+    return fitsInside(placedBox(), pBedSize);
+}
+
+void kvGLModel::checkBounds(kvVector3D pBedSize)
+{
+    m_boundingBox->setColor(fitsVolume(pBedSize) ? QColor(Qt::darkGreen) : QColor(Qt::red));
 }
 
 void kvGLModel::land(float pFloor)

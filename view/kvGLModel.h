@@ -56,6 +56,8 @@ public:
     void center();
     // Colours the box red when the placed part leaves the volume of size pBedSize.
     void checkBounds(kvVector3D pBedSize);
+    // Whether the placed part lies inside the volume of size pBedSize (the box's colour).
+    bool fitsVolume(kvVector3D pBedSize) const;
 
     // Translated, then turned about X, Y and Z, then scaled: the model matrix.
     static QMatrix4x4 placementMatrix(kvVector3D pTranslation, kvVector3D pRotation, float pScale);

@@ -44,6 +44,28 @@ QString stagedSlicer(const QTemporaryDir &pDir, const QString &pKind, const QStr
     return KvTest::writeProgram(pDir, QStringLiteral("slic3r"), tBody);
 }
 
+// An ASCII STL box of pX by pY by pZ millimetres.
+QString writeBoxStl(const QTemporaryDir &pDir, float pX, float pY, float pZ)
+{
+    static const int tFaces[12][3][3]
+        = {{{0, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 0, 0}, {1, 1, 0}, {1, 0, 0}},
+            {{0, 0, 1}, {1, 0, 1}, {1, 1, 1}}, {{0, 0, 1}, {1, 1, 1}, {0, 1, 1}},
+            {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}}, {{0, 0, 0}, {1, 0, 1}, {0, 0, 1}},
+            {{0, 1, 0}, {0, 1, 1}, {1, 1, 1}}, {{0, 1, 0}, {1, 1, 1}, {1, 1, 0}},
+            {{0, 0, 0}, {0, 0, 1}, {0, 1, 1}}, {{0, 0, 0}, {0, 1, 1}, {0, 1, 0}},
+            {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}}, {{1, 0, 0}, {1, 1, 1}, {1, 0, 1}}};
+    QByteArray tText("solid box\n");
+    for (const auto &tFace : tFaces) {
+        tText += "facet normal 0 0 0\nouter loop\n";
+        for (const auto &tCorner : tFace)
+            tText += "vertex " + QByteArray::number(tCorner[0] * pX) + ' '
+                + QByteArray::number(tCorner[1] * pY) + ' ' + QByteArray::number(tCorner[2] * pZ)
+                + '\n';
+        tText += "endloop\nendfacet\n";
+    }
+    return KvTest::writeFile(pDir, QStringLiteral("box.stl"), tText + "endsolid box\n");
+}
+
 int runsOf(const QString &pRuns)
 {
     return KvTest::readFile(pRuns).count("run");
@@ -84,9 +106,11 @@ public:
         printer = window->currentPrinter();
         m_chosen = bench->indexOfPath(printer->serialPortPath());
         firmware = bench->firmwares[m_chosen].get();
+        // "gcode", "stl" (a 10 mm cube), or the path of a part.
         window->loadModel(pPart == QLatin1String("gcode")
                 ? tGCode
-                : KvTest::dataPath(QStringLiteral("cube10.stl")));
+                : (pPart == QLatin1String("stl") ? KvTest::dataPath(QStringLiteral("cube10.stl"))
+                                                 : pPart));
         if (!window->printerFile())
             return fail("the part did not load");
         m_parsed.reset(new QSignalSpy(window->printerFile(), &kvPrinterFile::GCodeParseComplete));
@@ -445,16 +469,22 @@ private slots:
                 tWindow.statusMessage(), QStringLiteral("Stop the print before saving the model."));
         }
 
-        // What Load does: refused while a print is under way, the part kept.
+        // What Load does: refused while a print is under way, before a file is chosen, in a
+        // box; the part kept.
         kvPrinterFile *tFile = tWindow.printerFile();
-        tDialogs.answers << KvTest::dataPath(QStringLiteral("few-lines.gcode"));
+        const int tAsked = tDialogs.requests.size();
+        if (tIdle)
+            tDialogs.answers << KvTest::dataPath(QStringLiteral("few-lines.gcode"));
         tWindow.findChild<QAction *>(QStringLiteral("fileMenuLoadModel"))->trigger();
+        QCOMPARE(tDialogs.requests.size(), tAsked + 1);
         if (tIdle) {
             QVERIFY(tWindow.printerFile() != tFile);
             QVERIFY(tWindow.printerFile()->fileName().endsWith(QStringLiteral("few-lines.gcode")));
         } else {
             QCOMPARE(tWindow.printerFile(), tFile);
-            QCOMPARE(tWindow.statusMessage(),
+            QCOMPARE(tDialogs.requests.last().kind, kvDialogs::Message);
+            QCOMPARE(tDialogs.requests.last().title, QStringLiteral("Load Model"));
+            QCOMPARE(tDialogs.requests.last().text,
                 QStringLiteral("Stop the print before loading another model."));
         }
 
@@ -473,8 +503,58 @@ private slots:
         // No box on the way: only the file chooser and the question of a close.
         for (const kvDialogs::Request &tRequest : qAsConst(tDialogs.requests))
             QVERIFY2(tRequest.kind == kvDialogs::OpenFile
-                    || tRequest.title == QLatin1String("Exit Kestrova"),
+                    || tRequest.title == QLatin1String("Exit Kestrova")
+                    || (tRequest.title == QLatin1String("Load Model") && !tIdle),
                 qPrintable(tRequest.title + QStringLiteral(": ") + tRequest.text));
+    }
+
+    // Print on a part larger than the printer's volume asks first, default No; No leaves
+    // everything as it was: nothing sliced, nothing heated.
+    void partLargerThanThePrinterAsks_data()
+    {
+        QTest::addColumn<float>("width");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asks");
+        QTest::newRow("too large, No") << 250.0f << false << true;
+        QTest::newRow("too large, Yes") << 250.0f << true << true;
+        QTest::newRow("fits") << 150.0f << false << false;
+    }
+    void partLargerThanThePrinterAsks()
+    {
+        QFETCH(float, width);
+        QFETCH(bool, yes);
+        QFETCH(bool, asks);
+        QTemporaryDir tDir;
+        const QString tPart = writeBoxStl(tDir, width, width, 10.0f);
+        KvTest::DialogRecorder tDialogs;
+        kvPrintRoad tRoad;
+        QVERIFY(tRoad.setUp(tPart, QStringLiteral("slow"), 0, false));
+        const int tFrom = tRoad.firmware->lineCount();
+        if (asks)
+            tDialogs.answers << yes;
+        click(*tRoad.window, "pbPrint");
+        QCOMPARE(tDialogs.requests.size(), asks ? 1 : 0);
+        if (asks) {
+            const kvDialogs::Request tQuestion = tDialogs.requests.first();
+            QCOMPARE(tQuestion.kind, kvDialogs::Question);
+            QCOMPARE(tQuestion.defaultButton, kvDialogs::DefaultNo);
+            const QString tSize = QString::number(double(width)) + QStringLiteral(" \u00D7 ")
+                + QString::number(double(width)) + QStringLiteral(" \u00D7 10 mm");
+            QVERIFY2(tQuestion.text.contains(tSize), qPrintable(tQuestion.text));
+            QVERIFY2(tQuestion.text.contains(QStringLiteral("200 \u00D7 200 \u00D7 200 mm")),
+                qPrintable(tQuestion.text));
+        }
+        const bool tGoesOn = !asks || yes;
+        QCOMPARE(tRoad.window->printState(),
+            tGoesOn ? kvMainWindow::PrintState::Slicing : kvMainWindow::PrintState::Idle);
+        if (tGoesOn)
+            QVERIFY(waitFor([&] { return runsOf(tRoad.runs) == 1; }));
+        QVERIFY(tRoad.drain());
+        QCOMPARE(runsOf(tRoad.runs), tGoesOn ? 1 : 0);
+        for (const QString &tLine : tRoad.firmware->linesFrom(tFrom))
+            QVERIFY2(!tLine.startsWith(QStringLiteral("M104"))
+                    && !tLine.startsWith(QStringLiteral("M140")),
+                qPrintable(tLine));
     }
 
     // The printer's cancel button with nothing under way cancels nothing: the status line and
