@@ -35,6 +35,8 @@
 #include <QTextStream>
 #include <QtEndian>
 
+#include <memory>
+
 using KvTest::writeFile;
 
 namespace {
@@ -359,6 +361,56 @@ private slots:
         QVERIFY(child<QLabel>(tFresh, "printerFileLabel")->text().isEmpty());
     }
 
+    // What is no regular file is refused before it is opened: a pipe would hold the window
+    // in the opening for good, a device never end. The part shown stays.
+    void notAFileIsRefusedUnopened_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe")
+            << "pipe" << QStringLiteral("it is a named pipe (FIFO), not a regular file");
+        QTest::newRow("socket") << "socket" << QStringLiteral("it is a socket, not a regular file");
+        QTest::newRow("device") << "device" << QStringLiteral("it is a device, not a regular file");
+        QTest::newRow("folder") << "folder" << QStringLiteral("it is a folder, not a regular file");
+    }
+    void notAFileIsRefusedUnopened()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir tDir;
+        const QString tPath = tDir.filePath(QStringLiteral("part.stl"));
+        // Whoever opens the pipe is handed a whole part.
+        std::unique_ptr<KvTest::PipeFeeder> tPipe;
+        if (kind == QLatin1String("pipe")) {
+            tPipe.reset(new KvTest::PipeFeeder(
+                tPath, fileBytes(KvTest::dataPath(QStringLiteral("cube-ascii.stl")))));
+            QVERIFY(tPipe->isMade());
+        } else if (kind == QLatin1String("socket")) {
+            QVERIFY(KvTest::makeSocketFile(tPath));
+        } else if (kind == QLatin1String("device")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), tPath));
+        } else {
+            QVERIFY(QDir().mkpath(tPath));
+        }
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        const QString tGood = KvTest::dataPath(QStringLiteral("cube10.stl"));
+        loadThroughMenu(tWindow, tDialogs, tGood);
+        kvPrinterFile *tFirst = tWindow.printerFile();
+        QVERIFY(tFirst);
+
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        QCOMPARE(tWindow.statusMessage(),
+            QStringLiteral("Cannot load ") + tPath + QStringLiteral(": ") + reason
+                + QStringLiteral("."));
+        QCOMPARE(tWindow.printerFile(), tFirst);
+        QCOMPARE(tFirst->fileName(), tGood);
+        QCOMPARE(child<QLabel>(tWindow, "printerFileLabel")->text(), tGood);
+        QCOMPARE(tDialogs.requests.size(), 2);
+        if (tPipe)
+            QVERIFY(!tPipe->wasRead());
+    }
+
     void refusalSaysWhy_data()
     {
         QTest::addColumn<QString>("name");
@@ -483,23 +535,31 @@ private slots:
 
     void rotationInTheUsersLocale_data()
     {
+        QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("text");
         QTest::addColumn<float>("angle");
-        QTest::newRow("decimal comma") << "45,5" << 45.5f;
-        QTest::newRow("decimal point") << "45.5" << 45.5f;
-        QTest::newRow("negative, comma") << "-12,25" << -12.25f;
-        QTest::newRow("grouped thousands") << "1.080,5" << 1080.5f;
-        QTest::newRow("exponent, comma") << "1,5e1" << 15.0f;
-        QTest::newRow("two commas") << "4,5,6" << 0.0f;
-        QTest::newRow("word") << "abc" << 0.0f;
-        QTest::newRow("infinity") << "inf" << 0.0f;
-        QTest::newRow("above float range") << "1e39" << 0.0f;
+        const QLocale tGerman(QLocale::German, QLocale::Germany);
+        const QLocale tEnglish(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("decimal comma") << tGerman << "45,5" << 45.5f;
+        QTest::newRow("decimal point") << tGerman << "45.5" << 45.5f;
+        QTest::newRow("negative, comma") << tGerman << "-12,25" << -12.25f;
+        // A group separator is no part of an angle: such text turns nothing.
+        QTest::newRow("grouped thousands") << tGerman << "1.080,5" << 0.0f;
+        QTest::newRow("exponent, comma") << tGerman << "1,5e1" << 15.0f;
+        QTest::newRow("two commas") << tGerman << "4,5,6" << 0.0f;
+        QTest::newRow("word") << tGerman << "abc" << 0.0f;
+        QTest::newRow("infinity") << tGerman << "inf" << 0.0f;
+        QTest::newRow("above float range") << tGerman << "1e39" << 0.0f;
+        QTest::newRow("English, grouped thousands") << tEnglish << "12,500" << 0.0f;
+        QTest::newRow("English, decimal point") << tEnglish << "12.5" << 12.5f;
+        QTest::newRow("C, grouped thousands") << QLocale::c() << "1,234" << 0.0f;
     }
     void rotationInTheUsersLocale()
     {
+        QFETCH(QLocale, locale);
         QFETCH(QString, text);
         QFETCH(float, angle);
-        const DefaultLocale tGerman(QLocale(QLocale::German, QLocale::Germany));
+        const DefaultLocale tUsers(locale);
         KvTest::DialogRecorder tDialogs;
         kvMainWindow tWindow;
         tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
@@ -546,6 +606,37 @@ private slots:
         QVERIFY(tLabel->fontMetrics().horizontalAdvance(tLabel->text())
             <= tLabel->contentsRect().width());
         QCOMPARE(tWindow.statusMessage(), tStatus);
+    }
+
+    // A status of several lines (a slicer's error output, a name with a line break) is
+    // shown on one line; the tool tip holds it as it is.
+    void statusWithLineBreaksStaysOneLine()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        settleLayout();
+        auto *tLabel = child<QLabel>(tWindow, "statusLabel");
+        auto *tBar = child<QWidget>(tWindow, "statusBar");
+        const int tBarHeight = tBar->height();
+        const int tHeight = tWindow.height();
+
+        QTemporaryDir tDir;
+        const QString tPath = tDir.filePath(QStringLiteral("two\nlines\r\nof a name.stl"));
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        settleLayout();
+        const QString tStatus = tWindow.statusMessage();
+        QCOMPARE(tStatus,
+            QStringLiteral("Cannot load ") + tPath
+                + QStringLiteral(": No such file or directory."));
+        QCOMPARE(tLabel->text(),
+            QString(tStatus)
+                .replace(QLatin1Char('\n'), QLatin1Char(' '))
+                .replace(QLatin1Char('\r'), QLatin1Char(' ')));
+        QCOMPARE(tLabel->toolTip(), tStatus);
+        QCOMPARE(tBar->height(), tBarHeight);
+        QCOMPARE(tWindow.height(), tHeight);
     }
 
     void longFileNameKeepsTheWindow()

@@ -106,7 +106,15 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing file")
             << QStringLiteral("missing.stl") << QStringLiteral("No such file or directory");
-        QTest::newRow("a folder") << QStringLiteral("parts.stl") << QString();
+        QTest::newRow("a folder") << QStringLiteral("parts.stl")
+                                  << QStringLiteral("it is a folder, not a regular file");
+        // Never opened: a pipe would hold the window before it is ever drawn.
+        QTest::newRow("a named pipe") << QStringLiteral(
+            "pipe.stl") << QStringLiteral("it is a named pipe (FIFO), not a regular file");
+        QTest::newRow("a socket") << QStringLiteral("socket.stl")
+                                  << QStringLiteral("it is a socket, not a regular file");
+        QTest::newRow("a device") << QStringLiteral("zero.stl")
+                                  << QStringLiteral("it is a device, not a regular file");
     }
     void argumentThatCannotBeLoadedIsReported()
     {
@@ -115,6 +123,13 @@ private slots:
         QTemporaryDir tDir;
         QVERIFY(QDir(tDir.path()).mkdir(QStringLiteral("parts.stl")));
         const QString tPath = tDir.filePath(name);
+        // Whoever opens the pipe is handed a whole part.
+        KvTest::PipeFeeder tPipe(tDir.filePath(QStringLiteral("pipe.stl")),
+            KvTest::readFile(KvTest::dataPath(QStringLiteral("cube-ascii.stl"))));
+        QVERIFY(tPipe.isMade());
+        QVERIFY(KvTest::makeSocketFile(tDir.filePath(QStringLiteral("socket.stl"))));
+        QVERIFY(
+            QFile::link(QStringLiteral("/dev/zero"), tDir.filePath(QStringLiteral("zero.stl"))));
         setArgument(tPath);
         QCOMPARE(QCoreApplication::arguments().at(1), tPath);
 
@@ -127,6 +142,7 @@ private slots:
             qPrintable(tStatus));
         QVERIFY2(tStatus.endsWith(reason + QStringLiteral(".")), qPrintable(tStatus));
         QVERIFY(tDialogs.requests.isEmpty());
+        QVERIFY(!tPipe.wasRead());
 
         // The window keeps working: a file chosen afterwards loads.
         tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
