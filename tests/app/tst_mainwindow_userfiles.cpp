@@ -35,14 +35,8 @@ public:
         bench.reset(new kvPortBench({QStringLiteral("Halvarn_8x8")}));
         firmware = bench->firmwares.front().get();
         window.reset(new kvMainWindow);
-        showControls(*window);
         // Generous waits: the sanitizer build on a busy machine is slow to identify.
-        if (!waitFor([&] { return printerBox(*window)->count() == 2; }, 20000))
-            return false;
-        pick(printerBox(*window), 1);
-        return waitFor(
-            [&] { return window->currentPrinter() && window->currentPrinter()->isConnected(); },
-            20000);
+        return showAndChoose(*window, 1, 20000);
     }
 
     // File > Load Model, its dialog answered with pPath.

@@ -124,12 +124,14 @@ private slots:
         QVERIFY(QDir(tDir.path()).mkdir(QStringLiteral("parts.stl")));
         const QString tPath = tDir.filePath(name);
         // Whoever opens the pipe is handed a whole part.
-        KvTest::PipeFeeder tPipe(tDir.filePath(QStringLiteral("pipe.stl")),
+        const KvTest::NotAFile tPipe(QStringLiteral("pipe"),
+            tDir.filePath(QStringLiteral("pipe.stl")),
             KvTest::readFile(KvTest::dataPath(QStringLiteral("cube-ascii.stl"))));
-        QVERIFY(tPipe.isMade());
-        QVERIFY(KvTest::makeSocketFile(tDir.filePath(QStringLiteral("socket.stl"))));
-        QVERIFY(
-            QFile::link(QStringLiteral("/dev/zero"), tDir.filePath(QStringLiteral("zero.stl"))));
+        const KvTest::NotAFile tSocket(
+            QStringLiteral("socket"), tDir.filePath(QStringLiteral("socket.stl")), QByteArray());
+        const KvTest::NotAFile tDevice(
+            QStringLiteral("device"), tDir.filePath(QStringLiteral("zero.stl")), QByteArray());
+        QVERIFY(tPipe.isMade() && tSocket.isMade() && tDevice.isMade());
         setArgument(tPath);
         QCOMPARE(QCoreApplication::arguments().at(1), tPath);
 
@@ -142,7 +144,7 @@ private slots:
             qPrintable(tStatus));
         QVERIFY2(tStatus.endsWith(reason + QStringLiteral(".")), qPrintable(tStatus));
         QVERIFY(tDialogs.requests.isEmpty());
-        QVERIFY(!tPipe.wasRead());
+        QVERIFY(!tPipe.wasOpened());
 
         // The window keeps working: a file chosen afterwards loads.
         tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));

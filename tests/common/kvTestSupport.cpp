@@ -169,6 +169,20 @@ void PipeFeeder::feed()
     }
 }
 
+NotAFile::NotAFile(const QString &pKind, const QString &pPath, const QByteArray &pData)
+{
+    if (pKind == QLatin1String("pipe")) {
+        m_pipe.reset(new PipeFeeder(pPath, pData));
+        m_made = m_pipe->isMade();
+    } else if (pKind == QLatin1String("socket")) {
+        m_made = makeSocketFile(pPath);
+    } else if (pKind == QLatin1String("device")) {
+        m_made = QFile::link(QStringLiteral("/dev/zero"), pPath);
+    } else if (pKind == QLatin1String("folder")) {
+        m_made = QDir().mkpath(pPath);
+    }
+}
+
 QString artifactDir()
 {
     const QString tDir = qEnvironmentVariable("KV_TEST_ARTIFACTS");

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace KvTest {
@@ -70,6 +71,22 @@ private:
     std::atomic<bool> m_stop {false};
     std::atomic<bool> m_read {false};
     std::thread m_thread;
+};
+
+// Something at pPath that is no regular file, by pKind: "pipe" (a PipeFeeder handing
+// pData), "socket", "device" (a link to /dev/zero) or "folder".
+class NotAFile
+{
+public:
+    NotAFile(const QString &pKind, const QString &pPath, const QByteArray &pData);
+
+    bool isMade() const { return m_made; }
+    // A pipe that someone opened.
+    bool wasOpened() const { return m_pipe && m_pipe->wasRead(); }
+
+private:
+    std::unique_ptr<PipeFeeder> m_pipe;
+    bool m_made = false;
 };
 
 // Folder a test program leaves files in for reading a failure after the run:

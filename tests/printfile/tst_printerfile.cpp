@@ -438,21 +438,11 @@ private slots:
         QTemporaryDir tDir;
         const QString tPath
             = tDir.filePath(kind == QLatin1String("pipe.gcode") ? "part.gcode" : "part.stl");
-        std::unique_ptr<KvTest::PipeFeeder> tPipe;
-        if (kind.startsWith(QLatin1String("pipe"))) {
-            // Whoever opens it gets a whole part: a reader that opens it loads that part.
-            tPipe.reset(new KvTest::PipeFeeder(tPath,
-                kind.endsWith(QLatin1String(".gcode"))
-                    ? QByteArray("G28\nG1 X1\n")
-                    : readFile(KvTest::dataPath("cube-ascii.stl"))));
-            QVERIFY(tPipe->isMade());
-        } else if (kind == QLatin1String("socket")) {
-            QVERIFY(KvTest::makeSocketFile(tPath));
-        } else if (kind == QLatin1String("device")) {
-            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), tPath));
-        } else {
-            QVERIFY(QDir().mkpath(tPath));
-        }
+        // Whoever opens the pipe gets a whole part: a reader that opens it loads that part.
+        const KvTest::NotAFile tOdd(kind.section(QLatin1Char('.'), 0, 0), tPath,
+            kind.endsWith(QLatin1String(".gcode")) ? QByteArray("G28\nG1 X1\n")
+                                                   : readFile(KvTest::dataPath("cube-ascii.stl")));
+        QVERIFY(tOdd.isMade());
 
         kvPrinterFile tFile(tPath);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
@@ -462,8 +452,7 @@ private slots:
             QStringLiteral("kvPrinterFile::loadFile: The file is not read: ") + reason + ".");
         QCOMPARE(tModel.triangles().size(), 0);
         QCOMPARE(tFile.GCodeQueueCount(), 0);
-        if (tPipe)
-            QVERIFY(!tPipe->wasRead());
+        QVERIFY(!tOdd.wasOpened());
     }
 
     // A file loaded after a refused one is judged by itself.
