@@ -14,6 +14,13 @@ kvElidedLabel::kvElidedLabel(QWidget *pParent)
 void kvElidedLabel::setFullText(const QString &pText)
 {
     m_fullText = pText;
+    // One line: line breaks (a program's error output, say) are shown as blanks.
+    m_lineText = pText;
+    for (QChar &tChar : m_lineText) {
+        if (tChar == QLatin1Char('\n') || tChar == QLatin1Char('\r')
+            || tChar == QChar::LineSeparator || tChar == QChar::ParagraphSeparator)
+            tChar = QLatin1Char(' ');
+    }
     updateGeometry();
     elide();
 }
@@ -21,7 +28,7 @@ void kvElidedLabel::setFullText(const QString &pText)
 QSize kvElidedLabel::sizeHint() const
 {
     // Rounded up: the elision compares the unrounded width.
-    const int tText = qCeil(QFontMetricsF(font()).horizontalAdvance(m_fullText));
+    const int tText = qCeil(QFontMetricsF(font()).horizontalAdvance(m_lineText));
     return QSize(tText + extraWidth(), QLabel::sizeHint().height());
 }
 
@@ -55,7 +62,7 @@ int kvElidedLabel::extraWidth() const
 void kvElidedLabel::elide()
 {
     const int tRoom = qMax(0, width() - extraWidth());
-    const QString tShown = fontMetrics().elidedText(m_fullText, Qt::ElideRight, tRoom);
+    const QString tShown = fontMetrics().elidedText(m_lineText, Qt::ElideRight, tRoom);
     if (tShown != text())
         QLabel::setText(tShown);
     setToolTip(tShown == m_fullText ? QString() : m_fullText);

@@ -3,7 +3,8 @@
 #include <QLabel>
 
 // A one-line plain text label that never asks for more width than it is given: a text too
-// long for it is shown cut short with an ellipsis, the whole text then as its tool tip.
+// long for it is shown cut short with an ellipsis, and line breaks as blanks; the whole
+// text is then its tool tip.
 class kvElidedLabel : public QLabel
 {
     Q_OBJECT
@@ -28,4 +29,6 @@ private:
     void elide();
 
     QString m_fullText;
+    // The text on one line, as it is measured and shown.
+    QString m_lineText;
 };

@@ -58,6 +58,16 @@ kvMainWindow::kvMainWindow(QWidget *pParent)
     m_glWindow = new kvGLWindow();
     m_logger = new kvLogger(this);
     m_logger->setLogLevel(Kv::Defines::LoggerLevelAll);
+    // A log that stops is said once; whatever else goes on, a print too, goes on.
+    connect(m_logger, &kvLogger::WriteFailed, this,
+        [this](const QString &pPath, const QString &pReason) {
+            ui->optionsMenuLogCreate->setChecked(false);
+            setStatusMessage(QStringLiteral("The print log ") + QDir::toNativeSeparators(pPath)
+                + QStringLiteral(" cannot be written: ") + pReason
+                + QStringLiteral(". Its lines are lost until it can be written again."));
+        });
+    connect(m_logger, &kvLogger::WriteResumed, this,
+        [this] { ui->optionsMenuLogCreate->setChecked(true); });
 
     ui->glWindowLayout->removeWidget(ui->glWindowLabel);
     delete ui->glWindowLabel;

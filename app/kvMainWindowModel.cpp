@@ -7,6 +7,7 @@
 #include "kvGLModel.h"
 #include "kvGLWindow.h"
 #include "kvHelpers.h"
+#include "kvPlatform.h"
 #include "kvPrinter.h"
 #include "kvPrinterFile.h"
 #include "kvSlic3rConfig.h"
@@ -41,7 +42,13 @@ void kvMainWindow::loadModel(QString pFileName)
     m_loadingModel = true;
     log(QStringLiteral("loadModel: ") + pFileName);
 
-    // Checked first: a failed load leaves the shown model and its file as they were.
+    // Checked first: a failed load leaves the shown model and its file as they were. A pipe
+    // or a device is never opened: the one blocks the window, the other has no end.
+    const QString tNotAFile = Kv::Platform::notRegularFileReason(pFileName);
+    if (!tNotAFile.isEmpty()) {
+        failLoad(pFileName, tNotAFile);
+        return;
+    }
     QFile tCheck(pFileName);
     if (!tCheck.open(QIODevice::ReadOnly)) {
         failLoad(pFileName, tCheck.errorString());

@@ -617,9 +617,10 @@ void kvMainWindow::onOpenSlic3r()
 
 void kvMainWindow::onOptionsMenuLogCreateTriggered()
 {
-    if (!m_logger->isCreated())
+    // A log that can no longer be written is replaced by a new one.
+    if (!m_logger->isWriting())
         m_logger->create();
-    ui->optionsMenuLogCreate->setChecked(m_logger->isCreated());
+    ui->optionsMenuLogCreate->setChecked(m_logger->isWriting());
 }
 
 void kvMainWindow::onOptionsMenuLogViewTriggered()

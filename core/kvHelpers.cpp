@@ -45,10 +45,16 @@ float floatFromText(const QString &pText)
 
 float floatFromUserText(const QString &pText)
 {
+    // Neither reading takes group separators: "12,500" is no angle of 12500 degrees.
+    QLocale tC = QLocale::c();
+    tC.setNumberOptions(tC.numberOptions() | QLocale::RejectGroupSeparator);
     bool tOk = false;
-    float tValue = pText.toFloat(&tOk);
-    if (!tOk)
-        tValue = QLocale().toFloat(pText, &tOk);
+    float tValue = tC.toFloat(pText, &tOk);
+    if (!tOk) {
+        QLocale tUser;
+        tUser.setNumberOptions(tUser.numberOptions() | QLocale::RejectGroupSeparator);
+        tValue = tUser.toFloat(pText, &tOk);
+    }
     return tOk && std::isfinite(tValue) ? tValue : 0.0f;
 }
 

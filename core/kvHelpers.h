@@ -18,7 +18,8 @@ bool pointInside(kvVector3D pPoint, kvVector3D pSize);
 float floatFromText(const QString &pText);
 
 // A number the user typed: read as floatFromText does, and failing that as the default locale
-// writes it (a decimal comma, say). Text that is neither, or no finite float, gives 0.
+// writes it (a decimal comma, say). Text that is neither, text with group separators
+// ("12,500", "1.234,5"), or no finite float, gives 0.
 float floatFromUserText(const QString &pText);
 
 // Splits "current/target" (e.g. "185.3 /190.0"); a part that is not a finite number gives 0.

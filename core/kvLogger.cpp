@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -51,7 +52,6 @@ void kvLogger::create()
         return;
     }
 
-    m_created = true;
     if (m_stream.device() != &m_file)
         m_stream.setDevice(&m_file);
     m_stream << headerRule() << '\n'
@@ -60,7 +60,21 @@ void kvLogger::create()
              << "   #\n"
              << headerRule() << '\n';
     m_stream.flush();
+    // A full disk takes the file but not its header: no log to tick.
+    const bool tWritten
+        = m_stream.status() == QTextStream::Ok && m_file.error() == QFileDevice::NoError;
+    const QString tReason = m_file.errorString();
+    m_stream.resetStatus();
     m_file.close();
+    m_file.unsetError();
+    m_created = tWritten;
+    m_failing = false;
+    if (!tWritten) {
+        QFile::remove(tPath);
+        kvDialogs::message(QStringLiteral("Logger"),
+            QStringLiteral("Could not write: ") + tPath + QStringLiteral(" (") + tReason
+                + QStringLiteral(")"));
+    }
 }
 
 bool kvLogger::isCreated() const
@@ -77,18 +91,42 @@ void kvLogger::log(const QString &pMessage)
     if (m_file.isOpen() && Kv::Platform::isFileRemoved(m_file))
         m_file.close();
     if (!m_file.isOpen()) {
-        if (!m_file.open(QIODevice::ReadWrite))
+        if (!m_file.open(QIODevice::ReadWrite)) {
+            const QString tReason = m_file.errorString();
+            m_file.unsetError();
+            writeFailed(tReason);
             return;
+        }
         m_file.seek(m_file.size());
     }
+    const qint64 tEnd = m_file.pos();
     m_stream << '[' << lineTime() << "] " << pMessage << '\n';
     m_stream.flush();
     // A failed write (a full disk) closes the file; the next line opens it by name again.
     if (m_stream.status() != QTextStream::Ok || m_file.error() != QFileDevice::NoError) {
+        const QString tReason = m_file.errorString();
         m_stream.resetStatus();
         m_file.close();
         m_file.unsetError();
+        // The part of the line that reached the disk goes: the next line starts a line.
+        const QFileInfo tWritten(m_file.fileName());
+        if (tEnd > 0 && tWritten.isFile() && tWritten.size() > tEnd)
+            QFile::resize(m_file.fileName(), tEnd);
+        writeFailed(tReason);
+        return;
     }
+    if (m_failing) {
+        m_failing = false;
+        emit WriteResumed();
+    }
+}
+
+void kvLogger::writeFailed(const QString &pReason)
+{
+    if (m_failing)
+        return;
+    m_failing = true;
+    emit WriteFailed(m_file.fileName(), pReason);
 }
 
 QString kvLogger::lineTime()

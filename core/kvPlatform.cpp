@@ -192,6 +192,26 @@ QString serialPortOpenProblem(const QString &pDevicePath)
         + QStringLiteral(", then log in again.");
 }
 
+QString notRegularFileReason(const QString &pPath)
+{
+    struct stat tInfo;
+    if (pPath.isEmpty() || ::stat(QFile::encodeName(pPath).constData(), &tInfo) != 0
+        || S_ISREG(tInfo.st_mode))
+        return QString();
+    const auto tNot = [](const char *pKind) {
+        return QStringLiteral("it is %1, not a regular file").arg(QLatin1String(pKind));
+    };
+    if (S_ISDIR(tInfo.st_mode))
+        return tNot("a folder");
+    if (S_ISFIFO(tInfo.st_mode))
+        return tNot("a named pipe (FIFO)");
+    if (S_ISSOCK(tInfo.st_mode))
+        return tNot("a socket");
+    if (S_ISCHR(tInfo.st_mode) || S_ISBLK(tInfo.st_mode))
+        return tNot("a device");
+    return QStringLiteral("it is not a regular file");
+}
+
 bool isFileRemoved(const QFile &pFile)
 {
     struct stat tOpen;

@@ -61,6 +61,12 @@ QString osDescription();
 // that owns the device.
 QString serialPortOpenProblem(const QString &pDevicePath);
 
+// Why the path is no file to read a part from, for the user ("it is a named pipe (FIFO), not
+// a regular file"): a folder, a pipe, a socket or a device. Empty for a regular file (a link
+// to one included) and for a path that cannot be looked at, whose opening says why. Such
+// paths must not be opened: a pipe blocks the opening, a device never ends.
+QString notRegularFileReason(const QString &pPath);
+
 // Whether an open file has been deleted while it was open (its name now leads nowhere,
 // or to another file).
 bool isFileRemoved(const QFile &pFile);

@@ -104,6 +104,9 @@ namespace Kv {
 
 QRect fittedGeometry(const QRect &pArea, const QMargins &pFrame, const QRect &pPlaced)
 {
+    // A screen that reports no usable area (as one may while it is set up) is no limit.
+    if (!pArea.isValid())
+        return pPlaced;
     const QSize tAround(pFrame.left() + pFrame.right(), pFrame.top() + pFrame.bottom());
     const QSize tRoom(
         qMax(1, pArea.width() - tAround.width()), qMax(1, pArea.height() - tAround.height()));

@@ -398,7 +398,8 @@ void kvPrinter::writeLine(const QString &pCommand)
 {
     printerDebug(QStringLiteral("sendCommandToPrinter: ") + pCommand);
     setPrinterCommand(pCommand);
-    QByteArray tBytes = pCommand.toUtf8();
+    // A line of a file goes out as the file's bytes.
+    QByteArray tBytes = kvGCode::lineBytes(pCommand);
     tBytes.append('\n');
     m_serialPort.write(tBytes);
     // A firmware answers every line that holds a command with one "ok"; blank and

@@ -3,17 +3,6 @@
 #include <cmath>
 #include <limits>
 
-namespace {
-
-// Shared by every estimator: the previous estimated move and the total.
-float lastx = 0;
-float lasty = 0;
-float lastz = 0;
-float laste = 0;
-float totalTime = 0;
-
-} // namespace
-
 Estimator::Estimator()
     : QObject(nullptr)
 { }
@@ -31,9 +20,9 @@ void Estimator::estimate(kvGCode pLine)
 void Estimator::estimate(QString pCommand, float pX, float pY, float pZ, float pE, float pF)
 {
     if (pCommand == QLatin1String("G1")) {
-        const float tDx = std::fabs(pX - lastx);
-        const float tDy = std::fabs(pY - lasty);
-        const float tDz = std::fabs(pZ - lastz);
+        const float tDx = std::fabs(pX - m_lastX);
+        const float tDy = std::fabs(pY - m_lastY);
+        const float tDz = std::fabs(pZ - m_lastZ);
         // A move without a usable feed rate takes no measurable time.
         if (pF > 0 && std::isfinite(pF)) {
             double tTime;
@@ -41,23 +30,23 @@ void Estimator::estimate(QString pCommand, float pX, float pY, float pZ, float p
                 tTime = std::sqrt(double(tDx) * tDx + double(tDy) * tDy + double(tDz) * tDz) * 60.0
                     / pF;
             else
-                tTime = std::fabs(double(pE) - laste) * 60.0 / pF;
-            totalTime += float(tTime);
+                tTime = std::fabs(double(pE) - m_lastE) * 60.0 / pF;
+            m_totalTime += float(tTime);
         }
-        lastx = pX;
-        lasty = pY;
-        lastz = pZ;
-        laste = pE;
+        m_lastX = pX;
+        m_lastY = pY;
+        m_lastZ = pZ;
+        m_lastE = pE;
     } else if (pCommand == QLatin1String("G161") || pCommand == QLatin1String("G162")) {
-        totalTime += 6000;
+        m_totalTime += 6000;
     } else if (pCommand == QLatin1String("M109")) {
-        totalTime += 600000;
+        m_totalTime += 600000;
     }
 }
 
 float Estimator::gettotalTime(float pTime)
 {
-    return (pTime + totalTime) / 10;
+    return (pTime + m_totalTime) / 10;
 }
 
 QString Estimator::formatTime(float pTime)
@@ -84,11 +73,11 @@ QString Estimator::formatTime(float pTime)
 
 void Estimator::decrement()
 {
-    if (totalTime > 0)
-        totalTime -= 1;
+    if (m_totalTime > 0)
+        m_totalTime -= 1;
 }
 
 void Estimator::clear()
 {
-    totalTime = 0;
+    m_totalTime = 0;
 }

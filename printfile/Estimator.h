@@ -6,7 +6,7 @@
 #include <QString>
 
 // Running coordinate sums of the queued G1 lines, and a print time estimate
-// from moves and feed rates kept in a total shared by every estimator.
+// from moves and feed rates; each estimator keeps its own.
 class Estimator : public QObject
 {
     Q_OBJECT
@@ -30,4 +30,10 @@ private:
     float m_SumX = 0;
     float m_SumY = 0;
     float m_SumZ = 0;
+    // The previous estimated move and the estimate so far.
+    float m_lastX = 0;
+    float m_lastY = 0;
+    float m_lastZ = 0;
+    float m_lastE = 0;
+    float m_totalTime = 0;
 };

@@ -134,6 +134,87 @@ template <typename Visit> void forEachToken(const QString &pLine, Visit pVisit)
 
 } // namespace
 
+QString kvGCode::textOfLine(const char *pData, int pSize)
+{
+    QString tText = QString::fromUtf8(pData, pSize);
+    if (!tText.contains(QChar::ReplacementCharacter))
+        return tText;
+    // Decoded sequence by sequence: a byte that starts no valid one stands for itself.
+    tText.clear();
+    tText.reserve(pSize);
+    const uchar *tAt = reinterpret_cast<const uchar *>(pData);
+    const uchar *const tEnd = tAt + pSize;
+    while (tAt < tEnd) {
+        const uchar tLead = *tAt;
+        int tMore = -1;
+        uint tCode = 0;
+        uint tLeast = 0;
+        if (tLead < 0x80) {
+            tMore = 0;
+            tCode = tLead;
+        } else if ((tLead & 0xE0) == 0xC0) {
+            tMore = 1;
+            tCode = tLead & 0x1F;
+            tLeast = 0x80;
+        } else if ((tLead & 0xF0) == 0xE0) {
+            tMore = 2;
+            tCode = tLead & 0x0F;
+            tLeast = 0x800;
+        } else if ((tLead & 0xF8) == 0xF0) {
+            tMore = 3;
+            tCode = tLead & 0x07;
+            tLeast = 0x10000;
+        }
+        bool tValid = tMore >= 0 && tEnd - tAt > tMore;
+        for (int i = 1; tValid && i <= tMore; ++i) {
+            tValid = (tAt[i] & 0xC0) == 0x80;
+            tCode = (tCode << 6) | (tAt[i] & 0x3F);
+        }
+        tValid = tValid && tCode >= tLeast && tCode <= 0x10FFFF
+            && !(tCode >= 0xD800 && tCode <= 0xDFFF);
+        if (!tValid) {
+            tText.append(QChar(ushort(0xDC00 + tLead)));
+            ++tAt;
+        } else if (tCode >= 0x10000) {
+            tText.append(QChar(QChar::highSurrogate(tCode)));
+            tText.append(QChar(QChar::lowSurrogate(tCode)));
+            tAt += tMore + 1;
+        } else {
+            tText.append(QChar(ushort(tCode)));
+            tAt += tMore + 1;
+        }
+    }
+    return tText;
+}
+
+QByteArray kvGCode::lineBytes(const QString &pText)
+{
+    const QChar *const tBegin = pText.constData();
+    const QChar *const tEnd = tBegin + pText.size();
+    // A low surrogate after a high one is half of a valid character, no stand-in.
+    const auto tIsStandIn = [tBegin](const QChar *pAt) {
+        const ushort tCode = pAt->unicode();
+        return tCode >= 0xDC80 && tCode <= 0xDCFF && (pAt == tBegin || !pAt[-1].isHighSurrogate());
+    };
+    const QChar *tAt = tBegin;
+    while (tAt < tEnd && !tIsStandIn(tAt))
+        ++tAt;
+    if (tAt == tEnd)
+        return pText.toUtf8();
+    QByteArray tBytes;
+    tBytes.reserve(pText.size() + 16);
+    const QChar *tRun = tBegin;
+    for (; tAt < tEnd; ++tAt) {
+        if (!tIsStandIn(tAt))
+            continue;
+        tBytes += QStringView(tRun, tAt - tRun).toUtf8();
+        tBytes += char(tAt->unicode() - 0xDC00);
+        tRun = tAt + 1;
+    }
+    tBytes += QStringView(tRun, tEnd - tRun).toUtf8();
+    return tBytes;
+}
+
 kvGCode::kvGCode()
 {
     initalize(unknownLine());

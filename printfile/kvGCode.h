@@ -2,6 +2,7 @@
 
 #include "kvVector3D.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
@@ -73,6 +74,13 @@ public:
     bool isValidGCodeSequence(QString pText) const;
 
     bool loadFromRawString(QString pLine);
+
+    // The text of a line of a file: its valid UTF-8 decoded, every other byte kept as a
+    // stand-in character (U+DC80 to U+DCFF, never valid text), so that lineBytes gives back
+    // the file's own bytes.
+    static QString textOfLine(const char *pData, int pSize);
+    // The bytes a line's text is sent as: UTF-8, each stand-in as its byte.
+    static QByteArray lineBytes(const QString &pText);
 
     // Locale-independent number reading used for the word values: surrounding
     // white space ignored, a text that is not a finite float gives 0.

@@ -1,6 +1,7 @@
 #include "kvGCodeFile.h"
 
 #include "kvHelpers.h"
+#include "kvPlatform.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,7 +29,8 @@ void kvGCodeFile::parse()
     QElapsedTimer tTimer;
     tTimer.start();
 
-    if (!QFile::exists(m_FileName))
+    // A pipe would block the opening, a device never end.
+    if (!QFile::exists(m_FileName) || !Kv::Platform::notRegularFileReason(m_FileName).isEmpty())
         return;
 
     // The file is closed again once read; nothing needs it open afterwards.

@@ -4,6 +4,7 @@
 
 #include "kvLogger.h"
 #include "kvPaths.h"
+#include "kvPlatform.h"
 #include "kvSlic3rConfig.h"
 
 #include <QFileInfo>
@@ -129,13 +130,20 @@ kvModel kvPrinterFile::loadFile()
     statusUpdate(QStringLiteral("loadFile: start [%1].").arg(timeStamp(tStart)));
     m_warnings.clear();
     m_loadRefusal.clear();
+    m_gcodeRefusal.clear();
     m_loading = true;
-    if (!m_file.open(QIODevice::ReadOnly))
-        warn(QStringLiteral("loadFile: Failed to open file!"));
-
     kvModel tModel;
+    // A pipe would block its opening, a device never end: neither is opened.
+    const QString tNotAFile = Kv::Platform::notRegularFileReason(m_fileName);
+    if (!tNotAFile.isEmpty()) {
+        refuseLoad(QStringLiteral("loadFile: The file is not read: %1.").arg(tNotAFile), tNotAFile);
+    } else if (!m_file.open(QIODevice::ReadOnly)) {
+        warn(QStringLiteral("loadFile: Failed to open file!"));
+    }
+
     try {
-        tModel = determineFileType();
+        if (tNotAFile.isEmpty())
+            tModel = determineFileType();
     } catch (const std::bad_alloc &) {
         // The readers free what they hold on their own; nothing of the file is kept.
         tModel = kvModel();

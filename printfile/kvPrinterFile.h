@@ -157,8 +157,11 @@ private:
     void failSlice(int pError, const QString &pMessage);
     // The temporary slicing files are shared by every copy of the program: a slice owns
     // them from the STL write to the end of the parse. False with the reason when they
-    // cannot be had; pBusy when another holder has them.
-    bool lockSliceFiles(QString &pReason, bool &pBusy);
+    // cannot be had; pFinal when writing the STL file cannot help (another holder has them,
+    // or the lock file cannot be made in the data folder).
+    bool lockSliceFiles(QString &pReason, bool &pFinal);
+    // Removes what a slicer run that gave no G-code left behind.
+    void removeSlicerOutput();
     // Kept while this file's slicer may still read or write them.
     void unlockSliceFiles();
 

@@ -24,7 +24,46 @@ void trim(const char *&pBegin, const char *&pEnd)
         --pEnd;
 }
 
-// A number in the C locale's notation, or 0 when the whole text does not read as one.
+// Whether a number that does not fit a float is too large for one, rather than too close to
+// 0: the place of its first significant digit, with the exponent, is above the units.
+bool isBeyondFloat(const char *pBegin, const char *pEnd)
+{
+    const char *tAt = pBegin;
+    if (tAt < pEnd && (*tAt == '-' || *tAt == '+'))
+        ++tAt;
+    qint64 tPlace = 0;
+    bool tSignificant = false;
+    bool tFraction = false;
+    for (; tAt < pEnd; ++tAt) {
+        if (*tAt == '.') {
+            tFraction = true;
+            continue;
+        }
+        if (*tAt < '0' || *tAt > '9')
+            break;
+        tSignificant = tSignificant || *tAt != '0';
+        if (tSignificant && !tFraction)
+            ++tPlace;
+        else if (!tSignificant && tFraction)
+            --tPlace;
+    }
+    qint64 tExponent = 0;
+    if (tAt < pEnd && (*tAt | 0x20) == 'e') {
+        ++tAt;
+        const bool tNegative = tAt < pEnd && *tAt == '-';
+        if (tAt < pEnd && (*tAt == '-' || *tAt == '+'))
+            ++tAt;
+        for (; tAt < pEnd && *tAt >= '0' && *tAt <= '9'; ++tAt)
+            tExponent = std::min<qint64>(tExponent * 10 + (*tAt - '0'), qint64(1) << 40);
+        if (tNegative)
+            tExponent = -tExponent;
+    }
+    return tPlace + tExponent > 0;
+}
+
+// A number in the C locale's notation, or 0 when the whole text does not read as one. A
+// number too large for a float (1e400) is infinite, which no corner may be; one too close
+// to 0 for it is 0.
 float parseNumber(const char *pBegin, const char *pEnd)
 {
     trim(pBegin, pEnd);
@@ -35,7 +74,11 @@ float parseNumber(const char *pBegin, const char *pEnd)
     }
     float tValue = 0.0f;
     const auto tResult = std::from_chars(pBegin, pEnd, tValue, std::chars_format::general);
-    if (tResult.ec != std::errc() || tResult.ptr != pEnd)
+    if (tResult.ptr != pEnd)
+        return 0.0f;
+    if (tResult.ec == std::errc::result_out_of_range)
+        return isBeyondFloat(pBegin, pEnd) ? std::numeric_limits<float>::infinity() : 0.0f;
+    if (tResult.ec != std::errc())
         return 0.0f;
     return tValue;
 }
@@ -112,8 +155,17 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
     qint64 tPos = 0;
     qint64 tCount = 0;
     qint64 tDropped = 0;
+    qint64 tMisshapen = 0;
     bool tTruncated = false;
     bool tTooMany = false;
+    const auto emitProgress = [&] {
+        int tProgress = 99;
+        if (tPerFacet > 0) {
+            const float tValue = float(tCount + tDropped + tMisshapen) / float(tPerFacet) * 100.0f;
+            tProgress = tValue > 100.0f ? 99 : int(tValue);
+        }
+        emit LoadFileProgress(tProgress);
+    };
     try {
         for (;;) {
             const qint64 f = tFacet.find(tPos);
@@ -126,20 +178,45 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
             if (n < 0)
                 break;
             const qint64 o = tOuterLoop.find(n + 6);
-            const qint64 a = o < 0 ? -1 : tVertex.find(o + 10);
-            const qint64 b = a < 0 ? -1 : tVertex.find(a + 6);
-            const qint64 c = b < 0 ? -1 : tVertex.find(b + 7);
-            qint64 d = c < 0 ? -1 : tEndLoop.find(c + 7);
-            if (d < 0) {
-                tTruncated = true;
-                // A text cut after the third vertex's line still holds the whole facet; the
-                // vertex ends with its line.
-                const void *tLineEnd = c < 0 || c + 7 > tLength
-                    ? nullptr
-                    : std::memchr(tData + c + 7, '\n', size_t(tLength - c - 7));
-                if (!tLineEnd)
+            // The facet's text ends at its "endfacet", or with the whole text.
+            const qint64 tFacetEnd = e < 0 ? tLength : e;
+            const qint64 tLoopEnd = o < 0 || o > tFacetEnd ? -1 : tEndLoop.find(o + 10);
+            const bool tClosed = tLoopEnd >= 0 && tLoopEnd < tFacetEnd;
+            // Vertices are counted inside the loop: a vertex of the next facet is none of
+            // this one's.
+            const qint64 tLimit = tClosed ? tLoopEnd : tFacetEnd;
+            const auto tInLoop = [&](qint64 pFrom) {
+                const qint64 tAt = tVertex.find(pFrom);
+                return tAt >= 0 && tAt < tLimit ? tAt : -1;
+            };
+            const qint64 a = o < 0 || o > tFacetEnd ? -1 : tInLoop(o + 10);
+            const qint64 b = a < 0 ? -1 : tInLoop(a + 6);
+            const qint64 c = b < 0 ? -1 : tInLoop(b + 7);
+            const bool tFourth = c >= 0 && tInLoop(c + 7) >= 0;
+            // More or fewer than three corners: the facet is dropped, no corner made up. A
+            // text cut inside its first vertices ends the reading.
+            if (tFourth || (c < 0 && (tClosed || e >= 0))) {
+                ++tMisshapen;
+                emitProgress();
+                if (e < 0) {
+                    tTruncated = true;
                     break;
-                d = static_cast<const char *>(tLineEnd) - tData;
+                }
+                tPos = e + 8;
+                continue;
+            }
+            qint64 d = tLoopEnd;
+            if (!tClosed) {
+                // Without its "endloop" the third vertex ends with its line; a text cut after
+                // that line still holds the whole facet.
+                const void *tLineEnd = c < 0 || c + 7 > tFacetEnd
+                    ? nullptr
+                    : std::memchr(tData + c + 7, '\n', size_t(tFacetEnd - c - 7));
+                if (!tLineEnd && e < 0) {
+                    tTruncated = true;
+                    break;
+                }
+                d = tLineEnd ? static_cast<const char *>(tLineEnd) - tData : tFacetEnd;
             }
             const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
             const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
@@ -156,12 +233,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
                 ++tDropped;
             }
 
-            int tProgress = 99;
-            if (tPerFacet > 0) {
-                const float tValue = float(tCount + tDropped) / float(tPerFacet) * 100.0f;
-                tProgress = tValue > 100.0f ? 99 : int(tValue);
-            }
-            emit LoadFileProgress(tProgress);
+            emitProgress();
 
             if (e < 0 || d == tLength) {
                 tTruncated = true;
@@ -177,6 +249,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
             noMemoryReason());
         tTruncated = false;
         tDropped = 0;
+        tMisshapen = 0;
     }
     if (tMapped)
         tFile->unmap(tMapped);
@@ -186,12 +259,16 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
             QStringLiteral("more than %1 facets, at most %1 can be loaded").arg(m_mostFacets));
         tTruncated = false;
         tDropped = 0;
+        tMisshapen = 0;
     }
     if (tTruncated)
         warn(
             QStringLiteral("parseSTLAscii: File ends inside a facet; %1 facets read.").arg(tCount));
     if (tDropped > 0)
         warn(droppedFacets(QStringLiteral("parseSTLAscii"), tDropped));
+    if (tMisshapen > 0)
+        warn(QStringLiteral("parseSTLAscii: %1 facets without a loop of three vertices dropped.")
+                 .arg(tMisshapen));
 
     emit LoadFileProgress(100);
     const QDateTime tEnd = QDateTime::currentDateTime();

@@ -170,8 +170,9 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
     // Never trust the count further than the data goes.
     const qint64 tFacets = tCount < 0 ? tAvailable : std::min<qint64>(tCount, tAvailable);
     if (tHasCount && tCount < 0) {
+        // The count is unsigned in the file.
         warn(QStringLiteral("parseSTLBinary: Invalid facet count %1, reading %2 facets.")
-                 .arg(tCount)
+                 .arg(quint32(tCount))
                  .arg(tAvailable));
     } else if (tHasCount && tCount > tAvailable) {
         warn(QStringLiteral("parseSTLBinary: File is truncated: %1 of %2 facets present.")

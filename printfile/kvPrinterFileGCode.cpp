@@ -85,9 +85,23 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
             // Text never holds a NUL byte; any other binary data nearly always does.
             bool tHasNul = false;
             pDevice->seek(0);
+            // A line ends at a line feed, a carriage return and line feed, or a carriage
+            // return alone (as old Mac tools write and firmwares read them).
+            bool tAfterCr = false;
             while ((tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
-                tBreaks += std::count(tBlock.constData(), tBlock.constData() + tGot, '\n');
-                tHasNul = tHasNul || std::memchr(tBlock.constData(), '\0', size_t(tGot));
+                const char *tData = tBlock.constData();
+                tBreaks += std::count(tData, tData + tGot, '\n')
+                    + std::count(tData, tData + tGot, '\r');
+                if (tAfterCr && tData[0] == '\n')
+                    --tBreaks;
+                for (const char *tCr = tData; (tCr = static_cast<const char *>(std::memchr(
+                                                   tCr, '\r', size_t(tData + tGot - tCr))));
+                     ++tCr) {
+                    if (tCr + 1 < tData + tGot && tCr[1] == '\n')
+                        --tBreaks;
+                }
+                tAfterCr = tData[tGot - 1] == '\r';
+                tHasNul = tHasNul || std::memchr(tData, '\0', size_t(tGot));
             }
             const float tTotal = float(tBreaks + 1);
             // Room for every line and the closing ones; capacity never written costs nothing.
@@ -109,7 +123,7 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
                     tTooMany = true;
                     return;
                 }
-                enqueueGCode(kvGCode(QString::fromUtf8(pData, int(pSize))));
+                enqueueGCode(kvGCode(kvGCode::textOfLine(pData, int(pSize))));
                 ++tQueued;
                 emit LoadFileProgress(int(float(tQueued) / tTotal * 100.0f));
             };
@@ -122,13 +136,25 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
             QByteArray tPartial;
             bool tPassOver = false;
             bool tAtLineStart = true;
+            // The block began right after a carriage return: a line feed there ends no line.
+            bool tSkipLineFeed = false;
             while (
                 !tHasNul && !tTooMany && (tGot = pDevice->read(tBlock.data(), kGCodeBlock)) > 0) {
                 const char *tData = tBlock.constData();
                 const char *tEnd = tData + tGot;
+                if (tSkipLineFeed && *tData == '\n')
+                    ++tData;
+                tSkipLineFeed = false;
+                ByteFinder tLineFeed(tData, tEnd - tData, '\n');
+                ByteFinder tReturn(tData, tEnd - tData, '\r');
+                const char *const tBlockStart = tData;
                 while (tData < tEnd && !tTooMany) {
-                    const char *tBreak
-                        = static_cast<const char *>(std::memchr(tData, '\n', size_t(tEnd - tData)));
+                    const qint64 tFeedAt = tLineFeed.find(tData - tBlockStart);
+                    const qint64 tReturnAt = tReturn.find(tData - tBlockStart);
+                    const qint64 tBreakAt = tFeedAt < 0 ? tReturnAt
+                        : tReturnAt < 0                 ? tFeedAt
+                                                        : std::min(tFeedAt, tReturnAt);
+                    const char *tBreak = tBreakAt < 0 ? nullptr : tBlockStart + tBreakAt;
                     const char *tLineEnd = tBreak ? tBreak : tEnd;
                     if (tAtLineStart && *tData == ';')
                         tPassOver = true;
@@ -154,6 +180,12 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
                     tPassOver = false;
                     tAtLineStart = true;
                     tData = tBreak + 1;
+                    if (*tBreak == '\r') {
+                        if (tData == tEnd)
+                            tSkipLineFeed = true;
+                        else if (*tData == '\n')
+                            ++tData;
+                    }
                 }
             }
             if (!tPassOver && !tPartial.isEmpty())
@@ -171,6 +203,15 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
                 // A file cut short by a read error is not printed in part.
                 tFailure = QStringLiteral("parseGCode: Read error: ") + pDevice->errorString()
                     + QStringLiteral("; nothing of the file was queued.");
+                m_parsedQueue.resize(tFirstLine);
+            } else if (!tHasNul && !tHasCommand && tTooLong > 0) {
+                // Its commands may be in the lines passed over: they are what it is refused for.
+                m_gcodeRefusal = QStringLiteral("it holds lines longer than %1 bytes, which "
+                                                "cannot be sent, and no other G, M or T command")
+                                     .arg(kLongestGCodeLine);
+                tFailure = QStringLiteral("parseGCode: Nothing is left to print once the lines "
+                                          "longer than %1 bytes are skipped; nothing was queued.")
+                               .arg(kLongestGCodeLine);
                 m_parsedQueue.resize(tFirstLine);
             } else if (tHasNul || !tHasCommand) {
                 // Binary data, or text that commands nothing: never streamed to a printer.

@@ -149,6 +149,38 @@ inline bool startsWithNoCase(const char *pData, qint64 pSize, const char *pWord)
     return true;
 }
 
+// Text in UTF-16, either byte order, with or without its byte order mark, that begins with
+// pWord (an ASCII word, compared in any letter case) after blanks: ASCII text saved by an
+// editor as "Unicode".
+inline bool startsAsUtf16Text(const char *pData, qint64 pSize, const char *pWord)
+{
+    qint64 tStart = 0;
+    if (pSize >= 2
+        && ((uchar(pData[0]) == 0xFF && uchar(pData[1]) == 0xFE)
+            || (uchar(pData[0]) == 0xFE && uchar(pData[1]) == 0xFF)))
+        tStart = 2;
+    for (int tLittle = 0; tLittle < 2; ++tLittle) {
+        // The ASCII text in the low bytes, as long as the high ones are 0.
+        QByteArray tText;
+        for (qint64 i = tStart; i + 1 < pSize && tText.size() < 256; i += 2) {
+            const char tLow = pData[i + (tLittle ? 0 : 1)];
+            const char tHigh = pData[i + (tLittle ? 1 : 0)];
+            if (tHigh != 0 || tLow <= 0)
+                break;
+            tText.append(tLow);
+        }
+        const char *tAt = tText.constData();
+        qint64 tLength = tText.size();
+        while (tLength > 0 && isBlankByte(*tAt)) {
+            ++tAt;
+            --tLength;
+        }
+        if (startsWithNoCase(tAt, tLength, pWord))
+            return true;
+    }
+    return false;
+}
+
 inline QString droppedFacets(const QString &pReader, qint64 pCount)
 {
     return QStringLiteral("%1: %2 facets with coordinates that are not finite numbers dropped.")

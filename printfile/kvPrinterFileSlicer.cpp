@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QTemporaryFile>
 
 using namespace Kv::Defines;
 using namespace Kv::PrinterFile;
@@ -44,6 +45,17 @@ QString processErrorName(int pError)
     }
 }
 
+// Why the system lets no file be written in pFolder (a full disk, say), as it says it.
+QString fileWriteProblem(const QString &pFolder)
+{
+    QTemporaryFile tProbe(pFolder + QStringLiteral("/Kestrova.lock.XXXXXX"));
+    // As much as a lock file holds.
+    const QByteArray tData(256, 'x');
+    if (!tProbe.open() || tProbe.write(tData) != tData.size() || !tProbe.flush())
+        return tProbe.errorString();
+    return QStringLiteral("the system refused it");
+}
+
 struct ProgressWord
 {
     const char *word;
@@ -71,9 +83,9 @@ void kvPrinterFile::sliceFile(
         if (m_slic3rProcess->state() != QProcess::NotRunning)
             killSlice();
         QString tReason;
-        bool tBusy = false;
-        // Without the lock saveSTL refuses and says why.
-        if (!lockSliceFiles(tReason, tBusy) && tBusy) {
+        bool tFinal = false;
+        // Without the data folder saveSTL refuses and says why.
+        if (!lockSliceFiles(tReason, tFinal) && tFinal) {
             m_parsedQueue.clear();
             clearGCodeQueue();
             m_errorReported = false;
@@ -126,8 +138,8 @@ void kvPrinterFile::sliceSTL()
         return;
     }
     QString tReason;
-    bool tBusy = false;
-    if (!lockSliceFiles(tReason, tBusy)) {
+    bool tFinal = false;
+    if (!lockSliceFiles(tReason, tFinal)) {
         m_errorReported = false;
         failSlice(QProcess::FailedToStart, QStringLiteral("sliceSTL: ") + tReason);
         return;
@@ -220,8 +232,18 @@ void kvPrinterFile::onSlic3rProcessFinished()
     if (m_sliceKilled) {
         // A killed run's output is incomplete, however the process ended.
         m_sliced = false;
+        removeSlicerOutput();
+    } else if (tCrashed && !m_errorReported) {
+        // Said last, so that the end of the run does not hide it.
+        removeSlicerOutput();
+        failSlice(QProcess::Crashed,
+            (QStringLiteral("onSlicerProcessFinished: Slic3r crashed or was killed; nothing "
+                            "was sliced. ")
+                + tErrors)
+                .trimmed());
     } else if (m_slicerError == -1) {
         if (tCrashed || tExitCode != 0) {
+            removeSlicerOutput();
             failSlice(tCrashed ? QProcess::Crashed : QProcess::UnknownError,
                 QStringLiteral("onSlicerProcessFinished: Slic3r failed with exit code %1: %2")
                     .arg(tExitCode)
@@ -235,17 +257,33 @@ void kvPrinterFile::onSlic3rProcessFinished()
             m_sliced = !m_sliceStale;
             parseGCode();
         }
-    } else if (!tErrors.isEmpty()) {
-        statusUpdate(QStringLiteral("onSlicerProcessFinished: ") + tErrors);
+    } else {
+        removeSlicerOutput();
+        if (!tErrors.isEmpty())
+            statusUpdate(QStringLiteral("onSlicerProcessFinished: ") + tErrors);
     }
     m_sliceKilled = false;
     // Not when the end of the parse has started the next slice.
     unlockSliceFiles();
 }
 
-bool kvPrinterFile::lockSliceFiles(QString &pReason, bool &pBusy)
+void kvPrinterFile::removeSlicerOutput()
 {
-    pBusy = false;
+    // Only the slicer's own output: a loaded G-code file is the user's.
+    if (m_tempSTLFileName.isEmpty()
+        || m_tempGCodeFileName != m_tempSTLFileName.left(m_tempSTLFileName.size() - 3) + "gcode")
+        return;
+    // Slic3r writes its G-code beside the output's name first and renames it when done.
+    for (const QString &tPath :
+        {m_tempGCodeFileName + QStringLiteral(".tmp"), m_tempGCodeFileName}) {
+        if (QFileInfo(tPath).isFile())
+            QFile::remove(tPath);
+    }
+}
+
+bool kvPrinterFile::lockSliceFiles(QString &pReason, bool &pFinal)
+{
+    pFinal = false;
     if (m_sliceLock && m_sliceLock->isLocked())
         return true;
     const QString tFolder = Kv::Paths::dataFolder();
@@ -268,15 +306,16 @@ bool kvPrinterFile::lockSliceFiles(QString &pReason, bool &pBusy)
         return true;
 
     const QString tShown = QDir::toNativeSeparators(tPath);
+    pFinal = true;
     if (m_sliceLock->error() != QLockFile::LockFailedError || !tLock.isFile()) {
         pReason = QStringLiteral("Failed to open file! %1: %2")
                       .arg(tShown,
                           m_sliceLock->error() == QLockFile::PermissionError
                               ? QStringLiteral("Permission denied")
-                              : QStringLiteral("Cannot create the lock file"));
+                              : QStringLiteral("Cannot create the lock file: ")
+                                  + fileWriteProblem(tFolder));
         return false;
     }
-    pBusy = true;
     pReason = QStringLiteral("Another Kestrova is slicing; try again when it has finished.");
     qint64 tPid = 0;
     QString tHost;
@@ -298,7 +337,9 @@ void kvPrinterFile::onSlic3rProcessError(QProcess::ProcessError pError)
 {
     m_slicerError = int(pError);
     const QString tMessage = QStringLiteral("onSlicerProcessError: ") + processErrorName(pError);
-    if (m_sliceKilled) {
+    // A crash is said when the run has ended, after its last status; a run ended here
+    // was said already.
+    if (m_sliceKilled || pError == QProcess::Crashed) {
         statusUpdate(tMessage);
         return;
     }

@@ -59,8 +59,8 @@ bool kvPrinterFile::saveSTL(
     // lock already and keeps it.
     const bool tHeld = m_sliceLock && m_sliceLock->isLocked();
     QString tReason;
-    bool tBusy = false;
-    if (!lockSliceFiles(tReason, tBusy)) {
+    bool tFinal = false;
+    if (!lockSliceFiles(tReason, tFinal)) {
         m_saveError = tReason;
         statusUpdate(QStringLiteral("saveFile: ") + tReason);
         return false;

@@ -204,17 +204,25 @@ inline bool drain(kvPrinter *pPrinter, kvFakeFirmware *pFirmware, int pTimeoutMs
     return pFirmware->waitForLine(QStringLiteral("M400"), pTimeoutMs, tFrom);
 }
 
+// Shows the window and chooses the printer of item pItem with the keyboard; true once it is
+// connected.
+inline bool showAndChoose(kvMainWindow &pWindow, int pItem = 1, int pTimeoutMs = 8000)
+{
+    showControls(pWindow);
+    if (!waitFor([&] { return printerBox(pWindow)->count() > pItem; }, pTimeoutMs))
+        return false;
+    if (!pWindow.currentPrinter())
+        pick(printerBox(pWindow), pItem);
+    return waitFor(
+        [&] { return pWindow.currentPrinter() && pWindow.currentPrinter()->isConnected(); },
+        pTimeoutMs);
+}
+
 // Shows the window, chooses the printer of item pItem with the keyboard, loads pFile and
 // clicks Print; true once the print streams.
 inline bool startPrint(kvMainWindow &pWindow, const QString &pFile, int pItem = 1)
 {
-    showControls(pWindow);
-    if (!waitFor([&] { return printerBox(pWindow)->count() > pItem; }))
-        return false;
-    if (!pWindow.currentPrinter())
-        pick(printerBox(pWindow), pItem);
-    if (!waitFor(
-            [&] { return pWindow.currentPrinter() && pWindow.currentPrinter()->isConnected(); }))
+    if (!showAndChoose(pWindow, pItem))
         return false;
     pWindow.loadModel(pFile);
     click(pWindow, "pbPrint");

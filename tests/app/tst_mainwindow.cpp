@@ -35,6 +35,8 @@
 #include <QTextStream>
 #include <QtEndian>
 
+#include <memory>
+
 using KvTest::writeFile;
 
 namespace {
@@ -362,7 +364,7 @@ private slots:
     void refusalSaysWhy_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<qint64>("facets");
+        QTest::addColumn<qint64>("facets"); // -1: a cube; -2: no regular file (its name says what)
         QTest::addColumn<QString>("reason");
         QTest::newRow("no ending") << QStringLiteral("part-without-ending") << qint64(-1)
                                    << QStringLiteral("its name has no .stl or .gcode ending");
@@ -370,6 +372,17 @@ private slots:
             << QStringLiteral("huge.stl") << qint64(62000000)
             << QStringLiteral("it is too large: 62000000 facets, at most %1 can be loaded")
                    .arg(kvModel::MostTriangles);
+        // Never opened: a pipe would hold the window in the opening for good, a device
+        // never end.
+        QTest::newRow("named pipe")
+            << QStringLiteral("pipe") << qint64(-2)
+            << QStringLiteral("it is a named pipe (FIFO), not a regular file");
+        QTest::newRow("socket") << QStringLiteral("socket") << qint64(-2)
+                                << QStringLiteral("it is a socket, not a regular file");
+        QTest::newRow("device") << QStringLiteral("device") << qint64(-2)
+                                << QStringLiteral("it is a device, not a regular file");
+        QTest::newRow("folder") << QStringLiteral("folder") << qint64(-2)
+                                << QStringLiteral("it is a folder, not a regular file");
     }
 
     // A refused part says why in the status line; the part shown stays.
@@ -380,8 +393,15 @@ private slots:
         QFETCH(QString, reason);
         QTemporaryDir tDir;
         QString tPath = tDir.filePath(name);
-        if (facets < 0) {
-            tPath = writeFile(tDir, name, fileBytes(KvTest::dataPath("cube-ascii.stl")));
+        const QByteArray tCube = fileBytes(KvTest::dataPath("cube-ascii.stl"));
+        // Whoever opens the pipe is handed a whole part.
+        std::unique_ptr<KvTest::NotAFile> tOdd;
+        if (facets == -2) {
+            tPath = tDir.filePath(QStringLiteral("part.stl"));
+            tOdd.reset(new KvTest::NotAFile(name, tPath, tCube));
+            QVERIFY(tOdd->isMade());
+        } else if (facets < 0) {
+            tPath = writeFile(tDir, name, tCube);
         } else {
             // A binary STL of that many facets, sparse: it takes no disk space.
             QFile tOut(tPath);
@@ -408,6 +428,7 @@ private slots:
         QCOMPARE(tWindow.statusMessage(),
             QStringLiteral("Cannot load ") + tPath + QStringLiteral(": ") + reason
                 + QStringLiteral("."));
+        QVERIFY(!tOdd || !tOdd->wasOpened());
     }
 
     void fitsCommonScreen()
@@ -483,23 +504,31 @@ private slots:
 
     void rotationInTheUsersLocale_data()
     {
+        QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QString>("text");
         QTest::addColumn<float>("angle");
-        QTest::newRow("decimal comma") << "45,5" << 45.5f;
-        QTest::newRow("decimal point") << "45.5" << 45.5f;
-        QTest::newRow("negative, comma") << "-12,25" << -12.25f;
-        QTest::newRow("grouped thousands") << "1.080,5" << 1080.5f;
-        QTest::newRow("exponent, comma") << "1,5e1" << 15.0f;
-        QTest::newRow("two commas") << "4,5,6" << 0.0f;
-        QTest::newRow("word") << "abc" << 0.0f;
-        QTest::newRow("infinity") << "inf" << 0.0f;
-        QTest::newRow("above float range") << "1e39" << 0.0f;
+        const QLocale tGerman(QLocale::German, QLocale::Germany);
+        const QLocale tEnglish(QLocale::English, QLocale::UnitedStates);
+        QTest::newRow("decimal comma") << tGerman << "45,5" << 45.5f;
+        QTest::newRow("decimal point") << tGerman << "45.5" << 45.5f;
+        QTest::newRow("negative, comma") << tGerman << "-12,25" << -12.25f;
+        // A group separator is no part of an angle: such text turns nothing.
+        QTest::newRow("grouped thousands") << tGerman << "1.080,5" << 0.0f;
+        QTest::newRow("exponent, comma") << tGerman << "1,5e1" << 15.0f;
+        QTest::newRow("two commas") << tGerman << "4,5,6" << 0.0f;
+        QTest::newRow("word") << tGerman << "abc" << 0.0f;
+        QTest::newRow("infinity") << tGerman << "inf" << 0.0f;
+        QTest::newRow("above float range") << tGerman << "1e39" << 0.0f;
+        QTest::newRow("English, grouped thousands") << tEnglish << "12,500" << 0.0f;
+        QTest::newRow("English, decimal point") << tEnglish << "12.5" << 12.5f;
+        QTest::newRow("C, grouped thousands") << QLocale::c() << "1,234" << 0.0f;
     }
     void rotationInTheUsersLocale()
     {
+        QFETCH(QLocale, locale);
         QFETCH(QString, text);
         QFETCH(float, angle);
-        const DefaultLocale tGerman(QLocale(QLocale::German, QLocale::Germany));
+        const DefaultLocale tUsers(locale);
         KvTest::DialogRecorder tDialogs;
         kvMainWindow tWindow;
         tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));
@@ -546,6 +575,37 @@ private slots:
         QVERIFY(tLabel->fontMetrics().horizontalAdvance(tLabel->text())
             <= tLabel->contentsRect().width());
         QCOMPARE(tWindow.statusMessage(), tStatus);
+    }
+
+    // A status of several lines (a slicer's error output, a name with a line break) is
+    // shown on one line; the tool tip holds it as it is.
+    void statusWithLineBreaksStaysOneLine()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(QTest::qWaitForWindowExposed(&tWindow));
+        settleLayout();
+        auto *tLabel = child<QLabel>(tWindow, "statusLabel");
+        auto *tBar = child<QWidget>(tWindow, "statusBar");
+        const int tBarHeight = tBar->height();
+        const int tHeight = tWindow.height();
+
+        QTemporaryDir tDir;
+        const QString tPath = tDir.filePath(QStringLiteral("two\nlines\r\nof a name.stl"));
+        loadThroughMenu(tWindow, tDialogs, tPath);
+        settleLayout();
+        const QString tStatus = tWindow.statusMessage();
+        QCOMPARE(tStatus,
+            QStringLiteral("Cannot load ") + tPath
+                + QStringLiteral(": No such file or directory."));
+        QCOMPARE(tLabel->text(),
+            QString(tStatus)
+                .replace(QLatin1Char('\n'), QLatin1Char(' '))
+                .replace(QLatin1Char('\r'), QLatin1Char(' ')));
+        QCOMPARE(tLabel->toolTip(), tStatus);
+        QCOMPARE(tBar->height(), tBarHeight);
+        QCOMPARE(tWindow.height(), tHeight);
     }
 
     void longFileNameKeepsTheWindow()

@@ -106,7 +106,15 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing file")
             << QStringLiteral("missing.stl") << QStringLiteral("No such file or directory");
-        QTest::newRow("a folder") << QStringLiteral("parts.stl") << QString();
+        QTest::newRow("a folder") << QStringLiteral("parts.stl")
+                                  << QStringLiteral("it is a folder, not a regular file");
+        // Never opened: a pipe would hold the window before it is ever drawn.
+        QTest::newRow("a named pipe") << QStringLiteral(
+            "pipe.stl") << QStringLiteral("it is a named pipe (FIFO), not a regular file");
+        QTest::newRow("a socket") << QStringLiteral("socket.stl")
+                                  << QStringLiteral("it is a socket, not a regular file");
+        QTest::newRow("a device") << QStringLiteral("zero.stl")
+                                  << QStringLiteral("it is a device, not a regular file");
     }
     void argumentThatCannotBeLoadedIsReported()
     {
@@ -115,6 +123,15 @@ private slots:
         QTemporaryDir tDir;
         QVERIFY(QDir(tDir.path()).mkdir(QStringLiteral("parts.stl")));
         const QString tPath = tDir.filePath(name);
+        // Whoever opens the pipe is handed a whole part.
+        const KvTest::NotAFile tPipe(QStringLiteral("pipe"),
+            tDir.filePath(QStringLiteral("pipe.stl")),
+            KvTest::readFile(KvTest::dataPath(QStringLiteral("cube-ascii.stl"))));
+        const KvTest::NotAFile tSocket(
+            QStringLiteral("socket"), tDir.filePath(QStringLiteral("socket.stl")), QByteArray());
+        const KvTest::NotAFile tDevice(
+            QStringLiteral("device"), tDir.filePath(QStringLiteral("zero.stl")), QByteArray());
+        QVERIFY(tPipe.isMade() && tSocket.isMade() && tDevice.isMade());
         setArgument(tPath);
         QCOMPARE(QCoreApplication::arguments().at(1), tPath);
 
@@ -127,6 +144,7 @@ private slots:
             qPrintable(tStatus));
         QVERIFY2(tStatus.endsWith(reason + QStringLiteral(".")), qPrintable(tStatus));
         QVERIFY(tDialogs.requests.isEmpty());
+        QVERIFY(!tPipe.wasOpened());
 
         // The window keeps working: a file chosen afterwards loads.
         tWindow.loadModel(KvTest::dataPath(QStringLiteral("cube10.stl")));

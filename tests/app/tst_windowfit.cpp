@@ -68,6 +68,13 @@ private slots:
             << QRect(0, 30, 800, 570) << 0 << 0 << QRect(0, 0, 400, 300) << QRect(0, 30, 400, 300);
         QTest::newRow("area smaller than the frame: the title bar stays on it")
             << QRect(0, 30, 20, 20) << 30 << 4 << QRect(50, 50, 100, 100) << QRect(4, 60, 12, 1);
+        // A screen may report no work area at all: the window keeps its size and place.
+        QTest::newRow("empty area")
+            << QRect() << 30 << 4 << QRect(50, 50, 800, 600) << QRect(50, 50, 800, 600);
+        QTest::newRow("area without height") << QRect(0, 30, 1280, 0) << 30 << 4
+                                             << QRect(50, 50, 800, 600) << QRect(50, 50, 800, 600);
+        QTest::newRow("inverted area") << QRect(QPoint(1280, 1024), QPoint(0, 0)) << 30 << 4
+                                       << QRect(50, 50, 800, 600) << QRect(50, 50, 800, 600);
     }
     void fittedGeometry()
     {

@@ -7,10 +7,21 @@
 #include <QLockFile>
 #include <QRegularExpression>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <malloc.h>
 #include <utility>
+
+#include <cstring>
+
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace KvTest {
 
@@ -92,6 +103,84 @@ int holdLockFile(const QString &pPath)
     if (tInput.open(stdin, QIODevice::ReadOnly))
         tInput.readAll();
     return 0;
+}
+
+bool makeSocketFile(const QString &pPath)
+{
+    const QByteArray tPath = QFile::encodeName(pPath);
+    sockaddr_un tAddress {};
+    if (size_t(tPath.size()) >= sizeof(tAddress.sun_path))
+        return false;
+    tAddress.sun_family = AF_UNIX;
+    std::memcpy(tAddress.sun_path, tPath.constData(), size_t(tPath.size()));
+    const int tSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (tSocket < 0)
+        return false;
+    const bool tBound
+        = ::bind(tSocket, reinterpret_cast<sockaddr *>(&tAddress), sizeof(tAddress)) == 0;
+    ::close(tSocket);
+    return tBound;
+}
+
+PipeFeeder::PipeFeeder(const QString &pPath, const QByteArray &pData)
+    : m_path(QFile::encodeName(pPath))
+    , m_data(pData)
+{
+    m_made = ::mkfifo(m_path.constData(), 0600) == 0;
+    if (m_made)
+        m_thread = std::thread([this] { feed(); });
+}
+
+PipeFeeder::~PipeFeeder()
+{
+    m_stop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void PipeFeeder::feed()
+{
+    // A reader that closes early must not end the test program.
+    sigset_t tPipeSignal;
+    sigemptyset(&tPipeSignal);
+    sigaddset(&tPipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &tPipeSignal, nullptr);
+    while (!m_stop) {
+        // Opening for writing without blocking succeeds only while a reader holds the pipe.
+        const int tFd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);
+        if (tFd < 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        const bool tFirst = !m_read;
+        m_read = true;
+        ::fcntl(tFd, F_SETFL, 0);
+        qint64 tDone = tFirst ? 0 : m_data.size();
+        while (tDone < m_data.size()) {
+            const ssize_t tStep
+                = ::write(tFd, m_data.constData() + tDone, size_t(m_data.size() - tDone));
+            if (tStep <= 0)
+                break;
+            tDone += tStep;
+        }
+        ::close(tFd);
+        // The reader sees the end before it could be given a writer again.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+NotAFile::NotAFile(const QString &pKind, const QString &pPath, const QByteArray &pData)
+{
+    if (pKind == QLatin1String("pipe")) {
+        m_pipe.reset(new PipeFeeder(pPath, pData));
+        m_made = m_pipe->isMade();
+    } else if (pKind == QLatin1String("socket")) {
+        m_made = makeSocketFile(pPath);
+    } else if (pKind == QLatin1String("device")) {
+        m_made = QFile::link(QStringLiteral("/dev/zero"), pPath);
+    } else if (pKind == QLatin1String("folder")) {
+        m_made = QDir().mkpath(pPath);
+    }
 }
 
 QString artifactDir()

@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <memory>
+#include <thread>
+
 namespace KvTest {
 
 // Application identity the product runs under: name "Kestrova", no organisation.
@@ -38,6 +42,52 @@ bool startHelper(QProcess &pProcess, const QString &pName, const QStringList &pA
 // For a helper: takes the lock file pPath as another copy of the program would, prints
 // "locked" and holds it until its input ends; 1 when the lock cannot be taken.
 int holdLockFile(const QString &pPath);
+
+// A socket file at pPath, as a program that listens there leaves one; false when it cannot
+// be made.
+bool makeSocketFile(const QString &pPath);
+
+// A named pipe that hands pData and its end to the first program that opens it for reading,
+// and its end alone to any later one, for as long as it lives; from a thread of its own, so
+// that a reader that blocks in its opening goes on. A pipe no one opens is left unread.
+class PipeFeeder
+{
+public:
+    PipeFeeder(const QString &pPath, const QByteArray &pData);
+    ~PipeFeeder();
+    PipeFeeder(const PipeFeeder &) = delete;
+    PipeFeeder &operator=(const PipeFeeder &) = delete;
+
+    bool isMade() const { return m_made; }
+    // Someone opened the pipe for reading.
+    bool wasRead() const { return m_read; }
+
+private:
+    void feed();
+
+    QByteArray m_path;
+    QByteArray m_data;
+    bool m_made = false;
+    std::atomic<bool> m_stop {false};
+    std::atomic<bool> m_read {false};
+    std::thread m_thread;
+};
+
+// Something at pPath that is no regular file, by pKind: "pipe" (a PipeFeeder handing
+// pData), "socket", "device" (a link to /dev/zero) or "folder".
+class NotAFile
+{
+public:
+    NotAFile(const QString &pKind, const QString &pPath, const QByteArray &pData);
+
+    bool isMade() const { return m_made; }
+    // A pipe that someone opened.
+    bool wasOpened() const { return m_pipe && m_pipe->wasRead(); }
+
+private:
+    std::unique_ptr<PipeFeeder> m_pipe;
+    bool m_made = false;
+};
 
 // Folder a test program leaves files in for reading a failure after the run:
 // $KV_TEST_ARTIFACTS, else test-artifacts/<program> in the build folder.

@@ -121,6 +121,11 @@ void tst_helpers::floatFromUserText_data()
     QTest::newRow("English point") << tEnglish << "45.5" << 45.5f;
     QTest::newRow("English, decimal comma") << tEnglish << "45,5" << 0.0f;
     QTest::newRow("C, comma") << QLocale::c() << "1,5" << 0.0f;
+    // Group separators are no part of a typed angle, in either reading.
+    QTest::newRow("C, grouped thousands") << QLocale::c() << "1,234" << 0.0f;
+    QTest::newRow("English, grouped thousands") << tEnglish << "12,500" << 0.0f;
+    QTest::newRow("English, grouped with a fraction") << tEnglish << "1,234.5" << 0.0f;
+    QTest::newRow("German, grouped thousands") << tGerman << "1.234,5" << 0.0f;
 }
 
 void tst_helpers::floatFromUserText()

@@ -1,12 +1,18 @@
 #include "kvDialogRecorder.h"
+#include "kvFileSizeLimit.h"
 #include "kvLogger.h"
 #include "kvTestSupport.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 using namespace Kv::Defines;
 
@@ -45,6 +51,9 @@ private slots:
     void vanishedFolderDropsLines();
     void failedWriteDoesNotSilenceLaterLines();
     void deletedFileIsMadeAgain();
+    void lostLinesAreSaidOnce_data();
+    void lostLinesAreSaidOnce();
+    void createOnAFullDiskMakesNoLog();
     void manyLinesKeepNoMemory();
 
 private:
@@ -275,6 +284,99 @@ void tst_logger::deletedFileIsMadeAgain()
     QCOMPARE(tLines.size(), 2);
     QVERIFY(tLines[0].endsWith("] second"));
     QVERIFY(tLines[1].endsWith("] third"));
+}
+
+void tst_logger::lostLinesAreSaidOnce_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::addColumn<QString>("reason"); // empty: whatever the system says
+    QTest::newRow("full disk") << "full" << QString::fromLocal8Bit(strerror(ENOSPC));
+    QTest::newRow("room for half a line") << "half" << QString();
+    QTest::newRow("folder gone") << "gone" << QString::fromLocal8Bit(strerror(ENOENT));
+}
+
+// A log that can no longer be written says so once, loses its lines meanwhile, leaves no
+// half line, and says when it writes again.
+void tst_logger::lostLinesAreSaidOnce()
+{
+    QFETCH(QString, trouble);
+    QFETCH(QString, reason);
+    if (trouble == QLatin1String("full") && !QFileInfo::exists("/dev/full"))
+        QSKIP("needs /dev/full");
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    tLogger.create();
+    tLogger.log("first");
+    const QString tPath = logPath(tLogger);
+    const QByteArray tBefore = KvTest::readFile(tPath);
+    QSignalSpy tFailed(&tLogger, &kvLogger::WriteFailed);
+    QSignalSpy tResumed(&tLogger, &kvLogger::WriteResumed);
+    const QString tKept = m_data->filePath("kept.txt");
+    {
+        std::unique_ptr<KvTest::FileSizeLimit> tLimit;
+        if (trouble == QLatin1String("full")) {
+            QVERIFY(QFile::rename(tPath, tKept));
+            QVERIFY(QFile::link("/dev/full", tPath));
+        } else if (trouble == QLatin1String("half")) {
+            tLimit.reset(new KvTest::FileSizeLimit(rlim_t(tBefore.size() + 10)));
+            QVERIFY(tLimit->isActive());
+        } else {
+            QVERIFY(QFile::rename(tPath, tKept));
+            QVERIFY(QDir(dataFolder()).removeRecursively());
+        }
+        for (int i = 0; i < 3; ++i)
+            tLogger.log(QStringLiteral("a line too long for what is left: ") + QString(40, 'x'));
+        QCOMPARE(tFailed.count(), 1);
+        QCOMPARE(tFailed.first().at(0).toString(), tPath);
+        if (!reason.isEmpty())
+            QCOMPARE(tFailed.first().at(1).toString(), reason);
+        QVERIFY(!tFailed.first().at(1).toString().isEmpty());
+        QVERIFY(!tLogger.isWriting());
+        QVERIFY(tLogger.isCreated());
+        QCOMPARE(tResumed.count(), 0);
+        if (trouble == QLatin1String("half"))
+            QCOMPARE(KvTest::readFile(tPath), tBefore);
+    }
+    if (trouble == QLatin1String("full"))
+        QVERIFY(QFile::remove(tPath));
+    if (trouble != QLatin1String("half")) {
+        QVERIFY(QDir().mkpath(dataFolder()));
+        QVERIFY(QFile::rename(tKept, tPath));
+    }
+    tLogger.log("again");
+    QCOMPARE(tResumed.count(), 1);
+    QCOMPARE(tFailed.count(), 1);
+    QVERIFY(tLogger.isWriting());
+    QCOMPARE(KvTest::readFile(tPath).left(tBefore.size()), tBefore);
+    const QStringList tLines = readLines(tPath);
+    QCOMPARE(tLines.size(), 6);
+    QVERIFY(tLines.last().endsWith("] again"));
+}
+
+// A log whose header finds no room is no log: nothing to tick, and the box says why.
+void tst_logger::createOnAFullDiskMakesNoLog()
+{
+    KvTest::DialogRecorder tDialogs;
+    kvLogger tLogger;
+    tLogger.setLogLevel(LoggerLevelAll);
+    {
+        KvTest::FileSizeLimit tFull(0);
+        QVERIFY(tFull.isActive());
+        tLogger.create();
+    }
+    QVERIFY(!tLogger.isCreated());
+    QVERIFY(!tLogger.isWriting());
+    QCOMPARE(tDialogs.requests.size(), 1);
+    QCOMPARE(tDialogs.requests.first().title, QString("Logger"));
+    QCOMPARE(tDialogs.requests.first().text,
+        "Could not write: " + QDir(logPath(tLogger)).absolutePath() + " ("
+            + QString::fromLocal8Bit(strerror(EFBIG)) + ")");
+    QVERIFY(logFiles().isEmpty());
+
+    // Room again: the next try makes a log.
+    tLogger.create();
+    QVERIFY(tLogger.isWriting());
+    QCOMPARE(readLines(logPath(tLogger)).size(), 4);
 }
 
 // A logged print writes millions of lines; each must leave nothing behind.

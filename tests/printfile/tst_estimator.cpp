@@ -6,7 +6,6 @@ class tst_estimator : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
     void formatTime_data();
     void formatTime();
     void commandTime_data();
@@ -14,22 +13,14 @@ private slots:
     void moveAdvancesLastPosition();
     void decrement_data();
     void decrement();
-    void totalIsShared();
+    void eachEstimatorKeepsItsOwn();
     void coordinateSums_data();
     void coordinateSums();
 
 private:
     // The estimate so far, without the division of gettotalTime.
-    static float total() { return Estimator().gettotalTime(0) * 10; }
+    static float total(Estimator &pEstimator) { return pEstimator.gettotalTime(0) * 10; }
 };
-
-void tst_estimator::init()
-{
-    // Back to the origin with a zero total; the last position is shared state.
-    Estimator tEstimator;
-    tEstimator.estimate(QStringLiteral("G1"), 0, 0, 0, 0, 1);
-    tEstimator.clear();
-}
 
 void tst_estimator::formatTime_data()
 {
@@ -85,7 +76,7 @@ void tst_estimator::commandTime()
     QFETCH(float, f);
     Estimator tEstimator;
     tEstimator.estimate(command, x, y, 0, e, f);
-    QTEST(total(), "added");
+    QTEST(total(tEstimator), "added");
 }
 
 void tst_estimator::moveAdvancesLastPosition()
@@ -94,11 +85,11 @@ void tst_estimator::moveAdvancesLastPosition()
     tEstimator.estimate(QStringLiteral("G1"), 3, 4, 0, 1, 60);
     tEstimator.estimate(QStringLiteral("M104"), 100, 100, 100, 100, 60);
     tEstimator.estimate(QStringLiteral("G1"), 3, 4, 12, 1, 60);
-    QCOMPARE(total(), 5.0f + 12.0f);
+    QCOMPARE(total(tEstimator), 5.0f + 12.0f);
     tEstimator.clear();
     // clear() keeps the last position: the same target again is no move.
     tEstimator.estimate(QStringLiteral("G1"), 3, 4, 12, 3, 60);
-    QCOMPARE(total(), 2.0f);
+    QCOMPARE(total(tEstimator), 2.0f);
     QCOMPARE(tEstimator.gettotalTime(8), 1.0f);
 }
 
@@ -116,20 +107,30 @@ void tst_estimator::decrement()
     QFETCH(float, start);
     Estimator tEstimator;
     tEstimator.estimate(QStringLiteral("G1"), 0, 0, 0, start, 60);
-    QCOMPARE(total(), start);
+    QCOMPARE(total(tEstimator), start);
     tEstimator.decrement();
-    QTEST(total(), "after");
+    QTEST(total(tEstimator), "after");
 }
 
-void tst_estimator::totalIsShared()
+// Two estimates at once (the analysis dialog during a print) leave each other alone.
+void tst_estimator::eachEstimatorKeepsItsOwn()
 {
     Estimator tFirst;
     Estimator tSecond;
     tFirst.estimate(QStringLiteral("G1"), 3, 4, 0, 0, 60);
-    tSecond.estimate(QStringLiteral("G1"), 0, 0, 0, 0, 60);
-    QCOMPARE(tFirst.gettotalTime(0), 1.0f);
+    // The second starts from its own origin, not from where the first moved to.
+    tSecond.estimate(QStringLiteral("G1"), 3, 4, 0, 0, 60);
+    QCOMPARE(total(tFirst), 5.0f);
+    QCOMPARE(total(tSecond), 5.0f);
+    tSecond.estimate(QStringLiteral("M109"), 0, 0, 0, 0, 60);
+    tSecond.decrement();
+    QCOMPARE(total(tFirst), 5.0f);
     tSecond.clear();
-    QCOMPARE(tFirst.gettotalTime(0), 0.0f);
+    QCOMPARE(total(tFirst), 5.0f);
+    QCOMPARE(total(tSecond), 0.0f);
+    // The first's next move starts where its own last one ended.
+    tFirst.estimate(QStringLiteral("G1"), 3, 4, 12, 0, 60);
+    QCOMPARE(total(tFirst), 5.0f + 12.0f);
 }
 
 void tst_estimator::coordinateSums_data()
@@ -155,7 +156,7 @@ void tst_estimator::coordinateSums()
     QTEST(tEstimator.sumX(), "sumX");
     QTEST(tEstimator.sumY(), "sumY");
     QTEST(tEstimator.sumZ(), "sumZ");
-    QCOMPARE(total(), 0.0f);
+    QCOMPARE(total(tEstimator), 0.0f);
 }
 
 KV_TEST_MAIN(tst_estimator)

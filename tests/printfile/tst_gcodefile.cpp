@@ -195,17 +195,27 @@ void tst_gcodefile::unreadablePathReadsNothing_data()
     QTest::newRow("missing file") << QStringLiteral("no/such/file.gcode");
     QTest::newRow("folder") << QStringLiteral(".");
     QTest::newRow("empty path") << QString();
+    // Never opened: a pipe would hold the dialog in its opening, a device never end.
+    QTest::newRow("named pipe") << QStringLiteral("pipe.gcode");
 }
 
 void tst_gcodefile::unreadablePathReadsNothing()
 {
     QFETCH(QString, path);
+    QTemporaryDir tDir;
+    // Whoever opens the pipe is handed G-code.
+    const KvTest::NotAFile tPipe(
+        QStringLiteral("pipe"), tDir.filePath(QStringLiteral("pipe.gcode")), "G28\nG1 X1 Y1\n");
+    QVERIFY(tPipe.isMade());
+    if (path == QLatin1String("pipe.gcode"))
+        path = tDir.filePath(path);
     kvGCodeFile tFile;
     tFile.setFileName(path);
     tFile.parse();
     QCOMPARE(tFile.vector().size(), 0);
     tFile.analyze();
     QCOMPARE(countsOf(tFile), Counts(10, 0));
+    QVERIFY(!tPipe.wasOpened());
 }
 
 void tst_gcodefile::nameIsUpToFirstDot_data()

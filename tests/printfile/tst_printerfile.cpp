@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 using KvTest::readFile;
 using KvTest::writeFile;
@@ -279,6 +280,210 @@ private slots:
         const QString tLog = readFile(Kv::Platform::appDataLocation() + "/" + tLogger.fileName());
         QCOMPARE(tLog.count("kvPrinterFile::"), 4);
         QVERIFY(tLog.contains("] kvPrinterFile::parseSTLBinary: Begin parse STL Binary ["));
+    }
+
+    // Files that other programs write in ways of their own, read as what they hold: no
+    // corner or line made up, none run together, no byte changed, and a refusal that says
+    // why.
+    void oddFilesAreReadAsTheyStand_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("triangles"); // -1: a G-code file
+        QTest::addColumn<QByteArrayList>("lines"); // the queued lines as they are sent
+        QTest::addColumn<QString>("status"); // the last status; empty: the load's end
+        QTest::addColumn<QString>("refusal");
+
+        const QByteArray tFacet(tOneFacet);
+        const auto tAscii = [&](const QByteArray &pOdd) {
+            return "solid part\n" + tFacet + pOdd + "endsolid part\n";
+        };
+        const QString tNotFinite = QStringLiteral(
+            "parseSTLAscii: 1 facets with coordinates that are not finite numbers dropped.");
+        QTest::newRow("coordinate too large for a float")
+            << "huge.stl"
+            << tAscii(QByteArray(tOneFacet).replace("vertex 1 0 0", "vertex 1e400 0 0")) << 1
+            << QByteArrayList() << tNotFinite << QString();
+        QTest::newRow("coordinate just above the float range")
+            << "above.stl"
+            << tAscii(QByteArray(tOneFacet).replace("vertex 0 1 0", "vertex 0 -3.5e38 0")) << 1
+            << QByteArrayList() << tNotFinite << QString();
+        QTest::newRow("coordinate too close to 0 for a float reads as 0")
+            << "tiny.stl"
+            << tAscii(QByteArray(tOneFacet).replace("vertex 1 0 0", "vertex 1 1e-400 0")) << 2
+            << QByteArrayList() << QString() << QString();
+
+        const QString tMisshapen
+            = QStringLiteral("parseSTLAscii: 1 facets without a loop of three vertices dropped.");
+        QTest::newRow("loop of four vertices")
+            << "four.stl"
+            << tAscii(
+                   QByteArray(tOneFacet).replace("vertex 0 1 0\n", "vertex 0 1 5\n vertex 1 1 5\n"))
+            << 1 << QByteArrayList() << tMisshapen << QString();
+        QTest::newRow("loop of two vertices")
+            << "two.stl" << tAscii(QByteArray(tOneFacet).replace("vertex 0 1 0\n", "")) << 1
+            << QByteArrayList() << tMisshapen << QString();
+        QTest::newRow("loop of two vertices before a whole facet")
+            << "two-first.stl"
+            << "solid part\n" + QByteArray(tOneFacet).replace("vertex 0 1 0\n", "") + tFacet
+                + "endsolid part\n"
+            << 1 << QByteArrayList() << tMisshapen << QString();
+
+        // An editor's "Unicode": UTF-16, with its byte order mark or without.
+        const QString tCube = QString::fromLatin1(readFile(KvTest::dataPath("cube-ascii.stl")));
+        QByteArray tLittle("\xFF\xFE");
+        QByteArray tBig;
+        for (const QChar tChar : tCube) {
+            tLittle.append(char(tChar.unicode() & 0xFF)).append(char(tChar.unicode() >> 8));
+            tBig.append(char(tChar.unicode() >> 8)).append(char(tChar.unicode() & 0xFF));
+        }
+        const QString tUtf16
+            = QStringLiteral("determineSTLType: The file is UTF-16 text; an "
+                             "ASCII STL file must be saved as ASCII or UTF-8 text.");
+        const QString tUtf16Reason = QStringLiteral("it is UTF-16 text, not ASCII STL text");
+        QTest::newRow("UTF-16 ASCII STL")
+            << "unicode.stl" << tLittle << 0 << QByteArrayList() << tUtf16 << tUtf16Reason;
+        QTest::newRow("UTF-16 ASCII STL, big-endian without a mark")
+            << "unicode-be.stl" << tBig << 0 << QByteArrayList() << tUtf16 << tUtf16Reason;
+
+        QTest::newRow("facet count with its top bit set")
+            << "count.stl" << withCount(readFile(KvTest::dataPath("cube-binary.stl")), -1) << 12
+            << QByteArrayList()
+            << QStringLiteral("parseSTLBinary: Invalid facet count 4294967295, reading 12 facets.")
+            << QString();
+
+        const QByteArrayList tClosing {"G28 X159 Y150", "G91", "G90"};
+        QTest::newRow("G-code with CR line ends")
+            << "mac.gcode" << QByteArray("G28\rG1 X10 Y10\r;comment\rG1 X20\r") << -1
+            << QByteArrayList {"G28", "G1 X10 Y10", "G1 X20"} + tClosing << QString() << QString();
+        QTest::newRow("G-code with CR, LF and CR LF line ends")
+            << "mixed.gcode" << QByteArray("G28\r\nG1 X10\rG1 X20\n\rG1 X30\r\n") << -1
+            << QByteArrayList {"G28", "G1 X10", "G1 X20", "G1 X30"} + tClosing << QString()
+            << QString();
+        QTest::newRow("G-code bytes that are not UTF-8")
+            << "latin1.gcode"
+            << QByteArray("M117 Gr\xFC\xDF"
+                          "e\nG1 X1 ; \xE9t\xE9\nM117 \xF0\x9F\x96\xA8 \xED\xA0\x80\xC0\xAF\n")
+            << -1
+            << QByteArrayList {"M117 Gr\xFC\xDF"
+                               "e",
+                   "G1 X1", "M117 \xF0\x9F\x96\xA8 \xED\xA0\x80\xC0\xAF"}
+                + tClosing
+            << QString() << QString();
+        QTest::newRow("G-code of one over-long line")
+            << "long.gcode"
+            << "G1 X1 ; " + QByteArray(1 << 20, 'x') + "\n"
+            << -1 << QByteArrayList()
+            << QStringLiteral("parseGCode: 1 lines longer than 1048576 bytes skipped. parseGCode: "
+                              "Nothing is left to print once the lines longer than 1048576 bytes "
+                              "are skipped; nothing was queued.")
+            << QStringLiteral("it holds lines longer than 1048576 bytes, which cannot be sent, "
+                              "and no other G, M or T command");
+    }
+    void oddFilesAreReadAsTheyStand()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, data);
+        QFETCH(int, triangles);
+        QFETCH(QByteArrayList, lines);
+        QFETCH(QString, status);
+        QFETCH(QString, refusal);
+
+        kvPrinterFile tFile(writeFile(m_dir, name, data));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        const kvModel tModel = tFile.loadFile();
+        const QStringList tTexts = textValues(tStatus);
+        if (status.isEmpty())
+            QVERIFY2(tTexts.last().startsWith("kvPrinterFile::loadFile: end ["),
+                qPrintable(tTexts.last()));
+        else
+            QCOMPARE(tTexts.last(), "kvPrinterFile::" + status);
+        if (triangles >= 0) {
+            QCOMPARE(tFile.fileType(), FileTypeSTL);
+            QCOMPARE(tModel.triangles().size(), triangles);
+            QCOMPARE(tFile.loadRefusal(), refusal);
+            // No corner that the file does not hold.
+            if (tFile.stlFileType() == STLFileTypeASCII)
+                for (const kvTriangle &tTriangle : tModel.triangles())
+                    for (const kvVertex &tCorner : tTriangle.vertices())
+                        QCOMPARE(tCorner.position().z(), 0.0f);
+        } else {
+            QCOMPARE(tFile.fileType(), FileTypeGCode);
+            QCOMPARE(tFile.gcodeRefusal(), refusal);
+            QByteArrayList tSent;
+            for (const kvGCode &tLine : tFile.gcodeQueue())
+                tSent << kvGCode::lineBytes(tLine.Cleaned());
+            QCOMPARE(tSent, lines);
+        }
+    }
+
+    // Anything but a regular file is refused before it is opened: a pipe would block the
+    // opening for good, a device never end.
+    void notAFileIsNotOpened_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe")
+            << "pipe" << QStringLiteral("it is a named pipe (FIFO), not a regular file");
+        QTest::newRow("named pipe, G-code")
+            << "pipe.gcode" << QStringLiteral("it is a named pipe (FIFO), not a regular file");
+        QTest::newRow("socket") << "socket" << QStringLiteral("it is a socket, not a regular file");
+        QTest::newRow("device") << "device" << QStringLiteral("it is a device, not a regular file");
+        QTest::newRow("folder") << "folder" << QStringLiteral("it is a folder, not a regular file");
+    }
+    void notAFileIsNotOpened()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir tDir;
+        const QString tPath
+            = tDir.filePath(kind == QLatin1String("pipe.gcode") ? "part.gcode" : "part.stl");
+        // Whoever opens the pipe gets a whole part: a reader that opens it loads that part.
+        const KvTest::NotAFile tOdd(kind.section(QLatin1Char('.'), 0, 0), tPath,
+            kind.endsWith(QLatin1String(".gcode")) ? QByteArray("G28\nG1 X1\n")
+                                                   : readFile(KvTest::dataPath("cube-ascii.stl")));
+        QVERIFY(tOdd.isMade());
+
+        kvPrinterFile tFile(tPath);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        const kvModel tModel = tFile.loadFile();
+        QCOMPARE(tFile.loadRefusal(), reason);
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::loadFile: The file is not read: ") + reason + ".");
+        QCOMPARE(tModel.triangles().size(), 0);
+        QCOMPARE(tFile.GCodeQueueCount(), 0);
+        QVERIFY(!tOdd.wasOpened());
+    }
+
+    // A file loaded after a refused one is judged by itself.
+    void noStaleRefusal_data()
+    {
+        QTest::addColumn<QString>("refused");
+        QTest::addColumn<QString>("loaded");
+        const QString tCube = KvTest::dataPath("cube-ascii.stl");
+        const QString tGCode = KvTest::dataPath("few-lines.gcode");
+        QTest::newRow("no ending, then G-code") << "part-without-ending" << tGCode;
+        QTest::newRow("no ending, then STL") << "part-without-ending" << tCube;
+        QTest::newRow("not G-code text, then STL") << "binary.gcode" << tCube;
+        QTest::newRow("not G-code text, then G-code") << "binary.gcode" << tGCode;
+        QTest::newRow("UTF-16 STL, then G-code") << "unicode.stl" << tGCode;
+    }
+    void noStaleRefusal()
+    {
+        QFETCH(QString, refused);
+        QFETCH(QString, loaded);
+        QByteArray tData = readFile(KvTest::dataPath("cube-ascii.stl"));
+        if (refused.endsWith(QLatin1String(".gcode")))
+            tData = readFile(KvTest::dataPath("cube-binary.stl"));
+        else if (refused.endsWith(QLatin1String(".stl")))
+            tData = "\xFF\xFE" + QByteArray("s\0o\0l\0i\0d\0 \0x\0\n\0", 16);
+        kvPrinterFile tFile(writeFile(m_dir, refused, tData));
+        tFile.loadFile();
+        QVERIFY(!tFile.loadRefusal().isEmpty() || !tFile.gcodeRefusal().isEmpty());
+
+        tFile.loadFile(loaded);
+        QCOMPARE(tFile.loadRefusal(), QString());
+        QCOMPARE(tFile.gcodeRefusal(), QString());
     }
 
     void fileNamesReachTheSlicingJob()

@@ -1,4 +1,5 @@
 #include "kvDialogRecorder.h"
+#include "kvFileSizeLimit.h"
 #include "kvPaths.h"
 #include "kvPlatform.h"
 #include "kvPrinterFile.h"
@@ -12,7 +13,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include <signal.h>
 
 using KvTest::writeFile;
 
@@ -322,6 +328,53 @@ private slots:
         QVERIFY(tFile.isSliced());
     }
 
+    // A slicer that ends on a signal (the out-of-memory killer's SIGKILL, a crash) is said to
+    // have sliced nothing, as the last status, and leaves no part of its G-code behind.
+    void slicerEndedBySignal_data()
+    {
+        QTest::addColumn<QByteArray>("end"); // how the stand-in ends; empty: the test kills it
+        QTest::newRow("killed from outside") << QByteArray();
+        QTest::newRow("killed") << QByteArray("kill -KILL $$\n");
+        QTest::newRow("crashed") << QByteArray("kill -SEGV $$\n");
+    }
+    void slicerEndedBySignal()
+    {
+        QFETCH(QByteArray, end);
+        // As Slic3r does: the G-code goes to a part file first, renamed when it is whole.
+        kvPrinterFile tFile;
+        tFile.setSlic3rPath(slicerScript(QStringLiteral("dies.sh"),
+            "printf 'G28\\nG1 X10 Y10 E1\\n' > \"$out.tmp\"\n"
+            "echo '=> Processing triangulated mesh'\n"
+                + (end.isEmpty() ? QByteArray("exec sleep 30\n") : end)));
+        QSignalSpy tParsed(&tFile, &kvPrinterFile::GCodeParseComplete);
+        QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        connect(&tFile, &kvPrinterFile::Slic3rError, &tFile, &kvPrinterFile::killSlice);
+        slice(tFile);
+        if (end.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !textValues(tStatus).filter(QStringLiteral("triangulated")).isEmpty(), kWaitMs);
+            QVERIFY(QFile::exists(tempGCode() + QStringLiteral(".tmp")));
+            const QString tStarted
+                = textValues(tStatus).filter(QStringLiteral("process start with PID: ")).value(0);
+            const qint64 tPid = tStarted.section(QLatin1Char(' '), -1).toLongLong();
+            QVERIFY2(tPid > 0, qPrintable(tStarted));
+            QCOMPARE(::kill(pid_t(tPid), SIGKILL), 0);
+        }
+        QVERIFY(waitForEnd(tFile, tParsed, tError));
+        QTest::qWait(50);
+
+        QCOMPARE(tError.count(), 1);
+        QCOMPARE(tParsed.count(), 0);
+        QVERIFY(!tFile.isSliced());
+        QCOMPARE(textValues(tStatus).last(),
+            QStringLiteral("kvPrinterFile::onSlicerProcessFinished: Slic3r crashed or was "
+                           "killed; nothing was sliced."));
+        QVERIFY(!QFile::exists(tempGCode() + QStringLiteral(".tmp")));
+        QVERIFY(!QFile::exists(tempGCode()));
+        QVERIFY(!QFile::exists(lockFile()));
+    }
+
     // A second copy that prints while the first one's slicer has not read its STL file yet
     // neither writes the slicing files nor slices, and the first slicer gets its own part.
     void secondCopyLeavesTheSliceFilesAlone()
@@ -565,6 +618,13 @@ private slots:
             << "STL file" << false << "kvPrinterFile::saveFile: Failed to open file! " + tStl;
         QTest::newRow("merged profiles cannot be written")
             << "merged profiles" << true << "onSlicerProcessError: Failed To Start";
+        // A full disk, as the system tells it: the lock is no missing STL file.
+        const QString tLock = QStringLiteral("{lock}: Cannot create the lock file: ")
+            + QString::fromLocal8Bit(strerror(EFBIG));
+        QTest::newRow("Print, no room for the lock file")
+            << "lock file" << true << "kvPrinterFile::sliceFile: Failed to open file! " + tLock;
+        QTest::newRow("Save STL, no room for the lock file")
+            << "lock file" << false << "kvPrinterFile::saveFile: Failed to open file! " + tLock;
     }
 
     // Each attempt says what stands in the way, with its path, and starts no slicer.
@@ -587,13 +647,22 @@ private slots:
             QVERIFY(QDir().mkpath(tempStl()));
         status.replace(QStringLiteral("{blocker}"), QDir::toNativeSeparators(tBlocker));
         status.replace(QStringLiteral("{stl}"), QDir::toNativeSeparators(tempStl()));
+        status.replace(QStringLiteral("{lock}"), QDir::toNativeSeparators(lockFile()));
         QSignalSpy tError(&tFile, &kvPrinterFile::Slic3rError);
         QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
-        for (int i = 0; i < 2; ++i) {
-            if (print)
-                slice(tFile);
-            else
-                QVERIFY(!tFile.saveSTL(kvVector3D(), cubeModel(10.0f)));
+        {
+            std::unique_ptr<FileSizeLimit> tFull;
+            if (blocked == QLatin1String("lock file")) {
+                QVERIFY(QDir().mkpath(QFileInfo(lockFile()).path()));
+                tFull.reset(new FileSizeLimit(0));
+                QVERIFY(tFull->isActive());
+            }
+            for (int i = 0; i < 2; ++i) {
+                if (print)
+                    slice(tFile);
+                else
+                    QVERIFY(!tFile.saveSTL(kvVector3D(), cubeModel(10.0f)));
+            }
         }
         QTest::qWait(50);
         QCOMPARE(tError.count(), print ? 2 : 0);
@@ -603,6 +672,8 @@ private slots:
             qPrintable(textValues(tStatus).join('\n')));
         QCOMPARE(textValues(tStatus).filter(QStringLiteral("onSlic3rProcessStarted")).size(), 0);
         QVERIFY(!QFile::exists(lockFile()));
+        if (blocked == QLatin1String("lock file"))
+            QCOMPARE(textValues(tStatus).filter(QStringLiteral("No STL file")).size(), 0);
     }
 
     void sliceWithoutSTLFile()
