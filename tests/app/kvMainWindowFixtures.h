@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QSaveFile>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -187,12 +188,14 @@ inline QString fakeSlicer(const QTemporaryDir &pDir, const QByteArray &pBody)
 // the stream. True once it streams.
 inline bool waitForPrinting(kvPrinter *pPrinter, int pTimeoutMs = 20000)
 {
-    if (!pPrinter->isPrinting()) {
-        if (!waitFor([&] { return pPrinter->queuedLines() == 0; }, pTimeoutMs))
-            return false;
-        QMetaObject::invokeMethod(pPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
-    }
-    return waitFor([&] { return pPrinter->isPrinting(); }, pTimeoutMs);
+    if (pPrinter->isPrinting())
+        return true;
+    // A short print may be over again by the time the loop looks.
+    QSignalSpy tBegun(pPrinter, &kvPrinter::PrintProcessBegin);
+    if (!waitFor([&] { return pPrinter->queuedLines() == 0; }, pTimeoutMs))
+        return false;
+    QMetaObject::invokeMethod(pPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    return waitFor([&] { return !tBegun.isEmpty(); }, pTimeoutMs);
 }
 
 // Every line the printer has to send has reached its firmware: a sentinel "M400" sent
@@ -206,7 +209,7 @@ inline bool drain(kvPrinter *pPrinter, kvFakeFirmware *pFirmware, int pTimeoutMs
 
 // Shows the window and chooses the printer of item pItem with the keyboard; true once it is
 // connected.
-inline bool showAndChoose(kvMainWindow &pWindow, int pItem = 1, int pTimeoutMs = 8000)
+inline bool showAndChoose(kvMainWindow &pWindow, int pItem = 1, int pTimeoutMs = 20000)
 {
     showControls(pWindow);
     if (!waitFor([&] { return printerBox(pWindow)->count() > pItem; }, pTimeoutMs))

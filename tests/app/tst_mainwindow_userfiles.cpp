@@ -105,14 +105,9 @@ private slots:
         kvPrinter *tPrinter = tRoad.window->currentPrinter();
         QSignalSpy tFinished(tPrinter, &kvPrinter::PrintProcessFinished);
         click(*tRoad.window, "pbPrint");
-        // The heaters are read until the print streams; it ends when its last line is out.
-        QVERIFY(waitFor(
-            [&] {
-                if (tFinished.isEmpty() && !tPrinter->isPrinting())
-                    QMetaObject::invokeMethod(tPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
-                return !tFinished.isEmpty() && tRoad.isIdle();
-            },
-            20000));
+        // Heated, the print streams; it ends when its last line is out.
+        QVERIFY(waitForPrinting(tPrinter));
+        QVERIFY(waitFor([&] { return !tFinished.isEmpty() && tRoad.isIdle(); }));
 
         const QByteArray tReceived = tRoad.firmware->rawReceived().mid(tFrom);
         int tAt = 0;
@@ -139,7 +134,7 @@ private slots:
         const int tFrom = tRoad.firmware->lineCount();
         click(*tRoad.window, "pbPrint");
         QVERIFY(waitFor([&] { return !tFailed.isEmpty() && tRoad.isIdle(); }, 30000));
-        tRoad.firmware->waitForQuiet(200, 3000);
+        QVERIFY(drain(tRoad.window->currentPrinter(), tRoad.firmware));
 
         QCOMPARE(tRoad.window->statusMessage(),
             QStringLiteral("kvPrinterFile::onSlicerProcessFinished: Slic3r crashed or was killed; "
