@@ -1,6 +1,7 @@
 // The binary STL reader and kvModel::addTriangles share their work out among threads; the
 // mesh must be exactly the one that adding the facets one by one makes, and a task that fails
 // on a thread must fail the load.
+#include "kvFailingDevice.h"
 #include "kvModel.h"
 #include "kvPrinterFile.h"
 #include "kvSliceFixtures.h"
@@ -155,6 +156,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_path = KvTest::writeFile(m_dir, "shared.stl", binaryStl(m_corners));
         QVERIFY(!m_path.isEmpty());
+        m_wanted = oneByOne(m_corners);
     }
 
     void readerEqualsOneByOne_data()
@@ -177,14 +179,52 @@ private slots:
         QVERIFY(tDevice->open(QIODevice::ReadOnly));
         kvPrinterFile tFile;
         tFile.setThreadedFacets(10000);
-        int tTasks = 0;
+        std::atomic<int> tTasks {0};
         tFile.setTaskStart([&tTasks] { ++tTasks; });
         const kvModel tRead = tFile.parseSTLBinary(tDevice);
         if (std::thread::hardware_concurrency() > 1)
             QVERIFY(tTasks > 0);
-        const kvModel tWanted = oneByOne(m_corners);
-        QVERIFY(tWanted.vertices().count() < tWanted.triangles().size());
-        compareMeshes(tRead, tWanted);
+        QVERIFY(m_wanted.vertices().count() < m_wanted.triangles().size());
+        compareMeshes(tRead, m_wanted);
+    }
+
+    void readErrorKeepsTheFacetsBefore_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("a device that fails midway") << false;
+        QTest::newRow("a file cut while it is read") << true;
+    }
+
+    // Reading stops at the first facet that cannot be read whole; the mesh is that of the
+    // facets before it, whichever task read them.
+    void readErrorKeepsTheFacetsBefore()
+    {
+        QFETCH(bool, fromFile);
+        const int tCut = m_corners.size() / 3 * 5 / 8 + 7;
+        const qint64 tCutAt = 84 + 50 * qint64(tCut) + 20;
+        const QByteArray tData = binaryStl(m_corners);
+        KvTest::FailingDevice tFailing(tData, tCutAt);
+        const QString tPath = KvTest::writeFile(m_dir, "cut.stl", tData);
+        QFile tStl(tPath);
+        QIODevice *tDevice = fromFile ? static_cast<QIODevice *>(&tStl) : &tFailing;
+        QVERIFY(tDevice->open(QIODevice::ReadOnly));
+        kvPrinterFile tFile;
+        tFile.setThreadedFacets(10000);
+        // The file is cut before the first task reads anything, after its size was taken.
+        std::atomic<bool> tCutDone {false};
+        tFile.setTaskStart([&] {
+            if (fromFile && !tCutDone.exchange(true))
+                QFile::resize(tPath, tCutAt);
+        });
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        const kvModel tRead = tFile.parseSTLBinary(tDevice);
+        QCOMPARE(KvTest::textValues(tStatus)
+                     .filter(QStringLiteral("kvPrinterFile::parseSTLBinary: Read error after %1 "
+                                            "facets.")
+                                 .arg(tCut))
+                     .size(),
+            1);
+        compareMeshes(tRead, oneByOne(m_corners.mid(0, 3 * tCut)));
     }
 
     void workerFailureRefusesTheLoad_data()
@@ -206,7 +246,7 @@ private slots:
         tFile.setThreadedFacets(10000);
         std::atomic<int> tCalls {0};
         tFile.setTaskStart([&tCalls] { ++tCalls; });
-        QCOMPARE(tFile.loadFile().triangles().size(), oneByOne(m_corners).triangles().size());
+        QCOMPARE(tFile.loadFile().triangles().size(), m_wanted.triangles().size());
         // The same tasks run on every load; the last 40 are those of the numbering.
         const int tAll = tCalls;
         QVERIFY(tAll > 200);
@@ -244,7 +284,7 @@ private slots:
 
         // The next load of the same file is whole again.
         tFile.setTaskStart({});
-        compareMeshes(tFile.loadFile(), oneByOne(m_corners));
+        compareMeshes(tFile.loadFile(), m_wanted);
         QVERIFY(tFile.loadRefusal().isEmpty());
     }
 
@@ -276,7 +316,7 @@ private slots:
         });
         const kvModel tRead = tFile.parseSTLBinary(&tBuffer);
         QVERIFY(tStarts > started);
-        compareMeshes(tRead, oneByOne(m_corners));
+        compareMeshes(tRead, m_wanted);
     }
 
     void batchesEqualOneByOne_data()
@@ -343,9 +383,10 @@ private slots:
         QVERIFY(tCopy.vertices().contains(tApart, tFound));
         QVERIFY(!tOriginal.vertices().contains(tApart, tFound));
         // A corner only the second part has.
+        const kvVertexList tFirstVertices = oneByOne(tFirst).vertices();
         bool tOnlyInMore = false;
         for (const kvVector3D &tPoint : tMore) {
-            if (!oneByOne(tFirst).vertices().contains(tPoint, tFound)) {
+            if (!tFirstVertices.contains(tPoint, tFound)) {
                 QVERIFY(tCopy.vertices().contains(tPoint, tFound));
                 QVERIFY(!tOriginal.vertices().contains(tPoint, tFound));
                 tOnlyInMore = true;
@@ -375,6 +416,8 @@ private slots:
 
 private:
     QVector<kvVector3D> m_corners;
+    // The facets added one by one.
+    kvModel m_wanted;
     QTemporaryDir m_dir;
     QString m_path;
 };
