@@ -331,8 +331,10 @@ kvVertexList::Index &kvVertexList::writableIndex()
 
 void kvVertexList::growIndex(uint pHash)
 {
+    // One at a time, a table is kept at most half full, so that probe chains stay short; a
+    // batch, which knows how many come, sizes its tables itself.
     IndexPart &tPart = writableIndex().parts[partOf(pHash)];
-    if (!tPart.hasRoom())
+    if (2 * (qint64(tPart.used) + 1) > tPart.size)
         growPart(tPart);
 }
 
