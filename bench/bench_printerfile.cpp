@@ -1,11 +1,13 @@
 // Loading STL parts and G-code side by side with other tools, on the same generated files:
-// spheres of 100,000, 1,000,000 and 4,000,000 triangles as binary STL, 100,000 and
+// spheres of 10,000, 100,000, 1,000,000 and 4,000,000 triangles as binary STL, 100,000 and
 // 1,000,000 as ASCII STL, and a 1,000,000-line G-code file. Every load runs as a process
-// of its own, five times, interleaved with the peers; the medians of wall time and peak
-// memory are printed with the ratio this project / peer.
+// of its own, five times, interleaved with the peers; the medians of wall time, CPU time
+// (user and system), minor page faults and peak memory are printed, with the share of the
+// cores the load kept busy (CPU time / wall time / cores) and the ratios this project / peer.
 // Peers (Debian packages): admesh ("admesh --exact": read and match every edge exactly)
 // and python3-stl (numpy-stl's Mesh.from_file). A peer that is missing is skipped.
-// Usage: bench_printerfile [--quick]   (--quick: 100,000 and 1,000,000 triangles only)
+// Usage: bench_printerfile [--quick] [--binary]
+//   --quick: up to 1,000,000 triangles only; --binary: binary STL only (no ASCII, no G-code)
 #include "benchMeshes.h"
 #include "benchSupport.h"
 
@@ -26,7 +28,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -37,18 +41,22 @@ constexpr int kGCodeLines = 1000000;
 struct Sample
 {
     double seconds = 0.0;
+    double cpuSeconds = 0.0;
+    double minorFaults = 0.0;
     double peakBytes = 0.0;
     bool ok = false;
 };
 
-struct Median
+// Each figure the median of its own.
+using Median = Sample;
+
+double cores()
 {
-    double seconds = 0.0;
-    double peakBytes = 0.0;
-    bool ok = false;
-};
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
-// Runs a program to its end; wall time and peak resident memory of that process alone.
+// Runs a program to its end; wall time, CPU time, minor page faults and peak resident memory
+// of that process alone.
 Sample runProcess(const std::vector<std::string> &pArgs)
 {
     Sample tSample;
@@ -71,6 +79,9 @@ Sample runProcess(const std::vector<std::string> &pArgs)
     rusage tUsage {};
     wait4(tPid, &tStatus, 0, &tUsage);
     tSample.seconds = tClock.nsecsElapsed() / 1e9;
+    const auto tSeconds = [](const timeval &pTime) { return pTime.tv_sec + pTime.tv_usec / 1e6; };
+    tSample.cpuSeconds = tSeconds(tUsage.ru_utime) + tSeconds(tUsage.ru_stime);
+    tSample.minorFaults = double(tUsage.ru_minflt);
     tSample.peakBytes = double(tUsage.ru_maxrss) * 1024.0;
     tSample.ok = WIFEXITED(tStatus) && WEXITSTATUS(tStatus) == 0;
     return tSample;
@@ -83,15 +94,17 @@ Median median(std::vector<Sample> pSamples)
         && std::all_of(pSamples.begin(), pSamples.end(), [](const Sample &s) { return s.ok; });
     if (pSamples.empty())
         return tMedian;
-    std::vector<double> tTimes, tPeaks;
-    for (const Sample &tSample : pSamples) {
-        tTimes.push_back(tSample.seconds);
-        tPeaks.push_back(tSample.peakBytes);
-    }
-    std::sort(tTimes.begin(), tTimes.end());
-    std::sort(tPeaks.begin(), tPeaks.end());
-    tMedian.seconds = tTimes[tTimes.size() / 2];
-    tMedian.peakBytes = tPeaks[tPeaks.size() / 2];
+    const auto tMiddle = [&](double Sample::*pField) {
+        std::vector<double> tValues;
+        for (const Sample &tSample : pSamples)
+            tValues.push_back(tSample.*pField);
+        std::sort(tValues.begin(), tValues.end());
+        return tValues[tValues.size() / 2];
+    };
+    tMedian.seconds = tMiddle(&Sample::seconds);
+    tMedian.cpuSeconds = tMiddle(&Sample::cpuSeconds);
+    tMedian.minorFaults = tMiddle(&Sample::minorFaults);
+    tMedian.peakBytes = tMiddle(&Sample::peakBytes);
     return tMedian;
 }
 
@@ -213,12 +226,17 @@ void printRow(
         std::printf("  %-22s failed\n", pWho);
         return;
     }
-    std::printf("  %-22s %8.3f s %10.0f %s/s  peak %8.1f MB %7.0f B/%s", pWho, pMedian.seconds,
+    std::printf(
+        "  %-16s %7.3f s  cpu %7.3f s  cores %4.1f%%  faults %7.0f  %9.0f %s/s  peak %7.1f MB "
+        "%5.0f B/%s",
+        pWho, pMedian.seconds, pMedian.cpuSeconds,
+        100.0 * pMedian.cpuSeconds / pMedian.seconds / cores(), pMedian.minorFaults,
         pItems / pMedian.seconds, pUnit, pMedian.peakBytes / 1048576.0, pMedian.peakBytes / pItems,
         pUnit);
     if (pOurs && pOurs->ok)
-        std::printf("   ours/peer: time %.2f x, memory %.2f x", pOurs->seconds / pMedian.seconds,
-            pOurs->peakBytes / pMedian.peakBytes);
+        std::printf("\n  %16s ours/peer: time %.2f x, cpu %.2f x, faults %.2f x, memory %.2f x", "",
+            pOurs->seconds / pMedian.seconds, pOurs->cpuSeconds / pMedian.cpuSeconds,
+            pOurs->minorFaults / pMedian.minorFaults, pOurs->peakBytes / pMedian.peakBytes);
     std::printf("\n");
 }
 
@@ -266,6 +284,30 @@ void printRatio(const char *pWhat, const Median &pOurs, const Median &pPeer, con
         std::printf("  %-44s    n/a   (%s)\n", pWhat, pTarget);
 }
 
+// One line a binary STL size: wall time and CPU time against admesh's, page faults, cores.
+void printBinaryLine(int pTriangles, const Result &pResult)
+{
+    const Median &tOurs = pResult.ours;
+    const Median &tPeer = pResult.admesh;
+    std::printf("  %8d tri:", pTriangles);
+    if (!tOurs.ok) {
+        std::printf(" failed\n");
+        return;
+    }
+    std::printf(
+        " wall %6.3f s, cpu %6.3f s, %5.1f cores (%3.0f%% of %g), faults %7.0f, %5.1f B/tri",
+        tOurs.seconds, tOurs.cpuSeconds, tOurs.cpuSeconds / tOurs.seconds,
+        100.0 * tOurs.cpuSeconds / tOurs.seconds / cores(), cores(), tOurs.minorFaults,
+        tOurs.peakBytes / pTriangles);
+    if (tPeer.ok)
+        std::printf(
+            "; admesh wall %6.3f s, cpu %6.3f s, faults %7.0f; ours/admesh wall %.2f x, cpu "
+            "%.2f x",
+            tPeer.seconds, tPeer.cpuSeconds, tPeer.minorFaults, tOurs.seconds / tPeer.seconds,
+            tOurs.cpuSeconds / tPeer.cpuSeconds);
+    std::printf("\n");
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -276,6 +318,11 @@ int main(int argc, char **argv)
     if (tArgs.size() == 4 && tArgs.at(1) == QLatin1String("--load"))
         return loadOnly(tArgs.at(2), tArgs.at(3).toInt());
     const bool tQuick = tArgs.contains(QStringLiteral("--quick"));
+    const bool tBinaryOnly = tArgs.contains(QStringLiteral("--binary"));
+    double tLoad[3] = {};
+    if (getloadavg(tLoad, 3) == 3)
+        std::printf("%g cores; load average %.2f %.2f %.2f at the start\n", cores(), tLoad[0],
+            tLoad[1], tLoad[2]);
 
     QTemporaryDir tDir;
     if (!tDir.isValid())
@@ -302,7 +349,8 @@ int main(int argc, char **argv)
         int stacks;
         bool ascii;
     };
-    std::vector<Size> tSizes = {{100, 501, true}, {1000, 501, true}};
+    std::vector<Size> tSizes
+        = {{10, 501, false}, {100, 501, !tBinaryOnly}, {1000, 501, !tBinaryOnly}};
     std::vector<int> tBinaryCounts;
     std::vector<Result> tBinaryResults;
     Result tAsciiResult;
@@ -337,19 +385,29 @@ int main(int argc, char **argv)
 
     const QString tGCode = tDir.filePath(QStringLiteral("print.gcode"));
     Result tGCodeResult;
-    if (writeGCode(tDir.path(), tGCode))
+    if (!tBinaryOnly && writeGCode(tDir.path(), tGCode))
         tGCodeResult = compare("G-code into the print queue, 1000000 lines", tSelf, tGCode,
             kGCodeLines, kGCodeLines / 2, "line", {});
 
     std::printf("\nSummary\n");
+    for (size_t i = 0; i < tBinaryCounts.size(); ++i)
+        printBinaryLine(tBinaryCounts[i], tBinaryResults[i]);
     for (size_t i = 0; i < tBinaryCounts.size(); ++i) {
-        if (tBinaryCounts[i] < 1000000)
-            continue;
+        const char *tTarget = tBinaryCounts[i] >= 4000000 ? "target <= 0.60"
+            : tBinaryCounts[i] >= 1000000                 ? "target <= 0.80"
+                                                          : "no regression";
         const QByteArray tWhat = QStringLiteral("binary STL %1 triangles, time ours/admesh")
                                      .arg(tBinaryCounts[i])
                                      .toUtf8();
-        printRatio(
-            tWhat.constData(), tBinaryResults[i].ours, tBinaryResults[i].admesh, "target <= 1.00");
+        printRatio(tWhat.constData(), tBinaryResults[i].ours, tBinaryResults[i].admesh, tTarget);
+        const Median &tOurs = tBinaryResults[i].ours;
+        const Median &tPeer = tBinaryResults[i].admesh;
+        const QByteArray tCpu = QStringLiteral("binary STL %1 triangles, cpu ours/admesh")
+                                    .arg(tBinaryCounts[i])
+                                    .toUtf8();
+        if (tOurs.ok && tPeer.ok)
+            std::printf("  %-44s %6.2f x   (target <= 1.30)\n", tCpu.constData(),
+                tOurs.cpuSeconds / tPeer.cpuSeconds);
     }
     const Median &tLargest = tBinaryResults.back().ours;
     if (tLargest.ok)
@@ -357,19 +415,22 @@ int main(int argc, char **argv)
             qPrintable(QStringLiteral("binary STL %1 triangles, peak per triangle")
                            .arg(tBinaryCounts.back())),
             tLargest.peakBytes / tBinaryCounts.back());
-    printRatio(
-        qPrintable(QStringLiteral("ASCII STL %1 triangles, time ours/admesh").arg(tAsciiCount)),
-        tAsciiResult.ours, tAsciiResult.admesh, "target <= 0.50");
+    if (!tBinaryOnly)
+        printRatio(
+            qPrintable(QStringLiteral("ASCII STL %1 triangles, time ours/admesh").arg(tAsciiCount)),
+            tAsciiResult.ours, tAsciiResult.admesh, "target <= 0.50");
     if (tGCodeResult.ours.ok)
         std::printf("  %-44s %6.2f M   (target >= 2.50)\n", "G-code, million lines per second",
             kGCodeLines / tGCodeResult.ours.seconds / 1e6);
-    // Per-triangle cost at the largest size over that at the smallest: 1 is linear.
-    const Median &tSmallest = tBinaryResults.front().ours;
+    // Per-triangle cost at the largest size over that at 100,000 (the smallest is mostly the
+    // start of a process): 1 is linear.
+    const size_t tFrom = tBinaryCounts.size() > 1 ? 1 : 0;
+    const Median &tSmallest = tBinaryResults[tFrom].ours;
     if (tSmallest.ok && tLargest.ok) {
-        const double tScale = double(tBinaryCounts.back()) / tBinaryCounts.front();
+        const double tScale = double(tBinaryCounts.back()) / tBinaryCounts[tFrom];
         std::printf("  %-44s %6.2f time, %.2f memory per triangle (linear: 1)\n",
             qPrintable(QStringLiteral("growth %1 to %2 triangles")
-                           .arg(tBinaryCounts.front())
+                           .arg(tBinaryCounts[tFrom])
                            .arg(tBinaryCounts.back())),
             tLargest.seconds / tSmallest.seconds / tScale,
             tLargest.peakBytes / tSmallest.peakBytes / tScale);

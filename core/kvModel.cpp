@@ -1,7 +1,15 @@
 #include "kvModel.h"
 
+#include "kvBulkMemory.h"
+
+#include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -16,6 +24,32 @@ template <typename T> void makeRoom(QVector<T> &pVector, int pMore)
     const qint64 tLimit = (std::numeric_limits<int>::max() - 64) / qint64(sizeof(T));
     const qint64 tWanted = qMin(qMax<qint64>(1024, tNeeded * 4), tLimit);
     pVector.reserve(int(qMax(tNeeded, tWanted)));
+}
+
+// From this many facets the normals are computed side by side.
+constexpr int kSharedNormals = 1 << 18;
+
+// Runs pTask(0) to pTask(pCount - 1) on the cores, this thread among them; a thread that
+// cannot be started leaves its tasks to the others.
+void onThreads(int pCount, const std::function<void(int)> &pTask)
+{
+    std::atomic<int> tNext {0};
+    const auto tWork = [&] {
+        for (int i = tNext++; i < pCount; i = tNext++)
+            pTask(i);
+    };
+    std::vector<std::thread> tThreads;
+    const unsigned tCores = qMin(Kv::BulkMemory::usableCores(), 8u);
+    for (unsigned t = 1; t < tCores; ++t) {
+        try {
+            tThreads.emplace_back(tWork);
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    tWork();
+    for (std::thread &tThread : tThreads)
+        tThread.join();
 }
 
 bool isFinitePoint(const QVector3D &pPoint)
@@ -78,47 +112,129 @@ void kvModel::addTriangles(const kvVector3D *pCorners, int pCount, const kvTaskR
 {
     if (pCount <= 0)
         return;
-    const int tChunks = 16;
-    const int tChunk = (pCount + tChunks - 1) / tChunks;
-    const int tFirst = m_triangles.size();
-    const int tStreamFirst = m_vertexStream.size();
-    makeRoom(m_vertexStream, 3 * pCount);
-    m_vertexStream.resize(tStreamFirst + 3 * pCount);
-    makeRoom(m_triangles, pCount);
-    m_triangles.resize(tFirst + pCount);
-    if (m_normalsKept) {
-        makeRoom(m_normals, 3 * pCount);
-        m_normals.resize(m_normals.size() + 3 * pCount);
+    const int tBlock = 1 << 16;
+    Appender tAppender(*this, pCount, tBlock, pRun);
+    for (int tDone = 0; tDone < pCount;) {
+        const int tCount = qMin(tBlock, pCount - tDone);
+        std::memcpy(static_cast<void *>(tAppender.next()), pCorners + 3 * qint64(tDone),
+            3 * size_t(tCount) * sizeof(kvVector3D));
+        tAppender.add(tCount);
+        tDone += tCount;
     }
-    kvVector3D *tStream = m_vertexStream.data() + tStreamFirst;
-    kvTriangle *tTriangles = m_triangles.data() + tFirst;
-    kvVector3D *tNormals
-        = m_normalsKept ? m_normals.data() + m_normals.size() - 3 * pCount : nullptr;
-    runTasks(pRun, tChunks, [&](int pChunk) {
-        const int tEnd = qMin(pCount, (pChunk + 1) * tChunk);
-        for (int i = pChunk * tChunk; i < tEnd; ++i) {
-            const kvVector3D *tCorner = pCorners + 3 * i;
-            tStream[3 * i] = tCorner[0];
-            tStream[3 * i + 1] = tCorner[1];
-            tStream[3 * i + 2] = tCorner[2];
-            tTriangles[i] = kvTriangle(tCorner[0], tCorner[1], tCorner[2], kvVector3D());
-            if (tNormals) {
-                const kvVector3D tNormal = kvTriangle::cornerNormal(tCorner, 3);
-                tNormals[3 * i] = tNormal;
-                tNormals[3 * i + 1] = tNormal;
-                tNormals[3 * i + 2] = tNormal;
+    tAppender.finish();
+}
+
+kvModel::Appender::Appender(kvModel &pModel, qint64 pMost, int pBlock, const kvTaskRunner &pRun)
+    : m_model(pModel)
+    , m_run(pRun)
+    , m_most(qMax<qint64>(0, pMost))
+    , m_block(qMax(1, pBlock))
+{
+    // Each array in one piece from the start, never grown; nothing is written before the
+    // facets come, and then by the tasks that make them.
+    if (m_most == 0)
+        return;
+    m_streamData = Kv::BulkMemory::withRoom(pModel.m_vertexStream, 3 * m_most);
+    m_triangleData = Kv::BulkMemory::withRoom(pModel.m_triangles, m_most);
+    m_stream = m_streamData->begin() + m_streamData->size;
+    m_triangles = m_triangleData->begin() + m_triangleData->size;
+    Kv::BulkMemory::adviseLargePages(m_stream, 3 * size_t(m_most) * sizeof(kvVector3D));
+    Kv::BulkMemory::adviseLargePages(m_triangles, size_t(m_most) * sizeof(kvTriangle));
+    if (pModel.m_normalsKept) {
+        m_normalData = Kv::BulkMemory::withRoom(pModel.m_normals, 3 * m_most);
+        m_normals = m_normalData->begin() + m_normalData->size;
+        Kv::BulkMemory::adviseLargePages(m_normals, 3 * size_t(m_most) * sizeof(kvVector3D));
+    }
+    // A closed mesh has about half as many corners as facets.
+    pModel.m_vertices.beginBatch(m_batch, m_stream, 3 * m_most, 3 * m_block, m_most / 2);
+}
+
+void kvModel::Appender::chunkFacets(int pCount, int pChunk, int &pBegin, int &pEnd)
+{
+    kvVertexList::chunkRange(3 * pCount, 3, pChunk, pBegin, pEnd);
+    pBegin /= 3;
+    pEnd /= 3;
+}
+
+void kvModel::Appender::add(int pCount)
+{
+    if (pCount <= 0)
+        return;
+    runTasks(m_run, Chunks, [&](int pChunk) { makeChunk(pCount, pChunk); });
+    addMade(pCount);
+}
+
+void kvModel::Appender::makeChunk(int pCount, int pChunk)
+{
+    Q_ASSERT(pCount <= m_block && m_added + pCount <= m_most);
+    m_model.m_vertices.prepareChunk(
+        m_batch, 3 * pCount, 3, pChunk, [this](int pChunkMade, qint64 pFirst, int pCorners) {
+            makeFacets(pChunkMade, pFirst, pCorners);
+        });
+}
+
+void kvModel::Appender::makeFacets(int pChunk, qint64 pFirst, int pCorners)
+{
+    Box &tBox = m_boxes[pChunk];
+    tBox.empty = true;
+    for (qint64 i = pFirst / 3; i < (pFirst + pCorners) / 3; ++i) {
+        const kvVector3D *tCorner = m_stream + 3 * i;
+        new (m_triangles + i) kvTriangle(tCorner[0], tCorner[1], tCorner[2], kvVector3D());
+        if (m_normals) {
+            const kvVector3D tNormal = kvTriangle::cornerNormal(tCorner, 3);
+            m_normals[3 * i] = tNormal;
+            m_normals[3 * i + 1] = tNormal;
+            m_normals[3 * i + 2] = tNormal;
+        }
+        for (int c = 0; c < 3; ++c) {
+            const float tPoint[3] = {tCorner[c].x(), tCorner[c].y(), tCorner[c].z()};
+            if (!(std::isfinite(tPoint[0]) && std::isfinite(tPoint[1]) && std::isfinite(tPoint[2])))
+                continue;
+            if (tBox.empty) {
+                for (int a = 0; a < 3; ++a)
+                    tBox.low[a] = tBox.high[a] = tPoint[a];
+                tBox.empty = false;
+                continue;
+            }
+            // Strictly smaller or larger only, as kvVector3D::storeMinimum does.
+            for (int a = 0; a < 3; ++a) {
+                if (tPoint[a] < tBox.low[a])
+                    tBox.low[a] = tPoint[a];
+                if (tPoint[a] > tBox.high[a])
+                    tBox.high[a] = tPoint[a];
             }
         }
-    });
-    const int tStoredFirst = m_vertices.m_stored.size();
-    m_vertices.addUnique(tStream, 3 * pCount, pRun);
-    // The box grows by the new corners in the order they came.
-    const kvVertex *tNew = m_vertices.m_stored.constData();
-    for (int i = tStoredFirst; i < m_vertices.m_stored.size(); ++i) {
-        const kvVector3D tPosition = tNew[i].position();
-        if (isFinitePoint(tPosition))
-            m_boundingBox.add(tPosition);
     }
+}
+
+void kvModel::Appender::addMade(int pCount)
+{
+    if (pCount <= 0)
+        return;
+    // The box of all corners in order is the box of the new vertices in order: a corner of a
+    // position seen before cannot move it. Each chunk's box in turn, its low corner first,
+    // gives the box the corners one by one give.
+    for (int c = 0; c < Chunks; ++c) {
+        int tBegin, tEnd;
+        chunkFacets(pCount, c, tBegin, tEnd);
+        const Box &tBox = m_boxes[c];
+        if (tEnd > tBegin && !tBox.empty) {
+            m_model.m_boundingBox.add(kvVector3D(tBox.low[0], tBox.low[1], tBox.low[2]));
+            m_model.m_boundingBox.add(kvVector3D(tBox.high[0], tBox.high[1], tBox.high[2]));
+        }
+    }
+    m_model.m_vertices.indexParts(m_batch, 3 * pCount, m_run);
+    m_added += pCount;
+    m_streamData->size += 3 * pCount;
+    m_triangleData->size += pCount;
+    if (m_normalData)
+        m_normalData->size += 3 * pCount;
+}
+
+void kvModel::Appender::finish()
+{
+    if (m_most > 0)
+        m_model.m_vertices.endBatch(m_batch, m_run);
 }
 
 void kvModel::reserveTriangles(int pCount)
@@ -165,15 +281,34 @@ void kvModel::keepNormals()
 QVector<kvVector3D> kvModel::streamNormals() const
 {
     QVector<kvVector3D> tNormals;
-    tNormals.resize(m_vertexStream.size());
+    const int tCount = m_vertexStream.size();
+    if (tCount == 0)
+        return tNormals;
+    // Each normal written once, by the thread that computes it.
+    QTypedArrayData<kvVector3D> *tData = Kv::BulkMemory::withRoom(tNormals, tCount);
+    kvVector3D *tOut = tData->begin();
+    Kv::BulkMemory::adviseLargePages(tOut, size_t(tCount) * sizeof(kvVector3D));
     const kvVector3D *tCorners = m_vertexStream.constData();
-    kvVector3D *tOut = tNormals.data();
-    for (int i = 0; i + 2 < m_vertexStream.size(); i += 3) {
-        const kvVector3D tNormal = kvTriangle::cornerNormal(tCorners + i, 3);
-        tOut[i] = tNormal;
-        tOut[i + 1] = tNormal;
-        tOut[i + 2] = tNormal;
-    }
+    const int tFacets = tCount / 3;
+    const int tChunks = 64;
+    const int tChunk = (tFacets + tChunks - 1) / tChunks;
+    const auto tTask = [&](int pChunk) {
+        const int tEnd = qMin(tFacets, (pChunk + 1) * tChunk);
+        for (int i = pChunk * tChunk; i < tEnd; ++i) {
+            const kvVector3D tNormal = kvTriangle::cornerNormal(tCorners + 3 * i, 3);
+            tOut[3 * i] = tNormal;
+            tOut[3 * i + 1] = tNormal;
+            tOut[3 * i + 2] = tNormal;
+        }
+    };
+    if (tFacets >= kSharedNormals)
+        onThreads(tChunks, tTask);
+    else
+        runTasks({}, tChunks, tTask);
+    // Corners after the last whole facet have no plane.
+    for (int i = 3 * tFacets; i < tCount; ++i)
+        new (tOut + i) kvVector3D();
+    tData->size = tCount;
     return tNormals;
 }
 

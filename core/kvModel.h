@@ -43,6 +43,61 @@ public:
     // Makes room for pCount more facets, as a reader that knows their number can.
     void reserveTriangles(int pCount);
 
+    // Adds facets that a reader writes straight into the mesh, as addTriangles would add
+    // them. It makes room for all of them at once, and every array is written by the task
+    // that fills it, once. In turn: next() is where the corners of the next facets go, three
+    // a facet; add(n) makes the n facets written there part of the mesh; finish() numbers
+    // their new vertices. Until finish() has run the model is not to be used otherwise, and
+    // a model whose appender failed is to be dropped.
+    class Appender
+    {
+    public:
+        // Room for pMost facets, in blocks of at most pBlock facets; throws std::bad_alloc.
+        Appender(kvModel &pModel, qint64 pMost, int pBlock, const kvTaskRunner &pRun);
+        Appender(const Appender &) = delete;
+        Appender &operator=(const Appender &) = delete;
+
+        // Room for the corners of min(pBlock, the facets still to come) facets.
+        kvVector3D *next() const { return m_stream + 3 * m_added; }
+        void add(int pCount);
+        void finish();
+
+        // add(pCount) in two steps, for a reader that parses a block in Chunks tasks: task c
+        // writes the corners of the facets chunkFacets gives it and then calls makeChunk;
+        // once every task has, addMade(pCount). A block whose count changes after some of
+        // its chunks were made (a facet left out) is made once more by add().
+        static constexpr int Chunks = kvVertexList::BlockChunks;
+        static void chunkFacets(int pCount, int pChunk, int &pBegin, int &pEnd);
+        void makeChunk(int pCount, int pChunk);
+        void addMade(int pCount);
+
+    private:
+        // The box of a chunk's corners, as kvBoundingBox::add of each in turn makes it.
+        struct Box
+        {
+            float low[3];
+            float high[3];
+            bool empty = true;
+        };
+        // The facets and normals of the corners [pFirst, pFirst + pCorners), with their box.
+        void makeFacets(int pChunk, qint64 pFirst, int pCorners);
+
+        kvModel &m_model;
+        kvTaskRunner m_run;
+        qint64 m_most;
+        qint64 m_added = 0;
+        int m_block;
+        // The arrays' headers, and where their new entries go.
+        QTypedArrayData<kvVector3D> *m_streamData = nullptr;
+        QTypedArrayData<kvTriangle> *m_triangleData = nullptr;
+        QTypedArrayData<kvVector3D> *m_normalData = nullptr;
+        kvVector3D *m_stream = nullptr;
+        kvTriangle *m_triangles = nullptr;
+        kvVector3D *m_normals = nullptr;
+        kvVertexList::Batch m_batch;
+        Box m_boxes[Chunks];
+    };
+
     QVector<kvVector3D> vertexVector() const { return m_vertexStream; }
     QVector<kvVector3D> normals() const;
     void setNormals(const QVector<kvVector3D> &pNormals);

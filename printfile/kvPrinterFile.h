@@ -36,6 +36,8 @@ public:
         = int((std::numeric_limits<int>::max() - 64) / sizeof(kvGCode)) - 8;
     // Starts one reader thread.
     using ThreadStart = std::function<std::thread(std::function<void()>)>;
+    // Runs before each task of a threaded read, on the thread that runs the task.
+    using TaskStart = std::function<void()>;
 
     explicit kvPrinterFile(QObject *pParent = nullptr);
     explicit kvPrinterFile(QString pFileName, QObject *pParent = nullptr);
@@ -74,10 +76,17 @@ public:
     QString gcodeRefusal() const { return m_gcodeRefusal; }
     // Why the last load gave no part to show; empty when nothing was refused.
     QString loadRefusal() const { return m_loadRefusal; }
-    // For tests: smaller limits than what the mesh and the queue can hold, and a thread
-    // start that fails as std::thread does at the system's thread limit.
+    // For tests: smaller limits than what the mesh and the queue can hold, a thread start
+    // that fails as std::thread does at the system's thread limit, and a task start through
+    // which a task of the binary STL reader's threads fails (what it throws is that task's
+    // failure, such as running out of memory).
     void setLoadLimits(int pFacets, int pGCodeLines);
     void setThreadStart(ThreadStart pStart) { m_threadStart = std::move(pStart); }
+    void setTaskStart(TaskStart pStart) { m_taskStart = std::move(pStart); }
+    // For tests: the fewest facets of a binary STL file whose reader starts threads (by
+    // default ThreadedFacets), so that small files take the threads' way.
+    static constexpr int ThreadedFacets = 200000;
+    void setThreadedFacets(int pFacets) { m_threadedFacets = qMax(1, pFacets); }
 
     kvModel loadFile();
     kvModel loadFile(QString pFileName);
@@ -205,6 +214,8 @@ private:
     int m_mostFacets = kvModel::MostTriangles;
     int m_mostGCodeLines = MostGCodeLines;
     ThreadStart m_threadStart;
+    TaskStart m_taskStart;
+    int m_threadedFacets = ThreadedFacets;
     // Why the last STL file was not written.
     QString m_saveError;
     std::unique_ptr<QLockFile> m_sliceLock;
