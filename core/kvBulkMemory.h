@@ -15,20 +15,11 @@
 namespace Kv {
 namespace BulkMemory {
 
-// Asks the system to back the whole pages of [pData, pData + pBytes) with large pages where
-// it can, so that filling the range takes one page fault every 2 MB rather than every 4 kB.
-// Only a hint: small ranges and systems without such pages are left as they are.
-void adviseLargePages(void *pData, std::size_t pBytes);
-
 // pBytes of memory that reads as zero; a large block comes from the system and no page of
 // it is touched (or counted as used) before it is written. Throws std::bad_alloc.
 void *allocateZeroed(std::size_t pBytes);
 // Frees what allocateZeroed(pBytes) gave.
 void freeZeroed(void *pData, std::size_t pBytes);
-
-// The cores this process may run on (fewer than the machine's when it is bound to some), at
-// least 1: the threads that fill such arrays side by side.
-unsigned usableCores();
 
 // Gives pVector room for pMore entries after its own, in one new allocation, and returns
 // the header through which a filler counts the entries it made there (its size): the

@@ -1,6 +1,7 @@
 #include "kvModel.h"
 
 #include "kvBulkMemory.h"
+#include "kvPlatform.h"
 
 #include <atomic>
 #include <cmath>
@@ -39,7 +40,7 @@ void onThreads(int pCount, const std::function<void(int)> &pTask)
             pTask(i);
     };
     std::vector<std::thread> tThreads;
-    const unsigned tCores = qMin(Kv::BulkMemory::usableCores(), 8u);
+    const unsigned tCores = qMin(Kv::Platform::usableCores(), 8u);
     for (unsigned t = 1; t < tCores; ++t) {
         try {
             tThreads.emplace_back(tWork);
@@ -138,12 +139,12 @@ kvModel::Appender::Appender(kvModel &pModel, qint64 pMost, int pBlock, const kvT
     m_triangleData = Kv::BulkMemory::withRoom(pModel.m_triangles, m_most);
     m_stream = m_streamData->begin() + m_streamData->size;
     m_triangles = m_triangleData->begin() + m_triangleData->size;
-    Kv::BulkMemory::adviseLargePages(m_stream, 3 * size_t(m_most) * sizeof(kvVector3D));
-    Kv::BulkMemory::adviseLargePages(m_triangles, size_t(m_most) * sizeof(kvTriangle));
+    Kv::Platform::adviseLargePages(m_stream, 3 * size_t(m_most) * sizeof(kvVector3D));
+    Kv::Platform::adviseLargePages(m_triangles, size_t(m_most) * sizeof(kvTriangle));
     if (pModel.m_normalsKept) {
         m_normalData = Kv::BulkMemory::withRoom(pModel.m_normals, 3 * m_most);
         m_normals = m_normalData->begin() + m_normalData->size;
-        Kv::BulkMemory::adviseLargePages(m_normals, 3 * size_t(m_most) * sizeof(kvVector3D));
+        Kv::Platform::adviseLargePages(m_normals, 3 * size_t(m_most) * sizeof(kvVector3D));
     }
     // A closed mesh has about half as many corners as facets.
     pModel.m_vertices.beginBatch(m_batch, m_stream, 3 * m_most, 3 * m_block, m_most / 2);
@@ -287,7 +288,7 @@ QVector<kvVector3D> kvModel::streamNormals() const
     // Each normal written once, by the thread that computes it.
     QTypedArrayData<kvVector3D> *tData = Kv::BulkMemory::withRoom(tNormals, tCount);
     kvVector3D *tOut = tData->begin();
-    Kv::BulkMemory::adviseLargePages(tOut, size_t(tCount) * sizeof(kvVector3D));
+    Kv::Platform::adviseLargePages(tOut, size_t(tCount) * sizeof(kvVector3D));
     const kvVector3D *tCorners = m_vertexStream.constData();
     const int tFacets = tCount / 3;
     const int tChunks = 64;

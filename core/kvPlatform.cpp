@@ -7,10 +7,15 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include <grp.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -221,6 +226,41 @@ bool isFileRemoved(const QFile &pFile)
     if (tOpen.st_nlink == 0 || stat(QFile::encodeName(pFile.fileName()).constData(), &tNamed) != 0)
         return true;
     return tOpen.st_dev != tNamed.st_dev || tOpen.st_ino != tNamed.st_ino;
+}
+
+void *allocatePages(std::size_t pBytes)
+{
+    void *tData = mmap(nullptr, pBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return tData == MAP_FAILED ? nullptr : tData;
+}
+
+void freePages(void *pData, std::size_t pBytes)
+{
+    if (pData)
+        munmap(pData, pBytes);
+}
+
+void adviseLargePages(void *pData, std::size_t pBytes)
+{
+    // Large pages pay off only for ranges that hold several of them.
+    constexpr std::size_t tLargePageRange = std::size_t(4) << 20;
+    if (!pData || pBytes < tLargePageRange)
+        return;
+    const std::uintptr_t tPage = std::uintptr_t(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t tStart = (std::uintptr_t(pData) + tPage - 1) & ~(tPage - 1);
+    const std::uintptr_t tEnd = (std::uintptr_t(pData) + pBytes) & ~(tPage - 1);
+    // A refusal (no such pages, an old kernel) leaves the range as it was.
+    if (tEnd > tStart)
+        madvise(reinterpret_cast<void *>(tStart), tEnd - tStart, MADV_HUGEPAGE);
+}
+
+unsigned usableCores()
+{
+    cpu_set_t tSet;
+    CPU_ZERO(&tSet);
+    if (sched_getaffinity(0, sizeof(tSet), &tSet) == 0 && CPU_COUNT(&tSet) > 0)
+        return unsigned(CPU_COUNT(&tSet));
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 } // namespace Platform

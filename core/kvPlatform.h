@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <cstddef>
+
 // Everything that differs between platforms.
 namespace Kv {
 namespace Platform {
@@ -66,6 +68,19 @@ QString serialPortOpenProblem(const QString &pDevicePath);
 // to one included) and for a path that cannot be looked at, whose opening says why. Such
 // paths must not be opened: a pipe blocks the opening, a device never ends.
 QString notRegularFileReason(const QString &pPath);
+
+// Memory for the arrays of a large mesh: whole pages from the system that read as zero and
+// are made only when first written; null when there is none. Freed by freePages with the
+// same size.
+void *allocatePages(std::size_t pBytes);
+void freePages(void *pData, std::size_t pBytes);
+// Asks the system to back the whole pages of [pData, pData + pBytes) with large pages, so
+// that filling the range takes one page fault every 2 MB rather than every 4 kB. Only a
+// hint: small ranges and systems without such pages are left as they are.
+void adviseLargePages(void *pData, std::size_t pBytes);
+// The cores this process may run on (fewer than the machine's when it is bound to some),
+// at least 1.
+unsigned usableCores();
 
 // Whether an open file has been deleted while it was open (its name now leads nowhere,
 // or to another file).

@@ -1,5 +1,7 @@
 #include "kvVertexList.h"
 
+#include "kvPlatform.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -625,7 +627,7 @@ void kvVertexList::endBatch(Batch &pBatch, const kvTaskRunner &pRun)
     const int tOld = m_stored.size();
     QTypedArrayData<kvVertex> *tData = Kv::BulkMemory::withRoom(m_stored, tNew);
     kvVertex *tStored = tData->begin() + tOld;
-    Kv::BulkMemory::adviseLargePages(tStored, size_t(tNew) * sizeof(kvVertex));
+    Kv::Platform::adviseLargePages(tStored, size_t(tNew) * sizeof(kvVertex));
     const kvVector3D *tBatch = pBatch.corners;
     const int tFirstId = m_count + 1;
     Index &tIndex = writableIndex();

@@ -3,6 +3,7 @@
 #include "kvPrinterFileShared.h"
 
 #include "kvBulkMemory.h"
+#include "kvPlatform.h"
 
 #include <QDateTime>
 #include <QtEndian>
@@ -297,7 +298,7 @@ void kvPrinterFile::readFacets(
     // threads; the mesh is the one that adding the facets one by one makes.
     std::unique_ptr<ReadWorkers> tWorkers;
     kvTaskRunner tRun;
-    const unsigned tCores = std::min(kMostThreads, Kv::BulkMemory::usableCores());
+    const unsigned tCores = std::min(kMostThreads, Kv::Platform::usableCores());
     // Below m_threadedFacets facets no threads start: they would shorten the load by a few
     // milliseconds at the cost of more processor time than the whole load takes on one core.
     if (pFacets >= m_threadedFacets && tCores > 1)
