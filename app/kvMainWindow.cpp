@@ -356,8 +356,13 @@ bool kvMainWindow::confirmExit()
 
 void kvMainWindow::onFileMenuExitTriggered()
 {
-    if (!confirmExit())
-        return;
+    if (confirmExit())
+        exitProgram();
+}
+
+void kvMainWindow::exitProgram()
+{
+    log(QStringLiteral("exitProgram"));
     // As closing: the print ends with its stop sequence, and no heater is left on.
     if (isPrintUnderWay())
         stopPrint();

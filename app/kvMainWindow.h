@@ -64,6 +64,10 @@ public:
     ~kvMainWindow() override;
 
     void loadModel(QString pFileName);
+    // Ends the program as File > Exit answered Yes does: a print under way is stopped with
+    // its stop sequence, the heaters go off, and the event loop ends; the printers write
+    // their last lines out as they go.
+    void exitProgram();
     QString OSVersion() const { return m_osVersion; }
 
     // Read access for the dialogs and tests.

@@ -55,6 +55,8 @@ int run(kvApplication &pApp)
         return 1;
     }
     kvMainWindow tWindow;
+    // A logout, a shutdown or a closed terminal ends the program as File > Exit does.
+    Kv::Platform::watchEndSignals(&tWindow, [&tWindow](int) { tWindow.exitProgram(); });
     tWindow.show();
     pApp.setMainWindow(&tWindow);
     const int tCode = pApp.exec();

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QSysInfo>
 
@@ -13,8 +14,10 @@
 #include <cstring>
 #include <thread>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -261,6 +264,52 @@ unsigned usableCores()
     if (sched_getaffinity(0, sizeof(tSet), &tSet) == 0 && CPU_COUNT(&tSet) > 0)
         return unsigned(CPU_COUNT(&tSet));
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+namespace {
+
+// The pipe the end signals write their numbers to, and whether one has come.
+int gEndSignalPipe[2] = {-1, -1};
+volatile sig_atomic_t gEndSignalSeen = 0;
+
+void onEndSignal(int pSignal)
+{
+    if (gEndSignalSeen) {
+        // The second one: the way it would have ended the program on its own.
+        signal(pSignal, SIG_DFL);
+        raise(pSignal);
+        return;
+    }
+    gEndSignalSeen = 1;
+    const int tErrno = errno;
+    const unsigned char tNumber = static_cast<unsigned char>(pSignal);
+    if (write(gEndSignalPipe[1], &tNumber, 1) < 0) {
+        // A full pipe holds a number already.
+    }
+    errno = tErrno;
+}
+
+} // namespace
+
+void watchEndSignals(QObject *pContext, std::function<void(int)> pHandler)
+{
+    if (gEndSignalPipe[0] < 0 && pipe2(gEndSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *tNotifier = new QSocketNotifier(gEndSignalPipe[0], QSocketNotifier::Read, pContext);
+    QObject::connect(
+        tNotifier, &QSocketNotifier::activated, pContext, [pHandler = std::move(pHandler)] {
+            unsigned char tNumber = 0;
+            while (read(gEndSignalPipe[0], &tNumber, 1) == 1)
+                pHandler(int(tNumber));
+        });
+    struct sigaction tAction
+    {
+    };
+    tAction.sa_handler = onEndSignal;
+    sigemptyset(&tAction.sa_mask);
+    tAction.sa_flags = SA_RESTART;
+    for (const int tSignal : {SIGTERM, SIGHUP, SIGINT})
+        sigaction(tSignal, &tAction, nullptr);
 }
 
 } // namespace Platform

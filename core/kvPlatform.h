@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QFile>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 
 #include <cstddef>
+#include <functional>
 
 // Everything that differs between platforms.
 namespace Kv {
@@ -81,6 +83,12 @@ void adviseLargePages(void *pData, std::size_t pBytes);
 // The cores this process may run on (fewer than the machine's when it is bound to some),
 // at least 1.
 unsigned usableCores();
+
+// Calls pHandler on pContext's event loop with the signal number when the program is told to
+// end by the system (SIGTERM at shutdown, SIGHUP when its terminal or session closes, SIGINT
+// from Ctrl+C). The signal itself only writes to a pipe that the loop reads. A second such
+// signal, once one has arrived, ends the program at once. The watch ends with pContext.
+void watchEndSignals(QObject *pContext, std::function<void(int)> pHandler);
 
 // Whether an open file has been deleted while it was open (its name now leads nowhere,
 // or to another file).
