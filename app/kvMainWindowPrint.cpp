@@ -207,8 +207,10 @@ void kvMainWindow::sliceFile()
     m_printerFile->setMachineType(m_currentPrinter->machineType());
     m_printerFile->setPrinterSettings(m_currentPrinter->settings());
     // Before the slicer starts: a slice that cannot start says so at once (Slic3rError).
+    // A slice made again for a changed placement keeps the pause it met.
+    if (!m_printAfterSlice)
+        m_sliceHeld = false;
     m_printAfterSlice = true;
-    m_sliceHeld = false;
     updatePrintState(QStringLiteral("slice"));
     m_printerFile->sliceFile(
         tRotation, tModel->model(), tModel->userTranslation(), placementScale());
