@@ -286,7 +286,8 @@ private:
     bool fire(PrintEvent pEvent);
     // Enters the state and announces the flags that changed, and those in pAnnounce.
     void enterState(PrintState pState, unsigned pAnnounce);
-    // Refuses a print (status pWhy) unless there is something to print and a link to do it on.
+    // Refuses a print, with a status that says why, unless a file with lines is held and the
+    // link can send them.
     bool canPrint();
     void handleDeviceLost();
     void handlePrinterReset();

@@ -57,21 +57,16 @@ QString kvPrinter::printerFile() const
 
 void kvPrinter::print()
 {
-    if (!m_printerFile) {
-        setStatusString(QStringLiteral("3D model file has not been loaded."));
+    if (m_printerFile && isPrinting()) {
         return;
     }
-    if (!isPrinting() && canPrint()) {
+    if (canPrint()) {
         fire(PrintEvent::Print);
     }
 }
 
 void kvPrinter::holdPrint()
 {
-    if (!m_printerFile) {
-        setStatusString(QStringLiteral("3D model file has not been loaded."));
-        return;
-    }
     if (canPrint()) {
         fire(PrintEvent::Hold);
     }
@@ -79,6 +74,10 @@ void kvPrinter::holdPrint()
 
 bool kvPrinter::canPrint()
 {
+    if (!m_printerFile) {
+        setStatusString(QStringLiteral("3D model file has not been loaded."));
+        return false;
+    }
     QString tWhy;
     if (m_printerFile->isGCodeQueueEmpty()) {
         tWhy = QStringLiteral("3D model file has nothing to print.");
