@@ -169,7 +169,7 @@ constexpr int FlushTimeoutMs = 1000;
 kvPrinter::kvPrinter(QString pPortName, QObject *pParent)
     : QObject(pParent)
     , m_portPath(pPortName)
-    , m_clock([] { return QDateTime::currentDateTimeUtc(); })
+    , m_clock(&kvPrinter::monotonicNow)
 {
     m_serialPort.setPortName(pPortName);
     m_serialPort.setBaudRate(QSerialPort::Baud115200, QSerialPort::AllDirections);
@@ -242,9 +242,16 @@ kvPrinter::~kvPrinter()
 
 // ---- Connection, handshake and identification
 
-void kvPrinter::setClock(std::function<QDateTime()> pClock)
+void kvPrinter::setClock(Clock pClock)
 {
-    m_clock = pClock ? std::move(pClock) : [] { return QDateTime::currentDateTimeUtc(); };
+    m_clock = pClock ? std::move(pClock) : Clock(&kvPrinter::monotonicNow);
+}
+
+qint64 kvPrinter::monotonicNow()
+{
+    QElapsedTimer tTimer;
+    tTimer.start();
+    return tTimer.msecsSinceReference();
 }
 
 void kvPrinter::setConnectTimeOutInterval(int pMilliseconds)
@@ -357,6 +364,7 @@ void kvPrinter::closePort()
 
 void kvPrinter::forgetOutgoing()
 {
+    m_notAnswering = false;
     m_outgoing.clear();
     m_unacknowledged = 0;
     m_waitingResponseTimer->stop();
@@ -446,28 +454,72 @@ void kvPrinter::acknowledge(int pCount)
     }
 }
 
-bool kvPrinter::goOnAfterSilence()
+namespace {
+
+// Waits, homing and probing may keep a firmware silent for minutes.
+bool keepsSilent(const QString &pLine)
 {
-    if (m_unacknowledged == 0 || m_closing || !m_serialPort.isOpen() || m_waitingSince.isNull()
-        || m_waitingSince.msecsTo(m_clock()) < LostOkMs) {
-        return false;
-    }
-    // Waits, homing and probing may keep a firmware silent for minutes.
     static const QRegularExpression tBlocking(
         QStringLiteral("^(M0|M1|M48|M109|M116|M190|M226|M303|M400|M600|G4|G28|G29|G30|G34)\\b"),
         QRegularExpression::CaseInsensitiveOption);
-    if (tBlocking.match(m_lastWritten).hasMatch()) {
+    return tBlocking.match(pLine).hasMatch();
+}
+
+} // namespace
+
+qint64 kvPrinter::silenceMs() const
+{
+    if (m_unacknowledged == 0 || m_closing || !m_serialPort.isOpen() || !m_waitingSince
+        || keepsSilent(m_lastWritten)) {
+        return -1;
+    }
+    return m_clock() - *m_waitingSince;
+}
+
+bool kvPrinter::goOnAfterSilence()
+{
+    if (silenceMs() < LostOkMs) {
         return false;
     }
     // Otherwise its "ok" was lost: the link goes on rather than hold the print and the
     // commands behind it (the heaters off among them) for ever.
     printerDebug(QStringLiteral("goOnAfterSilence: no answer to ") + m_lastWritten);
-    setStatusString(QStringLiteral("The printer did not answer \"") + m_lastWritten
-        + QStringLiteral("\" for 30 seconds; going on."));
+    if (!m_notAnswering) {
+        setStatusString(QStringLiteral("The printer did not answer \"") + m_lastWritten
+            + QStringLiteral("\" for 30 seconds; going on."));
+    }
     m_unacknowledged = 0;
     m_waitingResponseTimer->stop();
     sendNextLine();
     return true;
+}
+
+void kvPrinter::noteSilence()
+{
+    // The link's time-out, as for the handshake.
+    if (m_notAnswering || !m_isConnected
+        || silenceMs() < qint64(m_connectTimeOutTimer->interval())) {
+        return;
+    }
+    // Its last temperatures are not shown as if live.
+    m_notAnswering = true;
+    printerDebug(QStringLiteral("noteSilence: no answer to ") + m_lastWritten);
+    setBedTemp(0.0f);
+    for (int i = 0; i < extruderCount(); ++i) {
+        setExtruderTemp(i, 0.0f);
+    }
+    setStatusString(
+        QStringLiteral("The printer on ") + m_portPath + QStringLiteral(" does not answer."));
+}
+
+void kvPrinter::noteHeard()
+{
+    if (!m_notAnswering) {
+        return;
+    }
+    m_notAnswering = false;
+    setStatusString(
+        QStringLiteral("The printer on ") + m_portPath + QStringLiteral(" answers again."));
 }
 
 void kvPrinter::printerDebug(QString pMessage)

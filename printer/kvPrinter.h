@@ -4,7 +4,6 @@
 #include "kvPrinterSettings.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
@@ -14,6 +13,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 class QTimer;
 class kvFirmware;
@@ -68,7 +68,8 @@ public:
         Cancel, // the cancel button
         Stop, // killPrint()
         EndOfFile, // the last line went out
-        Halt, // the firmware halted ("Printer halted", "kill() called", "!!")
+        Halt, // the firmware halted itself (kill(), a stopped firmware, a shutdown)
+        Error, // the firmware refused a line and goes on
         Restart, // the firmware restarted ("start")
         LostPort, // the device went away, or the link was closed
         TimeOut // the firmware did not answer the handshake
@@ -118,9 +119,12 @@ public:
     void setDebugLevel(int pLevel);
     void parseFirmware(QString pResponse);
 
-    // Time source of the temperature rule and the print's elapsed time.
-    void setClock(std::function<QDateTime()> pClock);
-    QDateTime now() const { return m_clock(); }
+    // Milliseconds on a monotonic clock: what the temperature rule, the lost-reply rule and
+    // the print's elapsed time are measured on, so that a change of the computer's clock
+    // changes none of them. Tests give a clock of their own; null restores the system's.
+    using Clock = std::function<qint64()>;
+    void setClock(Clock pClock);
+    static qint64 monotonicNow();
     // The connection time-out (10000 ms by default).
     void setConnectTimeOutInterval(int pMilliseconds);
 
@@ -279,7 +283,14 @@ private:
     void sendNextLine();
     void writeLine(const QString &pCommand);
     void acknowledge(int pCount);
+    // How long the firmware has been silent with a line unanswered that it answers at once;
+    // -1 while it owes nothing, or owes the answer to a wait, a homing or a probing.
+    qint64 silenceMs() const;
     bool goOnAfterSilence();
+    // Silent for the link's time-out: the firmware is shown as not answering.
+    void noteSilence();
+    // Any reply ends that.
+    void noteHeard();
     void forgetOutgoing();
     bool canSend() const { return m_serialPort.isOpen() && !m_closing; }
     // Moves the print road by its table; false when the event changes nothing here.
@@ -291,8 +302,11 @@ private:
     bool canPrint();
     void handleDeviceLost();
     void handlePrinterReset();
-    // "Error:" and "!!" lines: shown; a halt ends the print. True after a halt.
-    bool handleFirmwareErrors(const QString &pResponse);
+    // The firmware's error lines: shown; a halt ends the print, as another error ends one
+    // that has streamed. True after a halt.
+    bool handleFirmwareErrors(const QStringList &pErrors, bool pHalted);
+    // A button of the printer's own (ButtonCode), as its code or a host action says it.
+    void pressButton(int pCode);
     void closePort();
     bool isTovraType() const;
     bool isWatched(int pExtruder) const;
@@ -329,8 +343,8 @@ private:
     bool m_bedTurnOffAfterPrint = true;
     bool m_bedToldToHeat = false;
     bool m_bedIsHeated = false;
-    QDateTime m_lastTempCheck;
-    QDateTime m_printStart;
+    std::optional<qint64> m_lastTempCheck;
+    std::optional<qint64> m_printStart;
     int m_timeCheckCount = 0;
 
     bool m_isConnected = false;
@@ -344,6 +358,8 @@ private:
     bool m_queueRanDry = false;
     // The response watchdog has reported this silence already.
     bool m_silenceReported = false;
+    // The firmware fell silent for the link's time-out; its readouts show no printer.
+    bool m_notAnswering = false;
     // A lost device is being handled; its further errors are ignored.
     bool m_deviceLost = false;
     // The port is being closed: nothing read is dispatched, nothing new is queued.
@@ -352,7 +368,7 @@ private:
     QQueue<QString> m_outgoing;
     int m_unacknowledged = 0;
     // Since when the firmware has been silent with a line unanswered, and that line.
-    QDateTime m_waitingSince;
+    std::optional<qint64> m_waitingSince;
     QString m_lastWritten;
 
     Kv::Defines::kvFilamentType m_filamentType = Kv::Defines::kvFilamentType(0);
@@ -360,5 +376,5 @@ private:
     QString m_elapsedTime;
     QString m_statusString;
     Kv::Defines::kvActiveExtruder m_activeExtruder = Kv::Defines::ActiveExtruderAll;
-    std::function<QDateTime()> m_clock;
+    Clock m_clock;
 };

@@ -2,6 +2,7 @@
 // killing and pausing it.
 #include "kvPrinter.h"
 
+#include "kvFirmwareLines.h"
 #include "kvGCode.h"
 #include "kvHelpers.h"
 #include "kvPrinterFile.h"
@@ -146,7 +147,7 @@ void kvPrinter::onUpdatePrintingStatus()
     if (!m_printerFile) {
         return;
     }
-    const qint64 tElapsed = m_printStart.isNull() ? 0 : m_printStart.msecsTo(m_clock());
+    const qint64 tElapsed = m_printStart ? m_clock() - *m_printStart : 0;
     m_elapsedTime = Kv::millisecondsToTime(float(tElapsed));
     emit PrintingStatusChanged(this,
         QStringLiteral("[") + QString::number(m_printerFile->PrintQueueCount())
@@ -175,9 +176,29 @@ void kvPrinter::killPrint()
 void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
 {
     printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: ") + pResponse);
-    int tCode = 0;
-    if (pResponse.contains(QLatin1String("HVT100"))) {
-        tCode = ButtonHome;
+    using Kv::FirmwareLines::Meaning;
+    switch (Kv::FirmwareLines::meaningOf(pResponse)) {
+    case Meaning::Home:
+        pressButton(ButtonHome);
+        break;
+    case Meaning::Cancel:
+        pressButton(ButtonCancel);
+        break;
+    case Meaning::Pause:
+        pressButton(ButtonPause);
+        break;
+    case Meaning::Resume:
+        pressButton(ButtonResume);
+        break;
+    default:
+        break;
+    }
+}
+
+void kvPrinter::pressButton(int pCode)
+{
+    switch (pCode) {
+    case ButtonHome:
         // Homing a paused print would resume it in the air.
         if (!isPrinting() && m_printState != PrintState::Paused) {
             printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: HOME"));
@@ -185,31 +206,33 @@ void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
             moveHome(Kv::Defines::CoordinateX);
             moveHome(Kv::Defines::CoordinateY);
         }
-    } else if (pResponse.contains(QLatin1String("HVT101"))) {
-        tCode = ButtonCancel;
+        break;
+    case ButtonCancel:
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: CANCEL"));
         m_calibrationRunning = false;
         fire(PrintEvent::Cancel);
-    } else if (pResponse.contains(QLatin1String("HVT102"))) {
-        tCode = ButtonPause;
+        break;
+    case ButtonPause:
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: PAUSE"));
         fire(PrintEvent::Pause);
-    } else if (pResponse.contains(QLatin1String("HVT103"))) {
-        tCode = ButtonResume;
+        break;
+    case ButtonResume:
         printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: UNPAUSE"));
         // No print line goes out before the printer is identified.
         if (m_isConnected) {
             fire(PrintEvent::Resume);
         }
+        break;
+    default:
+        return;
     }
-    if (tCode != 0) {
-        emit ButtonPressed(this, tCode);
-    }
+    emit ButtonPressed(this, pCode);
 }
 
 void kvPrinter::onWaitingResponseTimerTimeout()
 {
     printerDebug(QStringLiteral("onWaitingResponseTimerTimeout()"));
+    noteSilence();
     if (goOnAfterSilence()) {
         return;
     }

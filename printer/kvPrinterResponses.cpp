@@ -3,6 +3,7 @@
 #include "kvPrinter.h"
 
 #include "kvFirmware.h"
+#include "kvFirmwareLines.h"
 #include "kvHelpers.h"
 #include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
@@ -119,6 +120,9 @@ void kvPrinter::onSerialReadData()
     const QByteArray tData = m_serialPort.readAll();
     if (!tData.isEmpty()) {
         m_waitingSince = m_clock();
+        if (!m_closing) {
+            noteHeard();
+        }
     }
     m_readBuffer.append(tData);
 
@@ -166,73 +170,69 @@ void kvPrinter::handleResponse(const QString &pResponse)
 
     handleZOffsetCalibration(pResponse);
     handleEEPROMSettings(pResponse);
-    // A halted firmware has ended the print; it answers nothing more until it restarts.
-    if (handleFirmwareErrors(pResponse)) {
+
+    // What the lines say about the print, in any firmware's dialect.
+    using Kv::FirmwareLines::Meaning;
+    QStringList tErrors;
+    bool tHalted = false;
+    bool tRestarted = false;
+    QStringList tButtons;
+    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
+    for (const QString &tLine : tLines) {
+        switch (Kv::FirmwareLines::meaningOf(tLine)) {
+        case Meaning::Nothing:
+            break;
+        case Meaning::Halt:
+            tHalted = true;
+            tErrors.append(tLine.trimmed());
+            break;
+        case Meaning::Error:
+            tErrors.append(tLine.trimmed());
+            break;
+        case Meaning::Restart:
+            tRestarted = true;
+            break;
+        case Meaning::Home:
+        case Meaning::Cancel:
+        case Meaning::Pause:
+        case Meaning::Resume:
+            tButtons.append(tLine);
+            break;
+        }
+    }
+    // A halted firmware has ended the print; it takes no line until it restarts.
+    if (!tErrors.isEmpty() && handleFirmwareErrors(tErrors, tHalted)) {
         return;
     }
-
-    // A firmware that restarts says "start" on a line of its own.
-    if (pResponse.contains(QLatin1String("start"))) {
-        const QStringList tLines = pResponse.split(QLatin1Char('\n'));
-        for (const QString &tLine : tLines) {
-            if (tLine.trimmed() == QLatin1String("start")) {
-                handlePrinterReset();
-                break;
-            }
-        }
-    }
-
-    // A button code is a line of its own: one read may bring it beside a report.
-    static const QRegularExpression tButtonCode(QStringLiteral("HVT10[0-3]"));
-    QStringList tButtons;
-    if (pResponse.contains(tButtonCode)) {
-        const QStringList tLines = pResponse.split(QLatin1Char('\n'));
-        for (const QString &tLine : tLines) {
-            if (tLine.contains(tButtonCode))
-                tButtons.append(tLine);
-        }
+    if (tRestarted) {
+        handlePrinterReset();
     }
     if (isTemperatureString(pResponse)) {
         parseHeatResponse(pResponse);
     } else if (tButtons.isEmpty() && pResponse.contains(QLatin1String("FIRMWARE_NAME"))) {
         parseFirmware(pResponse);
     }
+    // A button is a line of its own: one read may bring it beside a report.
     for (const QString &tButton : qAsConst(tButtons)) {
         parseHalvarnTovraResponse(tButton);
     }
     // Each "ok" then lets the next line go (onSerialReadData).
 }
 
-bool kvPrinter::handleFirmwareErrors(const QString &pResponse)
+bool kvPrinter::handleFirmwareErrors(const QStringList &pErrors, bool pHalted)
 {
-    if (!pResponse.contains(QLatin1String("Error:")) && !pResponse.contains(QLatin1String("!!"))) {
-        return false;
-    }
-    QStringList tErrors;
-    bool tHalted = false;
-    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
-    for (const QString &tLine : tLines) {
-        const QString tText = tLine.trimmed();
-        const bool tKill = tText.startsWith(QLatin1String("!!"));
-        if (!tKill && !tText.startsWith(QLatin1String("Error:"))) {
-            continue;
-        }
-        tErrors.append(tText);
-        tHalted = tHalted || tKill || tText.contains(QLatin1String("Printer halted"))
-            || tText.contains(QLatin1String("kill() called"));
-    }
-    if (tErrors.isEmpty()) {
-        return false;
-    }
-    const QString tWords = tErrors.join(QLatin1Char(' '));
+    const QString tWords = pErrors.join(QLatin1Char(' '));
     printerDebug(QStringLiteral("handleFirmwareErrors: ") + tWords);
-    if (!tHalted) {
-        setStatusString(tWords);
+    const QString tStopped = QStringLiteral(" The print was stopped.");
+    if (!pHalted) {
+        // The firmware goes on, but the part it refused a line of is spoiled: the print
+        // stops as Stop stops it, and the nozzle leaves the part.
+        setStatusString(fire(PrintEvent::Error) ? tWords + tStopped : tWords);
         return false;
     }
     const bool tHadPrint = m_printState != PrintState::Idle;
     fire(PrintEvent::Halt);
-    setStatusString(tHadPrint ? tWords + QStringLiteral(" The print was stopped.") : tWords);
+    setStatusString(tHadPrint ? tWords + tStopped : tWords);
     return true;
 }
 
@@ -401,10 +401,10 @@ void kvPrinter::parseHeatResponse(QString pResponse)
 
 int kvPrinter::getHeatTimerDelta() const
 {
-    if (m_lastTempCheck.isNull()) {
+    if (!m_lastTempCheck) {
         return 0;
     }
-    const qint64 tDelta = m_lastTempCheck.msecsTo(m_clock());
+    const qint64 tDelta = m_clock() - *m_lastTempCheck;
     return int(
         qBound<qint64>(std::numeric_limits<int>::min(), tDelta, std::numeric_limits<int>::max()));
 }
@@ -412,6 +412,7 @@ int kvPrinter::getHeatTimerDelta() const
 void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
 {
     printerDebug(QStringLiteral("OnCheckHeatTimer"));
+    noteSilence();
     goOnAfterSilence();
     const int tDelta = getHeatTimerDelta();
     printerDebug(QStringLiteral("OnCheckHeatTimer: tDelta: ") + QString::number(tDelta));

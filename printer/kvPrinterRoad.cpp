@@ -103,12 +103,18 @@ const Move Road[] = {
     {State::Printing, Event::EndOfFile, When::Always, State::Idle,
         AnnounceEnd | StopClock | HeatersOff | Finished},
 
-    // A halted firmware answers nothing until it restarts: no poll, no stop sequence.
-    {State::Printing, Event::Halt, When::Always, State::Idle, DropPrint | StopPoll},
-    {State::Paused, Event::Halt, When::Always, State::Idle, DropPrint | StopPoll},
-    {State::WaitingForHeat, Event::Halt, When::Always, State::Idle, DropPrint | StopPoll},
-    {State::PausedWaiting, Event::Halt, When::Always, State::Idle, DropPrint | StopPoll},
-    {State::Idle, Event::Halt, When::Always, State::Idle, ForgetLines | ForgetHeat | StopPoll},
+    // A firmware that refused a line and goes on: the part is spoiled, the print stops as
+    // Stop stops it. Before the first line nothing is spoiled.
+    {State::Printing, Event::Error, When::Always, State::Idle, StopStream},
+    {State::Paused, Event::Error, When::Always, State::Idle, StopStream},
+
+    // A halted firmware takes no line until it restarts: no stop sequence. The poll goes on,
+    // so that its readouts are never shown as live once it has fallen silent.
+    {State::Printing, Event::Halt, When::Always, State::Idle, DropPrint | PollLater},
+    {State::Paused, Event::Halt, When::Always, State::Idle, DropPrint | PollLater},
+    {State::WaitingForHeat, Event::Halt, When::Always, State::Idle, DropPrint | PollLater},
+    {State::PausedWaiting, Event::Halt, When::Always, State::Idle, DropPrint | PollLater},
+    {State::Idle, Event::Halt, When::Always, State::Idle, ForgetLines | ForgetHeat | PollLater},
     {State::Printing, Event::Restart, When::Always, State::Idle, DropPrint | PollLater},
     {State::Paused, Event::Restart, When::Always, State::Idle, DropPrint | PollLater},
     {State::WaitingForHeat, Event::Restart, When::Always, State::Idle, DropPrint | PollLater},
@@ -275,7 +281,7 @@ bool kvPrinter::fire(PrintEvent pEvent)
         }
     }
     if (tDo & Finished) {
-        const qint64 tElapsed = m_printStart.isNull() ? 0 : m_printStart.msecsTo(m_clock());
+        const qint64 tElapsed = m_printStart ? m_clock() - *m_printStart : 0;
         sendStatusChanged(QStringLiteral("Finished printing 3D model in ")
             + QString::number(tElapsed / 1000) + QStringLiteral("secs"));
     }

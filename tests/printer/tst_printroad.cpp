@@ -92,6 +92,10 @@ public:
             return tButtonCode(kvFakeFirmware::ButtonCancel);
         } else if (pEvent == QLatin1String("home")) {
             return tButtonCode(kvFakeFirmware::ButtonHome);
+        } else if (pEvent.contains(QLatin1String("action:"))) {
+            // A host action: what the user chose on the printer's own screen.
+            firmware.sendLine(pEvent);
+            return tButton.wait(5000);
         } else if (pEvent == QLatin1String("stop")) {
             printer->killPrint();
         } else if (pEvent == QLatin1String("end")) {
@@ -160,8 +164,11 @@ private slots:
     void stateByEvent();
     void noiseBeforeAnOk();
     void buttonBesideAReport();
+    void hostActionsActAsButtons_data();
+    void hostActionsActAsButtons();
     void firmwareErrors_data();
     void firmwareErrors();
+    void silentAfterHalt();
 };
 
 void tst_printroad::stateByEvent_data()
@@ -304,49 +311,153 @@ void tst_printroad::buttonBesideAReport()
     QCOMPARE(tWire, StopSequence);
 }
 
-void tst_printroad::firmwareErrors_data()
+// What the printer did about an event from a state: its state, its PrintStopped signals and
+// the lines that reached the wire.
+struct kvRoadOutcome
 {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("halts");
-    QTest::newRow("halted") << "Error:Printer halted. kill() called!" << true;
-    QTest::newRow("killed") << "Error:kill() called!" << true;
-    QTest::newRow("!!") << "!! Heater decoupled" << true;
-    QTest::newRow("other error") << "Error:Line Number is not Last Line Number+1, Last Line: 0"
-                                 << false;
+    QString state;
+    int stopped = -1;
+    QStringList wire;
+};
+
+kvRoadOutcome outcomeOf(const QString &pFrom, const QString &pEvent)
+{
+    kvRoadOutcome tOutcome;
+    kvRoadRig tRig;
+    if (!tRig.enter(pFrom))
+        return tOutcome;
+    QSignalSpy tStopped(tRig.printer, &kvPrinter::PrintStopped);
+    const int tFrom = tRig.firmware.lineCount();
+    if (!tRig.fire(pEvent) || !tRig.drain(tFrom, tOutcome.wire))
+        return tOutcome;
+    tOutcome.state = kvPrinter::printStateName(tRig.printer->printState());
+    tOutcome.stopped = tStopped.count();
+    return tOutcome;
 }
 
-// A firmware's error is shown; a halt ends the print as a restart does and keeps the
-// firmware's words on the status line, other errors let the print go on.
+void tst_printroad::hostActionsActAsButtons_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("button");
+    const char *const tStates[]
+        = {"idle", "waiting", "printing", "paused", "paused waiting", "held"};
+    const char *const tActions[][2] = {{"//action:cancel", "cancel"}, {"//action:pause", "pause"},
+        {"//action:paused", "pause"}, {"//action:resume", "resume"}, {"//action:resumed", "resume"},
+        {"// action:cancel", "cancel"}};
+    for (const char *tState : tStates) {
+        for (const auto &tAction : tActions) {
+            QTest::newRow((QByteArray(tState) + ", " + tAction[0]).constData())
+                << QString::fromLatin1(tState) << QString::fromLatin1(tAction[0])
+                << QString::fromLatin1(tAction[1]);
+        }
+    }
+}
+
+// Stop, Pause and Resume chosen on the printer's own screen (host action commands) act as
+// the printer's buttons of the same meaning, whatever the print is doing.
+void tst_printroad::hostActionsActAsButtons()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, action);
+    QFETCH(QString, button);
+    const kvRoadOutcome tByButton = outcomeOf(from, button);
+    QVERIFY(tByButton.stopped >= 0);
+    const kvRoadOutcome tByAction = outcomeOf(from, action);
+    QVERIFY(tByAction.stopped >= 0);
+    QCOMPARE(tByAction.state, tByButton.state);
+    QCOMPARE(tByAction.stopped, tByButton.stopped);
+    QCOMPARE(tByAction.wire, tByButton.wire);
+}
+
+void tst_printroad::firmwareErrors_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("halts");
+    // Halts: the firmware takes no line until it restarts.
+    QTest::newRow("Marlin kill()") << "Error:Printer halted. kill() called!" << true;
+    QTest::newRow("kill() alone") << "Error:kill() called!" << true;
+    QTest::newRow("Marlin 1.x stopped")
+        << "Error:Printer stopped due to errors. Fix the error and use M999 to restart. "
+           "(Temperature is reset. Set it after restarting)\nok"
+        << true;
+    QTest::newRow("Klipper shutdown") << "!! Shutdown due to webhooks request" << true;
+    QTest::newRow("Klipper MCU shutdown") << "!! MCU 'mcu' shutdown: Timer too close" << true;
+    QTest::newRow("Klipper shut down") << "// Printer is shutdown\nok" << true;
+    // Errors the firmware goes on after: the part is spoiled, the print stops as Stop does.
+    QTest::newRow("Klipper refuses a move")
+        << "!! Move out of range: 250.000 100.000 0.300 [10.000]\nok" << false;
+    QTest::newRow("Marlin error") << "Error:Line Number is not Last Line Number+1, Last Line: 0"
+                                  << false;
+}
+
+// A firmware's error ends the print and keeps the firmware's words on the status line. A
+// halted firmware gets nothing more, not even the stop sequence; one that goes on gets the
+// stop sequence, so that the nozzle leaves the part, and no further line of the print.
 void tst_printroad::firmwareErrors()
 {
-    QFETCH(QString, line);
+    QFETCH(QString, reply);
     QFETCH(bool, halts);
-    kvPrinterTestRig tRig;
-    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
-    tRig.firmware.setUnansweredPrefix(QStringLiteral("G1 X"));
-    const QStringList tMoves = numberedMoves(10);
-    QVERIFY(tRig.startPrint(tMoves));
-    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X1")));
+    kvRoadRig tRig;
+    QVERIFY(tRig.enter(QStringLiteral("printing")));
     QSignalSpy tStopped(tRig.printer, &kvPrinter::PrintStopped);
+    QSignalSpy tFinished(tRig.printer, &kvPrinter::PrintProcessFinished);
     QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
     const int tFrom = tRig.firmware.lineCount();
-    tRig.firmware.sendLine(line);
+    tRig.firmware.sendLine(reply);
     QVERIFY(tStatus.wait(5000));
-    QVERIFY2(tStatus.first().at(1).toString().startsWith(line),
-        qPrintable(tStatus.first().at(1).toString()));
-    QCOMPARE(tRig.printer->isPrinting(), !halts);
-    QCOMPARE(tStopped.count(), halts ? 1 : 0);
-    if (halts) {
-        // Nothing more goes to a halted firmware: no stop sequence, no further line.
-        QVERIFY(tRig.printer->statusString().startsWith(line));
-        QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tMoves.size());
-        tRig.printer->sendCommandToPrinter(QStringLiteral("M400"));
-        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M400"), 5000, tFrom));
-        QCOMPARE(tRig.sentFrom(tFrom), QStringList {"M400"});
-    } else {
-        tRig.firmware.sendLine(QStringLiteral("ok"));
-        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom));
-    }
+    const QString tWords = reply.section(QLatin1Char('\n'), 0, 0);
+    QVERIFY2(
+        tRig.printer->statusString().startsWith(tWords), qPrintable(tRig.printer->statusString()));
+    QVERIFY(tRig.printer->statusString().endsWith(QLatin1String("The print was stopped.")));
+    QCOMPARE(tRig.printer->printState(), kvPrinter::PrintState::Idle);
+    QCOMPARE(tStopped.count(), 1);
+    QCOMPARE(tFinished.count(), 0);
+    QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), 10);
+    QStringList tWire;
+    QVERIFY(tRig.drain(tFrom, tWire));
+    QCOMPARE(tWire, halts ? QStringList() : StopSequence);
+}
+
+// A halted firmware that falls silent: the temperature poll goes on, and once the link's
+// time-out has passed without an answer the readouts no longer show its last temperatures.
+// A firmware that answers again is shown again.
+void tst_printroad::silentAfterHalt()
+{
+    kvRoadRig tRig;
+    QVERIFY(tRig.enter(QStringLiteral("printing")));
+    QVERIFY(tRig.printer->bedTemp() > 0.0f);
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+    tRig.firmware.sendHalt();
+    QVERIFY(tRig.firmware.waitFor(
+        [&] { return tRig.printer->statusString().contains(QLatin1String("Printer halted")); }));
+
+    // The poll's own timer sends the next check.
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.advance(kvPrinter::HeatCheckIntervalMs);
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M105"), 20000, tFrom));
+    QVERIFY(tRig.printer->bedTemp() > 0.0f);
+    QVERIFY(tRig.printer->extruderTemp(0) > 0.0f);
+
+    tRig.advance(10000);
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick");
+    QCOMPARE(tRig.printer->bedTemp(), 0.0f);
+    QCOMPARE(tRig.printer->extruderTemp(0), 0.0f);
+    QCOMPARE(tRig.printer->statusString(),
+        QStringLiteral("The printer on ") + tRig.firmware.portPath()
+            + QStringLiteral(" does not answer."));
+
+    // Restarted, it answers the checks again.
+    tRig.firmware.sendReset();
+    QVERIFY(tRig.firmware.waitFor(
+        [&] { return tRig.printer->statusString() == QLatin1String("The printer restarted."); }));
+    tRig.advance(kvPrinter::HeatCheckIntervalMs);
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick");
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->bedTemp() > 0.0f; }));
+    bool tAnswers = false;
+    for (const QList<QVariant> &tSignal : qAsConst(tStatus))
+        tAnswers = tAnswers || tSignal.at(1).toString().endsWith(QLatin1String(" answers again."));
+    QVERIFY(tAnswers);
 }
 
 KV_TEST_MAIN(tst_printroad)
