@@ -244,7 +244,9 @@ void kvMainWindow::setupStatusBar()
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
     m_statusSpacer = new QLabel(this);
     m_gCodeLabel = new QLabel(this);
+    m_gCodeLabel->setObjectName(QStringLiteral("gCodeLabel"));
     m_timeElapsedLabel = new QLabel(this);
+    m_timeElapsedLabel->setObjectName(QStringLiteral("timeElapsedLabel"));
     for (int i = 0; i < 2; ++i) {
         QLabel *tSeparator = new QLabel(this);
         tSeparator->setFrameShape(QFrame::VLine);

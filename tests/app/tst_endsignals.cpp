@@ -1,120 +1,13 @@
 // The program told to end by the system (a logout, a shutdown, a closed terminal, Ctrl+C)
 // while it prints: a child process runs the program's own start-up and window on a simulated
 // printer, the test sends it the signal and reads what the printer received.
-#include "kvApplication.h"
 #include "kvFakeFirmware.h"
-#include "kvMainWindowFixtures.h"
-#include "kvStartup.h"
+#include "kvProgramChild.h"
 
-#include <QProcess>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <cstdio>
-
-namespace {
-
-// What the child tells the test on its standard output, a line each.
-void say(const char *pWhat)
-{
-    std::printf("%s\n", pWhat);
-    std::fflush(stdout);
-}
-
-// Hides the 3D view as the window readies it for its first showing, before it has a GL
-// context.
-class kvUndrawnView : public QObject
-{
-public:
-    bool eventFilter(QObject *pObject, QEvent *pEvent) override
-    {
-        if (pEvent->type() == QEvent::Polish) {
-            if (auto *tView = qobject_cast<kvGLWindow *>(pObject))
-                tView->hide();
-        }
-        return false;
-    }
-};
-
-// The child: the program on the printer of KV_TEST_PORT, chosen in its box, with the part named on
-// its command line; with KV_TEST_PRINT set it prints it. It says "ready" once the printer is
-// chosen, "printing" once lines stream and "quitting" as its event loop ends.
-int runProgram(int pArgc, char **pArgv)
-{
-    kvApplication tApp(pArgc, pArgv);
-    KvTest::setUpApplication();
-    const QString tPort = qEnvironmentVariable("KV_TEST_PORT");
-    kvMainWindow::setPortProvider([tPort] {
-        return QVector<kvMainWindow::PortInfo> {{tPort, tPort, false}};
-    });
-    // The view is left undrawn, as in the other window tests: the software GL's code
-    // generator deadlocks under the sanitizers' full unwind.
-    kvUndrawnView tUndrawn;
-    tApp.installEventFilter(&tUndrawn);
-    const bool tPrint = qEnvironmentVariableIsSet("KV_TEST_PRINT");
-    QObject::connect(&tApp, &QCoreApplication::aboutToQuit, [] { say("quitting"); });
-    // Drives the window as a user would, step by step, as each step becomes possible.
-    QTimer tDriver;
-    int tStep = 0;
-    QObject::connect(&tDriver, &QTimer::timeout, [&] {
-        kvMainWindow *tWindow = tApp.mainWindow();
-        if (tWindow && !tWindow->currentPrinter() && KvTest::printerBox(*tWindow)->count() == 2)
-            KvTest::pick(KvTest::printerBox(*tWindow), 1);
-        kvPrinter *tPrinter = tWindow ? tWindow->currentPrinter() : nullptr;
-        if (!tPrinter || !tPrinter->isConnected() || !tWindow->printerFile())
-            return;
-        if (tStep == 0) {
-            say("ready");
-            ++tStep;
-            if (tPrint)
-                QTest::mouseClick(
-                    tWindow->findChild<QPushButton *>(QStringLiteral("pbPrint")), Qt::LeftButton);
-        } else if (tStep == 1 && tPrinter->isWaitingToPrint() && tPrinter->queuedLines() == 0) {
-            // The heater lines are out: one check finds the simulated heaters there.
-            QMetaObject::invokeMethod(tPrinter, "onCheckHeatTimerTick", Q_ARG(bool, true));
-            ++tStep;
-        } else if (tStep == 2 && tPrinter->isPrinting()) {
-            say("printing");
-            ++tStep;
-        }
-    });
-    tDriver.start(20);
-    return Kv::Startup::run(tApp);
-}
-
-// The child started on pFirmware's port, and what it has said.
-class kvChild
-{
-public:
-    bool start(const QString &pPort, const QString &pPart, bool pPrint)
-    {
-        // startHelper hands the child this process's environment.
-        qputenv("KV_TEST_PORT", pPort.toLocal8Bit());
-        if (pPrint)
-            qputenv("KV_TEST_PRINT", "1");
-        else
-            qunsetenv("KV_TEST_PRINT");
-        QObject::connect(&process, &QProcess::readyReadStandardOutput,
-            [this] { said += process.readAllStandardOutput(); });
-        return KvTest::startHelper(process, QStringLiteral("program"), {pPart});
-    }
-    bool waitToSay(const QByteArray &pLine)
-    {
-        return KvTest::waitFor([&] { return said.split('\n').contains(pLine); });
-    }
-    void send(int pSignal) { ::kill(pid_t(process.processId()), pSignal); }
-    bool waitToEnd()
-    {
-        return KvTest::waitFor([&] { return process.state() == QProcess::NotRunning; });
-    }
-
-    QProcess process;
-    QByteArray said;
-};
-
-} // namespace
+using KvTest::kvProgramChild;
 
 // The GL driver is built without frame pointers: a full unwind lets the leak check see
 // its lifetime allocations as the driver's, which the suppressions cover.
@@ -146,7 +39,7 @@ private slots:
         KvTest::kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
         kvFakeFirmware *tFirmware = tBench.firmwares.front().get();
         tFirmware->setReplyDelayMs(5);
-        kvChild tChild;
+        kvProgramChild tChild;
         QVERIFY(tChild.start(tBench.links.front(), KvTest::writeGCode(tDir, 3000), true));
         QVERIFY(tChild.waitToSay("printing"));
         QVERIFY(tFirmware->waitForLine(QStringLiteral("G1 X10 Y10 E0"), 20000));
@@ -176,7 +69,7 @@ private slots:
     {
         KvTest::kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
         kvFakeFirmware *tFirmware = tBench.firmwares.front().get();
-        kvChild tChild;
+        kvProgramChild tChild;
         QVERIFY(tChild.start(
             tBench.links.front(), KvTest::dataPath(QStringLiteral("few-lines.gcode")), false));
         QVERIFY(tChild.waitToSay("ready"));
@@ -193,7 +86,7 @@ private slots:
     {
         QTemporaryDir tDir;
         KvTest::kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
-        kvChild tChild;
+        kvProgramChild tChild;
         QVERIFY(tChild.start(tBench.links.front(), KvTest::writeGCode(tDir, 3000), true));
         QVERIFY(tChild.waitToSay("printing"));
         // Two signals of different kinds, so that the system does not merge them.
@@ -207,7 +100,7 @@ private slots:
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsSet("KV_TEST_HELPER"))
-        return runProgram(argc, argv);
+        return KvTest::runProgram(argc, argv);
     QApplication tApp(argc, argv);
     KvTest::setUpApplication();
     tst_endsignals tTest;

@@ -1,0 +1,200 @@
+// The computer's clock changed while the program runs (an NTP step, a time-zone mistake, the
+// user): the program runs in a child process under libfaketime, whose time of day the test
+// moves while the monotonic clock runs on. The temperature poll, the rule for a lost reply
+// and the elapsed time go on as if nothing had happened.
+#include "kvFakeFirmware.h"
+#include "kvProgramChild.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using KvTest::kvProgramChild;
+
+namespace {
+
+// libfaketime's library, from Debian's faketime package.
+QString fakeTimeLibrary()
+{
+    const QStringList tFolders
+        = QDir(QStringLiteral("/usr/lib")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &tFolder : tFolders) {
+        const QString tPath
+            = QStringLiteral("/usr/lib/") + tFolder + QStringLiteral("/faketime/libfaketime.so.1");
+        if (QFile::exists(tPath))
+            return tPath;
+    }
+    const QString tPath = QStringLiteral("/usr/lib/faketime/libfaketime.so.1");
+    return QFile::exists(tPath) ? tPath : QString();
+}
+
+// The program in a child process on one simulated printer, its time of day read at every
+// call from a file the test rewrites; the monotonic clock is left alone.
+class kvClockRig
+{
+public:
+    kvClockRig()
+        : m_clockFile(dir.filePath(QStringLiteral("faketime.rc")))
+    {
+        firmware = bench.firmwares.front().get();
+    }
+    ~kvClockRig()
+    {
+        // Ended as the system ends it, so that the heaters go off.
+        if (child.process.state() != QProcess::NotRunning) {
+            child.send(SIGTERM);
+            child.waitToEnd();
+        }
+    }
+
+    // Starts the child on the part, printing it or not; true once it has said pUntil.
+    bool start(const QString &pPart, bool pPrint, const QByteArray &pUntil)
+    {
+        if (!shift("+0"))
+            return false;
+        QProcessEnvironment tEnvironment;
+        tEnvironment.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
+        tEnvironment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), m_clockFile);
+        tEnvironment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+        tEnvironment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        return child.start(bench.links.front(), pPart, pPrint, tEnvironment)
+            && child.waitToSay(pUntil);
+    }
+
+    // Moves the child's time of day by pOffset ("-1h", "+1h") from the true one; it reads it
+    // at its next call.
+    bool shift(const char *pOffset)
+    {
+        return !KvTest::writeFile(m_clockFile, QByteArray(pOffset) + '\n').isEmpty();
+    }
+    // Shifts by pOffset the moment the firmware receives pLine.
+    void shiftOnLine(const QString &pLine, const char *pOffset)
+    {
+        QObject::connect(firmware, &kvFakeFirmware::LineReceived, firmware,
+            [this, pLine, pOffset](const QString &pReceived) {
+                if (pReceived == pLine && m_shiftedAt < 0) {
+                    shift(pOffset);
+                    m_shiftedAt = child.lines().size();
+                }
+            });
+    }
+
+    // What the child said after the shift, from the first line that shows its time of day
+    // shifted by at least pMinutes (negative: back).
+    QStringList saidShifted(int pMinutes) const
+    {
+        const QStringList tLines = child.lines();
+        for (int i = qMax(0, m_shiftedAt); i < tLines.size(); ++i) {
+            if (!tLines.at(i).startsWith(QLatin1String("wall ")))
+                continue;
+            const qint64 tOff
+                = tLines.at(i).mid(5).toLongLong() - QDateTime::currentMSecsSinceEpoch();
+            if (pMinutes < 0 ? tOff <= pMinutes * 60000LL : tOff >= pMinutes * 60000LL)
+                return tLines.mid(i);
+        }
+        return QStringList();
+    }
+
+    QTemporaryDir dir;
+    KvTest::kvPortBench bench {{QStringLiteral("Halvarn_8x8")}};
+    kvFakeFirmware *firmware = nullptr;
+    kvProgramChild child;
+
+private:
+    QString m_clockFile;
+    int m_shiftedAt = -1;
+};
+
+} // namespace
+
+// The GL driver is built without frame pointers: a full unwind lets the leak check see
+// its lifetime allocations as the driver's, which the suppressions cover.
+extern "C" const char *__asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+class tst_clockchange : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!fakeTimeLibrary().isEmpty(),
+            "libfaketime.so.1 not found: scripts/install-deps.sh installs Debian's faketime");
+    }
+    void init() { QVERIFY(KvTest::useSourcePrinterTypes()); }
+
+    // The clock set back an hour: the next temperature check goes out on time, idle or
+    // printing, and the elapsed time of the print never goes below zero.
+    void clockSetBack_data()
+    {
+        QTest::addColumn<bool>("printing");
+        QTest::newRow("idle") << false;
+        QTest::newRow("printing") << true;
+    }
+    void clockSetBack()
+    {
+        QFETCH(bool, printing);
+        kvClockRig tRig;
+        tRig.firmware->setReplyDelayMs(10);
+        // Idle, right after a check of the poll; printing, mid-stream.
+        tRig.shiftOnLine(
+            printing ? QStringLiteral("G1 X10 Y10 E100") : QStringLiteral("M105"), "-1h");
+        const QString tPart = printing ? KvTest::writeGCode(tRig.dir, 20000)
+                                       : KvTest::dataPath(QStringLiteral("few-lines.gcode"));
+        QVERIFY(tRig.start(tPart, printing, printing ? "printing" : "ready"));
+        QVERIFY(KvTest::waitFor([&] { return !tRig.saidShifted(-50).isEmpty(); }));
+        const int tFrom = tRig.firmware->lineCount();
+        QVERIFY(tRig.firmware->waitForLine(QStringLiteral("M105"), 20000, tFrom));
+        if (!printing)
+            return;
+        QVERIFY(KvTest::waitFor(
+            [&] { return !tRig.saidShifted(-50).filter(QStringLiteral("elapsed ")).isEmpty(); }));
+        const QStringList tElapsed = tRig.child.lines().filter(QStringLiteral("elapsed "));
+        for (const QString &tLine : tElapsed)
+            QVERIFY2(!tLine.contains(QLatin1Char('-')), qPrintable(tLine));
+    }
+
+    // The clock set forward an hour while a move is under way: the firmware's "ok" is waited
+    // for as long as ever (the next line does not go out before it, the printer is not said to
+    // have kept silent for 30 seconds), and the elapsed time does not jump an hour.
+    void clockSetForwardDuringAMove()
+    {
+        kvClockRig tRig;
+        tRig.firmware->setReplyDelayMs(10);
+        const QString tMove = QStringLiteral("G1 X30 Y10 E20");
+        tRig.firmware->setUnansweredPrefix(tMove);
+        tRig.shiftOnLine(tMove, "+1h");
+        QVERIFY(tRig.start(KvTest::writeGCode(tRig.dir, 2000), true, "printing"));
+        QVERIFY(tRig.firmware->waitForLine(tMove, 20000));
+        const int tStalled = tRig.firmware->lineCount();
+        // The response watchdog meets the silence: it reports it or gives up on the "ok".
+        QVERIFY(KvTest::waitFor([&] {
+            return tRig.firmware->lineCount() > tStalled
+                || tRig.child.said.contains("status Waiting for the printer to answer...");
+        }));
+        QCOMPARE(tRig.firmware->lineCount(), tStalled);
+        QVERIFY2(!tRig.saidShifted(50).filter(QStringLiteral("status Waiting")).isEmpty(),
+            "the watchdog did not meet the shifted clock");
+        QVERIFY(!tRig.child.said.contains("did not answer"));
+        const QStringList tElapsed = tRig.child.lines().filter(QStringLiteral("elapsed "));
+        QVERIFY(!tElapsed.isEmpty());
+        static const QRegularExpression tUnderAMinute(QStringLiteral("00:00:\\d\\d$"));
+        QVERIFY2(tElapsed.last().contains(tUnderAMinute), qPrintable(tElapsed.last()));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("KV_TEST_HELPER"))
+        return KvTest::runProgram(argc, argv);
+    QApplication tApp(argc, argv);
+    KvTest::setUpApplication();
+    tst_clockchange tTest;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tTest, argc, argv);
+}
+
+#include "tst_clockchange.moc"
