@@ -254,6 +254,9 @@ private:
     // Ports whose firmware named a type the printer types table lacks; probed again only
     // after the port has gone away.
     QStringList m_unknownTypePorts;
+    // Ports named on the status line as answering nothing; named again only after the port
+    // has gone away.
+    QStringList m_silentPorts;
     QString m_osVersion;
     bool m_loadingModel = false;
     bool m_argumentLoaded = false;

@@ -2,6 +2,7 @@
 // printer box (each item keyed by its port) and the connect button.
 #include "kvMainWindow.h"
 
+#include "kvFirmware.h"
 #include "kvGLWindow.h"
 #include "kvPlatform.h"
 #include "kvPrinter.h"
@@ -48,13 +49,15 @@ void kvMainWindow::onPollUSBTimerTick()
     removePrinters();
     const QVector<PortInfo> tPorts = availablePorts();
     // A board may reset each time its port opens: an unknown one is left alone until its
-    // port disappears.
-    for (int i = m_unknownTypePorts.size() - 1; i >= 0; --i) {
-        bool tListed = false;
-        for (const PortInfo &tPort : tPorts)
-            tListed = tListed || tPort.portName == m_unknownTypePorts.at(i);
-        if (!tListed)
-            m_unknownTypePorts.removeAt(i);
+    // port disappears. A silent port that comes back is named again.
+    for (QStringList *tList : {&m_unknownTypePorts, &m_silentPorts}) {
+        for (int i = tList->size() - 1; i >= 0; --i) {
+            bool tListed = false;
+            for (const PortInfo &tPort : tPorts)
+                tListed = tListed || tPort.portName == tList->at(i);
+            if (!tListed)
+                tList->removeAt(i);
+        }
     }
     for (const PortInfo &tPort : tPorts) {
         if (tPort.busy || !Kv::Platform::isProbedPort(tPort.systemLocation)
@@ -140,9 +143,18 @@ void kvMainWindow::onPrinterConnectionTimeOut(kvPrinter *pPrinter)
 {
     const QString tType = pPrinter->machineType();
     const QString tPort = pPrinter->serialPortName();
-    if (!tType.isEmpty() && !kvPrinter::getPrinterSettings(tType)
-        && !m_unknownTypePorts.contains(tPort))
+    // A reply without a machine type still named its firmware.
+    const bool tAnswered = !pPrinter->firmware()->MachineTypeOrName().isEmpty();
+    if (tAnswered && !kvPrinter::getPrinterSettings(tType) && !m_unknownTypePorts.contains(tPort))
         m_unknownTypePorts.append(tPort);
+    // Said once per port while searching; a printer that gave its own reason (a port it
+    // cannot open) keeps it, and the chosen printer has its own texts.
+    if (!tAnswered && m_pollUSBTimer.isActive() && pPrinter != m_currentPrinter
+        && pPrinter->statusString().isEmpty() && !m_silentPorts.contains(tPort)) {
+        m_silentPorts.append(tPort);
+        setStatusMessage(QStringLiteral("Nothing identified itself on ")
+            + pPrinter->serialPortPath() + QStringLiteral("; still searching."));
+    }
     if (!m_printersToRemove.contains(pPrinter))
         m_printersToRemove.append(pPrinter);
     m_printers.removeOne(pPrinter);

@@ -24,6 +24,8 @@ public:
     float ExtruderCount() const { return m_extruderCount; }
     QString UUID() const { return m_uuid; }
     QString Version() const { return m_version; }
+    // What the reply names the machine by: its type, or its firmware when it gives no type.
+    QString MachineTypeOrName() const { return m_machineType.isEmpty() ? m_name : m_machineType; }
 
     // Each setter takes the reply text that follows its key and keeps the cleaned value.
     void setName(const QString &pValue);

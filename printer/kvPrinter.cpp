@@ -587,8 +587,9 @@ void kvPrinter::onFirmwareMachineTypeUpdated()
     kvPrinterSettings *tSettings = getPrinterSettings(m_firmware->MachineType());
     if (!tSettings) {
         printerDebug(QStringLiteral("printer not found"));
-        const QString tStatus = QStringLiteral("Unknown printer type ") + m_firmware->MachineType()
-            + QStringLiteral(" on ") + m_portPath + QStringLiteral(".");
+        const QString tStatus = QStringLiteral("Unknown printer type ")
+            + m_firmware->MachineTypeOrName() + QStringLiteral(" on ") + m_portPath
+            + QStringLiteral(".");
         if (m_statusString != tStatus) {
             setStatusString(tStatus);
         }

@@ -116,6 +116,25 @@ inline bool waitFor(const std::function<bool()> &pDone, int pTimeoutMs = 20000)
     return true;
 }
 
+// Shortens the handshake time-out of the printer that probes the port at pPath and waits
+// until it has timed out.
+inline bool probeTimesOut(kvMainWindow &pWindow, const QString &pPath, int pTimeoutMs = 20000)
+{
+    kvPrinter *tPrinter = nullptr;
+    if (!waitFor(
+            [&] {
+                for (kvPrinter *tProbe : pWindow.printers())
+                    if (tProbe->serialPortPath() == pPath)
+                        tPrinter = tProbe;
+                return tPrinter != nullptr;
+            },
+            pTimeoutMs))
+        return false;
+    QSignalSpy tTimeOut(tPrinter, &kvPrinter::ConnectionTimeOut);
+    tPrinter->setConnectTimeOutInterval(200);
+    return tTimeOut.wait(pTimeoutMs);
+}
+
 // Lets the window pick the chosen printer from the box as a user would.
 inline void choose(kvMainWindow &pWindow, int pIndex)
 {

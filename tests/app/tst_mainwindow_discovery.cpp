@@ -184,6 +184,107 @@ private slots:
             [&] { return tBench.countOf(0, QStringLiteral("M115")) == 2; }, 20000));
     }
 
+    // A port where nothing answers is named once; probing goes on.
+    void silentPortIsNamedOnce()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setSilent(true);
+        const QString tPath = tBench.links[0];
+        const QString tNamed = QStringLiteral("Nothing identified itself on ") + tPath
+            + QStringLiteral("; still searching.");
+        const QString tOther = QStringLiteral("No Connection To Printer!");
+        auto tHandshakes = [&](int pCount) {
+            return tFirmware->waitFor(
+                [&] { return tBench.countOf(0, QStringLiteral("M115")) == pCount; }, 20000);
+        };
+        kvMainWindow tWindow;
+        showControls(tWindow);
+        QVERIFY(tHandshakes(1));
+        QVERIFY(probeTimesOut(tWindow, tPath));
+        QCOMPARE(tWindow.statusMessage(), tNamed);
+        QCOMPARE(printerBox(tWindow)->itemText(0), QStringLiteral("Searching for printers..."));
+
+        // Another text meanwhile: the port's next time-out leaves it.
+        click(tWindow, "connectToPrinterButton");
+        QCOMPARE(tWindow.statusMessage(), tOther);
+        QVERIFY(tHandshakes(2));
+        QVERIFY(probeTimesOut(tWindow, tPath));
+        QCOMPARE(tWindow.statusMessage(), tOther);
+        QVERIFY(tHandshakes(3));
+
+        // Gone and back, the port is named again.
+        tBench.unplugged.insert(0);
+        QVERIFY(probeTimesOut(tWindow, tPath));
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QVERIFY(tWindow.printers().isEmpty());
+        click(tWindow, "connectToPrinterButton");
+        QCOMPARE(tWindow.statusMessage(), tOther);
+        tBench.unplugged.remove(0);
+        QVERIFY(tHandshakes(4));
+        QVERIFY(probeTimesOut(tWindow, tPath));
+        QCOMPARE(tWindow.statusMessage(), tNamed);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    // A port that answered, or that could not be opened, keeps what its printer said.
+    void answeringPortIsNotCalledSilent_data()
+    {
+        QTest::addColumn<QString>("machineType"); // empty: the reply has no MACHINE_TYPE
+        QTest::addColumn<bool>("inUse");
+        QTest::addColumn<QString>("shown"); // %1: the port
+        QTest::addColumn<bool>("probedAgain");
+        QTest::newRow("type not in the table")
+            << "Unknown_Type" << false << "Unknown printer type Unknown_Type on %1." << false;
+        QTest::newRow("no machine type")
+            << "" << false << "Unknown printer type Kv Test Firmware 2.0 on %1." << false;
+        QTest::newRow("port in use")
+            << "Halvarn_8x8" << true << "Cannot open %1: it is in use by another program." << true;
+    }
+    void answeringPortIsNotCalledSilent()
+    {
+        QFETCH(QString, machineType);
+        QFETCH(bool, inUse);
+        QFETCH(QString, shown);
+        QFETCH(bool, probedAgain);
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({machineType});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setFirmwareName(QStringLiteral("Kv Test Firmware 2.0"));
+        if (machineType.isEmpty())
+            tFirmware->setOmittedIdentityKeys({QStringLiteral("MACHINE_TYPE")});
+        if (inUse)
+            QVERIFY(tFirmware->setPortLocked(true, tBench.links[0]));
+        kvMainWindow tWindow;
+        const QString tShown = shown.arg(tBench.links[0]);
+        QVERIFY(waitFor([&] { return tWindow.statusMessage() == tShown; }));
+        QVERIFY(probeTimesOut(tWindow, tBench.links[0]));
+        QCOMPARE(tWindow.statusMessage(), tShown);
+
+        // An answer leaves the port alone until it goes away.
+        QMetaObject::invokeMethod(&tWindow, "onPollUSBTimerTick");
+        QCOMPARE(tWindow.printers().size(), probedAgain ? 1 : 0);
+        QCOMPARE(tBench.countOf(0, QStringLiteral("M115")), inUse ? 0 : 1);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
+    // With a printer chosen the search has ended: a probe timing out then says nothing.
+    void silentPortAfterAChoiceIsNotNamed()
+    {
+        KvTest::DialogRecorder tDialogs;
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8"), QStringLiteral("Halvarn_6x6")});
+        tBench.firmwares[1]->setSilent(true);
+        kvMainWindow tWindow;
+        QVERIFY(showAndChoose(tWindow, 1));
+        QVERIFY(!tWindow.isPollingPrinters());
+        const QString tConnected = QStringLiteral("Connected To Printer!");
+        QVERIFY(waitFor([&] { return tWindow.statusMessage() == tConnected; }));
+        QVERIFY(probeTimesOut(tWindow, tBench.links[1]));
+        QCOMPARE(tWindow.statusMessage(), tConnected);
+        QVERIFY(tDialogs.requests.isEmpty());
+    }
+
     void twoExtruders()
     {
         KvTest::DialogRecorder tDialogs;

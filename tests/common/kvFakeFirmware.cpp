@@ -122,10 +122,11 @@ QByteArray axisValues(const QMap<char, double> &pValues, int pDecimals)
 
 const char *const kLockFolders[] = {"/var/lock", "/run/lock", "/tmp", "/var/tmp"};
 
-// Name of the serial port lock file of a device, as QSerialPort makes it.
+// Name of the serial port lock file of a device opened by pPath, as QSerialPort makes it.
 QString lockName(const QString &pPath)
 {
-    return QStringLiteral("/LCK..") + pPath.mid(5).replace(QLatin1Char('/'), QLatin1Char('_'));
+    QString tName = pPath.startsWith(QLatin1String("/dev/")) ? pPath.mid(5) : pPath;
+    return QStringLiteral("/LCK..") + tName.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
 bool isLocked(const QString &pPath)
@@ -224,7 +225,7 @@ bool kvFakeFirmware::open()
     return true;
 }
 
-bool kvFakeFirmware::setPortLocked(bool pValue)
+bool kvFakeFirmware::setPortLocked(bool pValue, const QString &pHostPath)
 {
     m_portLock.reset();
     if (!pValue)
@@ -235,7 +236,8 @@ bool kvFakeFirmware::setPortLocked(bool pValue)
         const QFileInfo tInfo {QString::fromLatin1(tFolder)};
         if (!tInfo.isDir() || !tInfo.isWritable())
             continue;
-        m_portLock.reset(new QLockFile(QLatin1String(tFolder) + lockName(m_portPath)));
+        m_portLock.reset(new QLockFile(
+            QLatin1String(tFolder) + lockName(pHostPath.isEmpty() ? m_portPath : pHostPath)));
         if (m_portLock->tryLock(0))
             return true;
         m_portLock.reset();

@@ -70,7 +70,8 @@ public:
     QString portPath() const { return m_portPath; }
     // Takes the serial port lock file of the device, so that QSerialPort::open() fails with
     // PermissionError as for a device the user may not open (root opens any device file).
-    bool setPortLocked(bool pValue);
+    // pHostPath is the path the host opens the device by (a link to it), if not portPath().
+    bool setPortLocked(bool pValue, const QString &pHostPath = QString());
 
     // What the host sent. Lines are without their "\n" (and a "\r" before it).
     QByteArray rawReceived() const { return m_rawReceived; }

@@ -16,6 +16,8 @@ private slots:
     void secondIdentificationUsesOwnTargets();
     void twoExtruders();
     void unknownTypeTimesOut();
+    void unknownTypeIsNamed_data();
+    void unknownTypeIsNamed();
     void emptyPortNameDoesNothing();
     void missingDeviceTimesOut();
     void rehandshakeTimeOutClearsConnected();
@@ -117,6 +119,34 @@ void tst_printerlink::unknownTypeTimesOut()
     QVERIFY(!tRig.printer->isConnected());
     QCOMPARE(tConnected.count(), 0);
     QVERIFY(tRig.firmware.waitFor([&] { return !tRig.firmware.isHostAttached(); }, 3000));
+}
+
+void tst_printerlink::unknownTypeIsNamed_data()
+{
+    QTest::addColumn<QStringList>("omitted");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("type not in the table") << QStringList() << "Nobody_Knows";
+    // A reply without a machine type is named by its firmware.
+    QTest::newRow("no machine type") << QStringList {"MACHINE_TYPE"} << "Kv Test Firmware 2.0";
+}
+
+void tst_printerlink::unknownTypeIsNamed()
+{
+    QFETCH(QStringList, omitted);
+    QFETCH(QString, named);
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.firmware.setMachineType(QStringLiteral("Nobody_Knows"));
+    tRig.firmware.setFirmwareName(QStringLiteral("Kv Test Firmware 2.0"));
+    tRig.firmware.setOmittedIdentityKeys(omitted);
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+    tRig.printer->connectToPrinter();
+
+    QVERIFY(tRig.firmware.waitFor([&] { return !tStatus.isEmpty(); }, 20000));
+    QCOMPARE(tRig.printer->statusString(),
+        QStringLiteral("Unknown printer type ") + named + QStringLiteral(" on ")
+            + tRig.firmware.portPath() + QStringLiteral("."));
+    QVERIFY(!tRig.printer->isConnected());
 }
 
 void tst_printerlink::emptyPortNameDoesNothing()
