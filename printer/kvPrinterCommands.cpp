@@ -136,20 +136,10 @@ void kvPrinter::onRunZCalibrationTest()
     m_calibrationRunning = true;
     sendCommandToPrinter(QStringLiteral("M851"));
 
-    auto *tFile = new kvPrinterFile(QStringLiteral(":/ZOffsetCalibration.gcode"), this);
-    if (m_printerFile) {
-        disconnect(m_printerFile, nullptr, this, nullptr);
-    }
-    m_printerFile = tFile;
-    tFile->setMachineType(machineType());
-    tFile->setPrinterSettings(m_printerSettings);
-    tFile->setUseRawGCode(true);
-    connect(tFile, &kvPrinterFile::GCodeQueueIsEmpty, this, &kvPrinter::onGCodeQueueIsEmpty);
-    connect(tFile, &kvPrinterFile::GCodeParseComplete, this,
-        &kvPrinter::onPrinterFileGCodeParseComplete);
-    connect(tFile, &kvPrinterFile::StatusUpdate, this, &kvPrinter::onPrinterFileStatusChanged);
-    tFile->setBedCenter(bedCenter());
-    tFile->loadZOffsetCalibrationFile();
+    // The printer's own file, wired as every file it holds.
+    setPrinterFile(QStringLiteral(":/ZOffsetCalibration.gcode"));
+    m_printerFile->setUseRawGCode(true);
+    m_printerFile->loadZOffsetCalibrationFile();
 }
 
 void kvPrinter::handleZOffsetCalibration(QString pResponse)

@@ -1,9 +1,12 @@
 #include "kvDialogRecorder.h"
+#include "kvLogger.h"
+#include "kvPlatform.h"
 #include "kvPrinterTestRig.h"
 #include "kvPrinterZOffsetCalibration.h"
 #include "kvTestSupport.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +66,7 @@ private slots:
     void labelsAndStoredOffset_data();
     void labelsAndStoredOffset();
     void probeConversation();
+    void calibrationPrintIsLogged();
 };
 
 void tst_zoffsetwizard::labelsAndStoredOffset_data()
@@ -149,6 +153,28 @@ void tst_zoffsetwizard::probeConversation()
         QStringLiteral("-0.00050000"));
     QCOMPARE(child<QLineEdit>(tWizard, QStringLiteral("eqnCoDTextBox"))->text(),
         QStringLiteral("0.20000000"));
+}
+
+// The calibration print is the printer's own file: its own lines reach the print log as
+// those of every print file do.
+void tst_zoffsetwizard::calibrationPrintIsLogged()
+{
+    QVERIFY(QDir().mkpath(Kv::Platform::appDataLocation()));
+    kvLogger tLogger;
+    tLogger.setLogLevel(Kv::Defines::LoggerLevelAll);
+    tLogger.create();
+    QVERIFY(tLogger.isCreated());
+    KvTest::DialogRecorder tDialogs;
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    tRig.printer->setLogger(&tLogger);
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    QVERIFY(runCalibration(tRig, tDialogs));
+    const QByteArray tLog
+        = KvTest::readFile(Kv::Platform::appDataLocation() + QLatin1Char('/') + tLogger.fileName());
+    // Lines of the file's own, not only those the printer relays.
+    QVERIFY(tLog.contains("] kvPrinterFile::loadFile: start"));
+    QVERIFY(tLog.contains("] kvPrinterFile::parseGCode: End parse gcode"));
 }
 
 KV_TEST_MAIN(tst_zoffsetwizard)
