@@ -119,9 +119,22 @@ public:
         return true;
     }
 
+    // What a firmware says for the steps "stopped" (Marlin 1.x stops on an error and answers
+    // every line with an "ok" it ignores) and "refused" (Klipper refuses a move and goes on).
+    static QString firmwareWords(const QString &pStep)
+    {
+        if (pStep == QLatin1String("stopped"))
+            return QStringLiteral("Error:Printer stopped due to errors. Fix the error and use M999 "
+                                  "to restart. (Temperature is reset. Set it after restarting)");
+        if (pStep == QLatin1String("refused"))
+            return QStringLiteral("!! Move out of range: 250.000 100.000 0.300 [10.000]");
+        return QString();
+    }
+
     // One step: print and stop (clicks on the print button), heated (the heaters reach
     // their targets), sliced (the slicer ends), pause, resume and cancel (the printer's
-    // buttons), end (the last line goes out), halt (the firmware's thermal fault), noise
+    // buttons, or "//action:" and the choice on the printer's screen), end (the last line goes
+    // out), halt (the firmware's thermal fault), stopped and refused (firmwareWords), noise
     // (line noise before the firmware's next answer), unplug and replug (the cable), choose
     // (the other printer in the box), close (the window), exit (File > Exit); both answered
     // Yes. Each step waits for what it causes, never for a time.
@@ -170,6 +183,18 @@ public:
             firmware->sendHalt();
             return waitFor(
                 [&] { return window->statusMessage().contains(QLatin1String("Printer halted")); });
+        } else if (firmwareWords(pStep).size()) {
+            // The firmware's error line, with whatever it goes on to do.
+            firmware->sendLine(firmwareWords(pStep));
+            return waitFor(
+                [&] { return window->statusMessage().startsWith(firmwareWords(pStep)); });
+        } else if (pStep.startsWith(QLatin1String("//action:"))) {
+            // Chosen on the printer's own screen.
+            if (!printer)
+                return false;
+            QSignalSpy tPressed(printer, &kvPrinter::ButtonPressed);
+            firmware->sendLine(pStep);
+            return tPressed.wait(20000);
         } else if (pStep == QLatin1String("noise")) {
             firmware->setNoiseBeforeNextReply(10240);
         } else if (pStep == QLatin1String("unplug")) {
@@ -400,6 +425,32 @@ private slots:
             << "gcode"
             << "ok" << 20 << QStringList {"print", "pause", "resume", "heated", "end"} << "Idle"
             << 1 << 1 << 0;
+        // Other firmwares: a stopped Marlin 1.x ends the print as a halt does; a move Klipper
+        // refuses spoils the part, and the print stops with the stop sequence.
+        QTest::newRow("stopped firmware mid-print")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"stopped"}) << "Idle" << 0 << 1 << 0;
+        QTest::newRow("a move refused mid-print")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"refused"}) << "Idle" << 1 << 1 << 0;
+        // Stop, Pause and Resume on the printer's own screen act as its buttons.
+        QTest::newRow("Stop on the printer's screen")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"//action:cancel"}) << "Idle" << 1 << 1
+            << 0;
+        QTest::newRow("paused and resumed on the printer's screen")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"//action:paused", "//action:resumed"})
+            << "Printing" << 0 << 1 << 0;
+        QTest::newRow("paused on the printer's screen while slicing, resumed")
+            << "stl"
+            << "gated" << 3000
+            << QStringList {"print", "//action:pause", "sliced", "//action:resume", "heated"}
+            << "Printing" << 0 << 1 << 1;
+        QTest::newRow("paused on the printer's screen while slicing")
+            << "stl"
+            << "gated" << 3000 << QStringList {"print", "//action:pause", "sliced"} << "Paused" << 0
+            << 0 << 1;
         // Line noise before an "ok" does not stall the print.
         QTest::newRow("noise before an ok")
             << "gcode"
@@ -437,10 +488,18 @@ private slots:
         // What the window shows.
         QVERIFY(tRoad.drain());
         QCOMPARE(kvMainWindow::printStateName(tWindow.printState()), state);
-        if (steps.contains(QStringLiteral("halt")))
-            QVERIFY2(tWindow.statusMessage().startsWith(
-                         QStringLiteral("Error:Printer halted. kill() called!")),
+        // A firmware's error stays on the status line, and the print is said to be stopped.
+        for (const QString &tStep : qAsConst(steps)) {
+            const QString tWords = tStep == QLatin1String("halt")
+                ? QStringLiteral("Error:Printer halted. kill() called!")
+                : kvPrintRoad::firmwareWords(tStep);
+            if (tWords.isEmpty())
+                continue;
+            QVERIFY2(
+                tWindow.statusMessage().startsWith(tWords), qPrintable(tWindow.statusMessage()));
+            QVERIFY2(tWindow.statusMessage().endsWith(QLatin1String("The print was stopped.")),
                 qPrintable(tWindow.statusMessage()));
+        }
         const bool tIdle = state == QLatin1String("Idle");
         auto *tButton = child<QPushButton>(tWindow, "pbPrint");
         QCOMPARE(tButton->toolTip(), tIdle ? QStringLiteral("Print") : QStringLiteral("Stop"));
