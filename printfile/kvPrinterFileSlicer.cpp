@@ -298,10 +298,11 @@ bool kvPrinterFile::lockSliceFiles(QString &pReason, bool &pFinal)
     m_sliceLock->setStaleLockTime(0);
     if (m_sliceLock->tryLock(0))
         return true;
-    // The file lock that every live holder keeps on it decides: a dead one's goes with it.
+    // The file lock that every live holder keeps on it decides: a dead one's goes with it. A
+    // file dated ahead of the clock (the clock was set back since) is no fresh one either.
     const QFileInfo tLock(tPath);
     if (m_sliceLock->error() == QLockFile::LockFailedError && tLock.isFile()
-        && tLock.lastModified().secsTo(QDateTime::currentDateTime()) >= kLockSettleSecs
+        && qAbs(tLock.lastModified().secsTo(QDateTime::currentDateTime())) >= kLockSettleSecs
         && m_sliceLock->removeStaleLockFile() && m_sliceLock->tryLock(0))
         return true;
 

@@ -420,12 +420,18 @@ private slots:
         QTest::addColumn<QString>("holder");
         QTest::addColumn<bool>("print");
         QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("age"); // of the lock file, in seconds
 
-        QTest::newRow("Print while it slices") << "alive" << true << true;
-        QTest::newRow("Save STL while it slices") << "alive" << false << true;
-        QTest::newRow("Print after it died") << "died" << true << false;
-        QTest::newRow("Save STL after it died") << "died" << false << false;
-        QTest::newRow("Print after it died taking the lock") << "empty" << true << false;
+        QTest::newRow("Print while it slices") << "alive" << true << true << 60;
+        QTest::newRow("Save STL while it slices") << "alive" << false << true << 60;
+        QTest::newRow("Print after it died") << "died" << true << false << 60;
+        QTest::newRow("Save STL after it died") << "died" << false << false << 60;
+        QTest::newRow("Print after it died taking the lock") << "empty" << true << false << 60;
+        // The computer's clock was set back an hour since the lock file was written.
+        QTest::newRow("Print while it slices, clock set back") << "alive" << true << true << -3600;
+        QTest::newRow("Print after it died, clock set back") << "died" << true << false << -3600;
+        QTest::newRow("Print after it died taking the lock, clock set back")
+            << "empty" << true << false << -3600;
     }
 
     // Files in use by another copy are never written; a lock its dead holder left does not
@@ -435,6 +441,7 @@ private slots:
         QFETCH(QString, holder);
         QFETCH(bool, print);
         QFETCH(bool, refused);
+        QFETCH(int, age);
 
         writeFile(tempStl(), "another copy's part\n");
         QProcess tHolder;
@@ -455,7 +462,7 @@ private slots:
         QFile tLock(lockFile());
         QVERIFY(tLock.open(QIODevice::ReadWrite));
         QVERIFY(tLock.setFileTime(
-            QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+            QDateTime::currentDateTime().addSecs(-age), QFileDevice::FileModificationTime));
         tLock.close();
 
         kvPrinterFile tFile;
