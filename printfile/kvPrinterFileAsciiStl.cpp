@@ -16,14 +16,6 @@ using namespace Kv::PrinterFile;
 
 namespace {
 
-void trim(const char *&pBegin, const char *&pEnd)
-{
-    while (pBegin < pEnd && isBlankByte(*pBegin))
-        ++pBegin;
-    while (pEnd > pBegin && isBlankByte(pEnd[-1]))
-        --pEnd;
-}
-
 // Whether a number that does not fit a float is too large for one, rather than too close to
 // 0: the place of its first significant digit, with the exponent, is above the units.
 bool isBeyondFloat(const char *pBegin, const char *pEnd)
@@ -61,41 +53,54 @@ bool isBeyondFloat(const char *pBegin, const char *pEnd)
     return tPlace + tExponent > 0;
 }
 
-// A number in the C locale's notation, or 0 when the whole text does not read as one. A
-// number too large for a float (1e400) is infinite, which no corner may be; one too close
+// A number in the C locale's notation at the start of a text, ended by a blank or the
+// text's end: where it ends, or null (and 0) when no such number is there ("1.5mm", "1,5").
+// A number too large for a float (1e400) is infinite, which no corner may be; one too close
 // to 0 for it is 0.
-float parseNumber(const char *pBegin, const char *pEnd)
+const char *parseNumber(const char *pBegin, const char *pEnd, float &pValue)
 {
-    trim(pBegin, pEnd);
-    if (pBegin < pEnd && *pBegin == '+') {
-        ++pBegin;
-        if (pBegin == pEnd || *pBegin == '-')
-            return 0.0f;
+    pValue = 0.0f;
+    const char *tStart = pBegin;
+    if (tStart < pEnd && *tStart == '+') {
+        ++tStart;
+        if (tStart == pEnd || *tStart == '-')
+            return nullptr;
     }
     float tValue = 0.0f;
-    const auto tResult = std::from_chars(pBegin, pEnd, tValue, std::chars_format::general);
-    if (tResult.ptr != pEnd)
-        return 0.0f;
+    const auto tResult = std::from_chars(tStart, pEnd, tValue, std::chars_format::general);
+    if (tResult.ptr == tStart || (tResult.ptr < pEnd && !isBlankByte(*tResult.ptr)))
+        return nullptr;
     if (tResult.ec == std::errc::result_out_of_range)
-        return isBeyondFloat(pBegin, pEnd) ? std::numeric_limits<float>::infinity() : 0.0f;
-    if (tResult.ec != std::errc())
-        return 0.0f;
-    return tValue;
+        tValue = isBeyondFloat(tStart, tResult.ptr) ? std::numeric_limits<float>::infinity() : 0.0f;
+    else if (tResult.ec != std::errc())
+        return nullptr;
+    pValue = tValue;
+    return tResult.ptr;
 }
 
-// Three numbers separated by runs of white space.
-kvVector3D parseVectorBytes(const char *pBegin, const char *pEnd)
+// Three numbers separated by runs of white space. False when the text holds fewer or more,
+// or one that does not read whole: a corner would be made up. A number missing or unread
+// is 0.
+bool parseVectorBytes(const char *pBegin, const char *pEnd, kvVector3D &pVector)
 {
-    float tValues[2] = {0.0f, 0.0f};
+    float tValues[3];
+    bool tWhole = true;
     for (float &tValue : tValues) {
-        trim(pBegin, pEnd);
-        const char *tBlank = std::find_if(pBegin, pEnd, isBlankByte);
-        tValue = parseNumber(pBegin, tBlank);
-        // Without a blank the whole text is read again for the next number.
-        if (tBlank != pEnd)
-            pBegin = tBlank + 1;
+        while (pBegin < pEnd && isBlankByte(*pBegin))
+            ++pBegin;
+        const char *tNext = parseNumber(pBegin, pEnd, tValue);
+        if (tNext) {
+            pBegin = tNext;
+            continue;
+        }
+        tWhole = false;
+        while (pBegin < pEnd && !isBlankByte(*pBegin))
+            ++pBegin;
     }
-    return kvVector3D(tValues[0], tValues[1], parseNumber(pBegin, pEnd));
+    while (pBegin < pEnd && isBlankByte(*pBegin))
+        ++pBegin;
+    pVector = kvVector3D(tValues[0], tValues[1], tValues[2]);
+    return tWhole && pBegin >= pEnd;
 }
 
 } // namespace
@@ -218,16 +223,22 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
                 }
                 d = tLineEnd ? static_cast<const char *>(tLineEnd) - tData : tFacetEnd;
             }
-            const kvVector3D tA = parseVectorBytes(tData + a + 6, tData + b);
-            const kvVector3D tB = parseVectorBytes(tData + b + 7, tData + c);
-            const kvVector3D tC = parseVectorBytes(tData + c + 7, tData + d);
-            if (tA.isFinite() && tB.isFinite() && tC.isFinite()) {
+            // A vertex without three whole numbers is dropped with the non-finite ones. The
+            // normal is recomputed, so its text drops nothing.
+            kvVector3D tA;
+            kvVector3D tB;
+            kvVector3D tC;
+            if (parseVectorBytes(tData + a + 6, tData + b, tA)
+                && parseVectorBytes(tData + b + 6, tData + c, tB)
+                && parseVectorBytes(tData + c + 6, tData + d, tC) && tA.isFinite() && tB.isFinite()
+                && tC.isFinite()) {
                 if (tCount == m_mostFacets) {
                     tTooMany = true;
                     break;
                 }
-                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC),
-                    parseVectorBytes(tData + n + 6, tData + o));
+                kvVector3D tNormal;
+                parseVectorBytes(tData + n + 6, tData + o, tNormal);
+                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC), tNormal);
                 ++tCount;
             } else {
                 ++tDropped;
@@ -286,5 +297,7 @@ kvVector3D kvPrinterFile::parseVector(QString pText)
 {
     const QByteArray tBytes
         = pText.trimmed().replace(QLatin1String("  "), QLatin1String(" ")).toUtf8();
-    return parseVectorBytes(tBytes.constData(), tBytes.constData() + tBytes.size());
+    kvVector3D tVector;
+    parseVectorBytes(tBytes.constData(), tBytes.constData() + tBytes.size(), tVector);
+    return tVector;
 }

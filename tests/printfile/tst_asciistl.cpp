@@ -128,6 +128,71 @@ private slots:
             QCOMPARE(tModel.vertexVector().at(2), kvVector3D(0, 1, 7));
     }
 
+    void vertexText_data()
+    {
+        QTest::addColumn<QByteArrayList>("facets"); // each put between two whole facets
+        QTest::addColumn<int>("dropped");
+
+        const auto tWith = [](const char *pFrom, const char *pTo) {
+            return QByteArray(tOneFacet).replace(pFrom, pTo);
+        };
+        QTest::newRow("two numbers, letters")
+            << QByteArrayList {tWith("vertex 1 0 0", "vertex 10 0"),
+                   tWith("vertex 1 0 0", "vertex abc 1 2")}
+            << 2;
+        QTest::newRow("first vertex of two numbers")
+            << QByteArrayList {tWith("vertex 0 0 0", "vertex 0 0")} << 1;
+        QTest::newRow("last vertex of two numbers")
+            << QByteArrayList {tWith("vertex 0 1 0", "vertex 0 1")} << 1;
+        QTest::newRow("last vertex of two numbers, no endloop")
+            << QByteArrayList {tWith("vertex 0 1 0\n    endloop\n", "vertex 0 1\n")} << 1;
+        QTest::newRow("one number") << QByteArrayList {tWith("vertex 1 0 0", "vertex 1")} << 1;
+        QTest::newRow("no number") << QByteArrayList {tWith("vertex 0 1 0", "vertex")} << 1;
+        QTest::newRow("vertex word against endloop")
+            << QByteArrayList {tWith("vertex 0 1 0\n    endloop", "vertexendloop")} << 1;
+        QTest::newRow("four numbers")
+            << QByteArrayList {tWith("vertex 1 0 0", "vertex 1 0 0 0")} << 1;
+        QTest::newRow("number with a unit")
+            << QByteArrayList {tWith("vertex 1 0 0", "vertex 1mm 0 0")} << 1;
+        QTest::newRow("decimal comma")
+            << QByteArrayList {tWith("vertex 0 1 0", "vertex 0 1,0 0")} << 1;
+        QTest::newRow("cut exponent")
+            << QByteArrayList {tWith("vertex 1 0 0", "vertex 1e 0 0")} << 1;
+        QTest::newRow("exponents, signs, tabs and CR")
+            << QByteArrayList {tWith("vertex 1 0 0", "vertex\t+.1E+01 \t 0.e-3\t-0 \r")} << 0;
+        QTest::newRow("vertex word against its numbers") << QByteArrayList {
+            tWith("vertex 1 0 0", "vertex1 0 0"),
+            tWith("vertex 0 1 0", "vertex0 1 0")} << 0;
+        QTest::newRow("normal of two numbers and letters")
+            << QByteArrayList {tWith("normal 0 0 1", "normal 0 abc")} << 0;
+    }
+
+    // A vertex is three whole numbers; a facet with any other is dropped and counted, not
+    // given a made-up corner, and the facets around it are kept.
+    void vertexText()
+    {
+        QFETCH(QByteArrayList, facets);
+        QFETCH(int, dropped);
+
+        const QByteArray tFacet(tOneFacet);
+        kvPrinterFile tFile(writeFile(m_dir, "vertex.stl",
+            "solid part\n" + tFacet + facets.join(tFacet) + tFacet + "endsolid part\n"));
+        QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+        const kvModel tModel = tFile.loadFile();
+        QCOMPARE(tModel.triangles().size(), 2 * facets.size() + 1 - dropped);
+        const QVector<kvVector3D> tCorners = tModel.vertexVector();
+        for (int i = 0; i + 2 < tCorners.size(); i += 3) {
+            QCOMPARE(tCorners.at(i), kvVector3D(0, 0, 0));
+            QCOMPARE(tCorners.at(i + 1), kvVector3D(1, 0, 0));
+            QCOMPARE(tCorners.at(i + 2), kvVector3D(0, 1, 0));
+        }
+        const QStringList tDropped
+            = textValues(tStatus).filter("parseSTLAscii: " + QString::number(dropped)
+                + " facets with coordinates that are not finite numbers dropped.");
+        QCOMPARE(tDropped.size(), dropped > 0 ? 1 : 0);
+        QCOMPARE(textValues(tStatus).filter("dropped").size(), dropped > 0 ? 1 : 0);
+    }
+
     void vectorText_data()
     {
         QTest::addColumn<QString>("text");
