@@ -126,8 +126,8 @@ kvModel kvPrinterFile::loadFile(QString pFileName)
 
 kvModel kvPrinterFile::loadFile()
 {
-    const QDateTime tStart = QDateTime::currentDateTime();
-    statusUpdate(QStringLiteral("loadFile: start [%1].").arg(timeStamp(tStart)));
+    const kvLoadClock tClock;
+    statusUpdate(QStringLiteral("loadFile: start [%1].").arg(timeStamp(tClock.started())));
     m_warnings.clear();
     m_loadRefusal.clear();
     m_gcodeRefusal.clear();
@@ -154,11 +154,10 @@ kvModel kvPrinterFile::loadFile()
     tModel.setFilename(m_fileName);
     m_file.close();
 
-    const QDateTime tEnd = QDateTime::currentDateTime();
     m_loading = false;
     statusUpdate(QStringLiteral("loadFile: end [%1]. Elapsed time: %2 seconds.")
-                     .arg(timeStamp(tEnd))
-                     .arg(elapsedSeconds(tStart, tEnd)));
+                     .arg(timeStamp(QDateTime::currentDateTime()))
+                     .arg(tClock.elapsedSeconds()));
     // A clean end must not hide what went wrong on the way.
     sayWarnings();
     return tModel;

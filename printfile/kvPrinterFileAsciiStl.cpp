@@ -114,9 +114,9 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
 {
     kvModel tModel;
     m_loadRefusal.clear();
-    const QDateTime tStart = QDateTime::currentDateTime();
-    statusUpdate(
-        QStringLiteral("parseSTLAscii: Begin parse STL Ascii [%1].").arg(timeStamp(tStart)));
+    const kvLoadClock tClock;
+    statusUpdate(QStringLiteral("parseSTLAscii: Begin parse STL Ascii [%1].")
+                     .arg(timeStamp(tClock.started())));
 
     // A file is read through a mapping, which has no 2 GiB limit and no copy.
     QByteArray tBuffer;
@@ -282,11 +282,10 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
                  .arg(tMisshapen));
 
     emit LoadFileProgress(100);
-    const QDateTime tEnd = QDateTime::currentDateTime();
-    const qint64 tSeconds = elapsedSeconds(tStart, tEnd);
+    const qint64 tSeconds = tClock.elapsedSeconds();
     statusUpdate(
         QStringLiteral("parseSTLAscii: End parse STL Ascii [%1]. Elapsed time: %2 seconds.")
-            .arg(timeStamp(tEnd))
+            .arg(timeStamp(QDateTime::currentDateTime()))
             .arg(tSeconds));
     sayWarnings();
     emit STLParseComplete(float(tSeconds));

@@ -234,9 +234,9 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
 {
     kvModel tModel;
     m_loadRefusal.clear();
-    const QDateTime tStart = QDateTime::currentDateTime();
-    statusUpdate(
-        QStringLiteral("parseSTLBinary: Begin parse STL Binary [%1].").arg(timeStamp(tStart)));
+    const kvLoadClock tClock;
+    statusUpdate(QStringLiteral("parseSTLBinary: Begin parse STL Binary [%1].")
+                     .arg(timeStamp(tClock.started())));
 
     qint32 tCount = 0;
     const bool tHasCount = readFacetCount(pDevice, tCount);
@@ -280,11 +280,10 @@ kvModel kvPrinterFile::parseSTLBinary(QIODevice *pDevice)
         warn(droppedFacets(QStringLiteral("parseSTLBinary"), tDropped));
 
     emit LoadFileProgress(100);
-    const QDateTime tEnd = QDateTime::currentDateTime();
-    const qint64 tSeconds = elapsedSeconds(tStart, tEnd);
+    const qint64 tSeconds = tClock.elapsedSeconds();
     statusUpdate(
         QStringLiteral("parseSTLBinary: End parse STL Binary [%1]. Elapsed time: %2 seconds.")
-            .arg(timeStamp(tEnd))
+            .arg(timeStamp(QDateTime::currentDateTime()))
             .arg(tSeconds));
     sayWarnings();
     emit STLParseComplete(float(tSeconds));

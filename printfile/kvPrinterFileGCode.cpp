@@ -68,8 +68,9 @@ void kvPrinterFile::parseGCode()
 
 void kvPrinterFile::parseGCode(QIODevice *pDevice)
 {
-    const QDateTime tStart = QDateTime::currentDateTime();
-    statusUpdate(QStringLiteral("parseGCode: Begin parse gcode [%1].").arg(timeStamp(tStart)));
+    const kvLoadClock tClock;
+    statusUpdate(
+        QStringLiteral("parseGCode: Begin parse gcode [%1].").arg(timeStamp(tClock.started())));
 
     QString tFailure;
     m_gcodeRefusal.clear();
@@ -248,10 +249,9 @@ void kvPrinterFile::parseGCode(QIODevice *pDevice)
     resetQueue();
 
     emit LoadFileProgress(100);
-    const QDateTime tEnd = QDateTime::currentDateTime();
-    const qint64 tSeconds = elapsedSeconds(tStart, tEnd);
+    const qint64 tSeconds = tClock.elapsedSeconds();
     statusUpdate(QStringLiteral("parseGCode: End parse gcode [%1]. Elapsed time: %2 seconds.")
-                     .arg(timeStamp(tEnd))
+                     .arg(timeStamp(QDateTime::currentDateTime()))
                      .arg(tSeconds));
     if (!tFailure.isEmpty())
         warn(tFailure);

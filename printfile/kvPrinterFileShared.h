@@ -6,6 +6,7 @@
 #include "kvVector3D.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QIODevice>
 #include <QString>
 #include <QtEndian>
@@ -24,10 +25,23 @@ inline QString timeStamp(const QDateTime &pTime)
     return pTime.toString(QStringLiteral("MM-dd-yyyy hh:mm:ss:zzz"));
 }
 
-inline qint64 elapsedSeconds(const QDateTime &pStart, const QDateTime &pEnd)
+// The start of a load: its time of day for the status texts, and a monotonic timer for its
+// length, which a change of the computer's clock leaves alone.
+class kvLoadClock
 {
-    return pStart.msecsTo(pEnd) / 1000;
-}
+public:
+    kvLoadClock()
+        : m_started(QDateTime::currentDateTime())
+    {
+        m_timer.start();
+    }
+    QDateTime started() const { return m_started; }
+    qint64 elapsedSeconds() const { return m_timer.elapsed() / 1000; }
+
+private:
+    QDateTime m_started;
+    QElapsedTimer m_timer;
+};
 
 inline bool isBlankByte(char pChar)
 {

@@ -3,6 +3,7 @@
 // moves while the monotonic clock runs on. The temperature poll, the rule for a lost reply
 // and the elapsed time go on as if nothing had happened.
 #include "kvFakeFirmware.h"
+#include "kvPrinterFile.h"
 #include "kvProgramChild.h"
 
 #include <QDir>
@@ -105,6 +106,34 @@ private:
     int m_shiftedAt = -1;
 };
 
+// The helper "load": loads each file named, setting the time of day back an hour as each load
+// begins and again as its reader begins; says "took " and each length the loads report.
+int runLoads(const QStringList &pFiles)
+{
+    const QString tClockFile = qEnvironmentVariable("FAKETIME_TIMESTAMP_FILE");
+    for (const QString &tPath : pFiles) {
+        KvTest::writeFile(tClockFile, "+0\n");
+        kvPrinterFile tFile(tPath);
+        int tHours = 0;
+        QObject::connect(&tFile, &kvPrinterFile::StatusUpdate, [&](const QString &pStatus) {
+            if (pStatus.contains(QLatin1String("start ["))
+                || pStatus.contains(QLatin1String("Begin parse")))
+                KvTest::writeFile(tClockFile, "-" + QByteArray::number(++tHours) + "h\n");
+            if (pStatus.contains(QLatin1String("Elapsed time")))
+                KvTest::say(QStringLiteral("took ") + pStatus);
+        });
+        const auto tSay = [](float pSeconds) {
+            KvTest::say(QStringLiteral("took ") + QString::number(double(pSeconds)));
+        };
+        QObject::connect(&tFile, &kvPrinterFile::STLParseComplete, tSay);
+        QObject::connect(&tFile, &kvPrinterFile::GCodeParseComplete, tSay);
+        tFile.loadFile();
+        if (tHours != 2)
+            return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 // The GL driver is built without frame pointers: a full unwind lets the leak check see
@@ -184,10 +213,49 @@ private slots:
         static const QRegularExpression tUnderAMinute(QStringLiteral("00:00:\\d\\d$"));
         QVERIFY2(tElapsed.last().contains(tUnderAMinute), qPrintable(tElapsed.last()));
     }
+
+    // The clock set back while a file loads: the length of the load is no negative time.
+    void clockSetBackDuringALoad()
+    {
+        QTemporaryDir tDir;
+        const QString tClockFile = tDir.filePath(QStringLiteral("faketime.rc"));
+        QVERIFY(!KvTest::writeFile(tClockFile, "+0\n").isEmpty());
+        QProcess tChild;
+        QProcessEnvironment tEnvironment = QProcessEnvironment::systemEnvironment();
+        tEnvironment.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
+        tEnvironment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), tClockFile);
+        tEnvironment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+        tEnvironment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        tEnvironment.insert(QStringLiteral("KV_TEST_HELPER"), QStringLiteral("load"));
+        tChild.setProcessEnvironment(tEnvironment);
+        tChild.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QStringList tFiles {KvTest::dataPath(QStringLiteral("cube-ascii.stl")),
+            KvTest::dataPath(QStringLiteral("cube-binary.stl")),
+            KvTest::dataPath(QStringLiteral("few-lines.gcode"))};
+        tChild.start(QCoreApplication::applicationFilePath(), tFiles);
+        QVERIFY(tChild.waitForFinished(60000));
+        QCOMPARE(tChild.exitCode(), 0);
+        const QStringList tTook = QString::fromUtf8(tChild.readAllStandardOutput())
+                                      .split(QLatin1Char('\n'))
+                                      .filter(QStringLiteral("took "));
+        // Each file: the reader's end, its signal and the load's end.
+        QCOMPARE(tTook.size(), 3 * tFiles.size());
+        static const QRegularExpression tSeconds(QStringLiteral("(-?[0-9.]+)( seconds\\.)?$"));
+        for (const QString &tLine : tTook) {
+            const QRegularExpressionMatch tMatch = tSeconds.match(tLine);
+            QVERIFY2(tMatch.hasMatch(), qPrintable(tLine));
+            const double tValue = tMatch.captured(1).toDouble();
+            QVERIFY2(tValue >= 0.0 && tValue < 60.0, qPrintable(tLine));
+        }
+    }
 };
 
 int main(int argc, char **argv)
 {
+    if (qEnvironmentVariable("KV_TEST_HELPER") == QLatin1String("load")) {
+        QCoreApplication tApp(argc, argv);
+        return runLoads(tApp.arguments().mid(1));
+    }
     if (qEnvironmentVariableIsSet("KV_TEST_HELPER"))
         return KvTest::runProgram(argc, argv);
     QApplication tApp(argc, argv);
