@@ -15,10 +15,7 @@
 class kvPrinterTestRig
 {
 public:
-    kvPrinterTestRig()
-    {
-        loadPrinterTypes();
-    }
+    kvPrinterTestRig() { loadPrinterTypes(); }
     ~kvPrinterTestRig() { delete printer; }
 
     static void loadPrinterTypes()
