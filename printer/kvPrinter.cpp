@@ -651,7 +651,8 @@ void kvPrinter::handleDeviceLost()
     m_readBuffer.clear();
     forgetOutgoing();
     m_checkHeatTimer->stop();
-    m_connectTimeOutTimer->stop();
+    // A port lost while it identifies itself times out as any probe does, so that discovery
+    // drops it and looks at the port again when it comes back.
 
     const bool tHadPrint = fire(PrintEvent::LostPort);
     setIsHeating(false);

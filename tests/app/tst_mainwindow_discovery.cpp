@@ -802,6 +802,28 @@ private slots:
         QVERIFY(tDialogs.requests.isEmpty());
     }
 
+    // A device unplugged while it is probed is probed again when it comes back.
+    void lostWhileProbedIsProbedAgain()
+    {
+        kvPortBench tBench({QStringLiteral("Halvarn_8x8")});
+        kvFakeFirmware *tFirmware = tBench.firmwares[0].get();
+        tFirmware->setSilent(true);
+        kvMainWindow tWindow;
+        kvPrinter *tPrinter = nullptr;
+        QVERIFY(waitFor([&] {
+            tPrinter = tWindow.printers().value(0);
+            return tPrinter != nullptr;
+        }));
+        tPrinter->setConnectTimeOutInterval(1000);
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M115"), 20000));
+        tBench.unplug(0);
+        QVERIFY(waitFor([&] {
+            return tPrinter->statusString().startsWith(QLatin1String("Lost the connection"));
+        }));
+        tBench.replug(0);
+        QVERIFY(tFirmware->waitForLine(QStringLiteral("M115"), 20000, tFirmware->lineCount()));
+    }
+
     // A printer that is gone shows no temperatures: the read-outs are those of no printer.
     void lostPrinterClearsReadOuts()
     {
