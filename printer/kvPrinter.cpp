@@ -307,10 +307,7 @@ void kvPrinter::disconnectFromPrinter()
     // From here on nothing read is dispatched: a late reply must not identify it again.
     m_closing = m_serialPort.isOpen();
     setIsConnected(false);
-    setBedTemp(0.0f);
-    for (int i = 0; i < extruderCount(); ++i) {
-        setExtruderTemp(i, 0.0f);
-    }
+    clearReadings();
     closePort();
     m_checkHeatTimer->stop();
     m_connectTimeOutTimer->stop();
@@ -504,12 +501,17 @@ void kvPrinter::noteSilence()
     // Its last temperatures are not shown as if live.
     m_notAnswering = true;
     printerDebug(QStringLiteral("noteSilence: no answer to ") + m_lastWritten);
+    clearReadings();
+    setStatusString(
+        QStringLiteral("The printer on ") + m_portPath + QStringLiteral(" does not answer."));
+}
+
+void kvPrinter::clearReadings()
+{
     setBedTemp(0.0f);
     for (int i = 0; i < extruderCount(); ++i) {
         setExtruderTemp(i, 0.0f);
     }
-    setStatusString(
-        QStringLiteral("The printer on ") + m_portPath + QStringLiteral(" does not answer."));
 }
 
 void kvPrinter::noteHeard()
@@ -650,18 +652,16 @@ void kvPrinter::handleDeviceLost()
     m_serialPort.close();
     m_readBuffer.clear();
     forgetOutgoing();
+    // The connection time-out runs on: a port lost while it identifies itself times out as
+    // any probe does, so that discovery drops it and looks at the port again when it comes
+    // back.
     m_checkHeatTimer->stop();
-    // A port lost while it identifies itself times out as any probe does, so that discovery
-    // drops it and looks at the port again when it comes back.
 
     const bool tHadPrint = fire(PrintEvent::LostPort);
     setIsHeating(false);
     setIsHeated(false);
     setIsConnected(false);
-    setBedTemp(0.0f);
-    for (int i = 0; i < extruderCount(); ++i) {
-        setExtruderTemp(i, 0.0f);
-    }
+    clearReadings();
     setStatusString(QStringLiteral("Lost the connection to the printer on ") + m_portPath
         + (tHadPrint ? QStringLiteral("; the print was stopped.") : QStringLiteral(".")));
 }

@@ -291,6 +291,8 @@ private:
     void noteSilence();
     // Any reply ends that.
     void noteHeard();
+    // The readouts of no printer: every extruder and the bed at 0.
+    void clearReadings();
     void forgetOutgoing();
     bool canSend() const { return m_serialPort.isOpen() && !m_closing; }
     // Moves the print road by its table; false when the event changes nothing here.

@@ -16,6 +16,24 @@ QString flagText(bool pValue)
     return pValue ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+// The printer's button of a line's meaning (kvPrinter::ButtonCode), or 0.
+int buttonCodeOf(Kv::FirmwareLines::Meaning pMeaning)
+{
+    using Kv::FirmwareLines::Meaning;
+    switch (pMeaning) {
+    case Meaning::Home:
+        return kvPrinter::ButtonHome;
+    case Meaning::Cancel:
+        return kvPrinter::ButtonCancel;
+    case Meaning::Pause:
+        return kvPrinter::ButtonPause;
+    case Meaning::Resume:
+        return kvPrinter::ButtonResume;
+    default:
+        return 0;
+    }
+}
+
 } // namespace
 
 void kvPrinter::setPrinterFile(kvPrinterFile *pFile)
@@ -176,23 +194,7 @@ void kvPrinter::killPrint()
 void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
 {
     printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: ") + pResponse);
-    using Kv::FirmwareLines::Meaning;
-    switch (Kv::FirmwareLines::meaningOf(pResponse)) {
-    case Meaning::Home:
-        pressButton(ButtonHome);
-        break;
-    case Meaning::Cancel:
-        pressButton(ButtonCancel);
-        break;
-    case Meaning::Pause:
-        pressButton(ButtonPause);
-        break;
-    case Meaning::Resume:
-        pressButton(ButtonResume);
-        break;
-    default:
-        break;
-    }
+    pressButton(buttonCodeOf(Kv::FirmwareLines::meaningOf(pResponse)));
 }
 
 void kvPrinter::pressButton(int pCode)

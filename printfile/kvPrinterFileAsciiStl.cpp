@@ -224,7 +224,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
                 d = tLineEnd ? static_cast<const char *>(tLineEnd) - tData : tFacetEnd;
             }
             // A vertex without three whole numbers is dropped with the non-finite ones. The
-            // normal is recomputed, so its text drops nothing.
+            // normal is recomputed from the corners, so its text is not read.
             kvVector3D tA;
             kvVector3D tB;
             kvVector3D tC;
@@ -236,9 +236,7 @@ kvModel kvPrinterFile::parseSTLAscii(QIODevice *pDevice)
                     tTooMany = true;
                     break;
                 }
-                kvVector3D tNormal;
-                parseVectorBytes(tData + n + 6, tData + o, tNormal);
-                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC), tNormal);
+                tModel.addTriangle(kvVertex(tA), kvVertex(tB), kvVertex(tC), kvVector3D());
                 ++tCount;
             } else {
                 ++tDropped;

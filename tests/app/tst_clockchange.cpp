@@ -29,6 +29,18 @@ QString fakeTimeLibrary()
     return QFile::exists(tPath) ? tPath : QString();
 }
 
+// What a child needs to read its time of day from pClockFile at every call, its monotonic
+// clock left alone.
+QProcessEnvironment fakeTimeEnvironment(const QString &pClockFile)
+{
+    QProcessEnvironment tEnvironment;
+    tEnvironment.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
+    tEnvironment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), pClockFile);
+    tEnvironment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+    tEnvironment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+    return tEnvironment;
+}
+
 // The program in a child process on one simulated printer, its time of day read at every
 // call from a file the test rewrites; the monotonic clock is left alone.
 class kvClockRig
@@ -53,12 +65,7 @@ public:
     {
         if (!shift("+0"))
             return false;
-        QProcessEnvironment tEnvironment;
-        tEnvironment.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
-        tEnvironment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), m_clockFile);
-        tEnvironment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
-        tEnvironment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
-        return child.start(bench.links.front(), pPart, pPrint, tEnvironment)
+        return child.start(bench.links.front(), pPart, pPrint, fakeTimeEnvironment(m_clockFile))
             && child.waitToSay(pUntil);
     }
 
@@ -222,10 +229,7 @@ private slots:
         QVERIFY(!KvTest::writeFile(tClockFile, "+0\n").isEmpty());
         QProcess tChild;
         QProcessEnvironment tEnvironment = QProcessEnvironment::systemEnvironment();
-        tEnvironment.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
-        tEnvironment.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), tClockFile);
-        tEnvironment.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
-        tEnvironment.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        tEnvironment.insert(fakeTimeEnvironment(tClockFile));
         tEnvironment.insert(QStringLiteral("KV_TEST_HELPER"), QStringLiteral("load"));
         tChild.setProcessEnvironment(tEnvironment);
         tChild.setProcessChannelMode(QProcess::ForwardedErrorChannel);
