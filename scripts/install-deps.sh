@@ -7,8 +7,6 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev libqt5opengl5-dev
   libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
   xvfb xauth
-  # Tests: a changed time of day for a program under test (libfaketime).
-  faketime
   clang libclang-rt-dev clang-format
   slic3r
   # The slicer's own window ("Open Slic3r"): its toolkit, GL canvas and web client.

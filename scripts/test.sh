@@ -13,7 +13,7 @@ bash scripts/install-deps.sh
 echo "== Format (clang-format, the project's .clang-format)"
 # Every source follows .clang-format; a file that does not is named and the run fails.
 mapfile -t sources < <(find app bench core printer printfile tests view \
-  \( -name '*.cpp' -o -name '*.h' \) -not -path '*/corpus/*' | sort)
+  \( -name '*.cpp' -o -name '*.c' -o -name '*.h' \) -not -path '*/corpus/*' | sort)
 if ! clang-format --style=file --dry-run --Werror "${sources[@]}"; then
   echo "These sources differ from .clang-format; run: clang-format -i <file>" >&2
   exit 1
