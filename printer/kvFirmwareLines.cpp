@@ -18,46 +18,41 @@ enum class Match
 struct Row
 {
     Match match;
-    const char *text;
+    QLatin1String text;
     Meaning meaning;
 };
 
 const Row Table[] = {
     // The Tovra's own buttons.
-    {Match::Contains, "HVT100", Meaning::Home},
-    {Match::Contains, "HVT101", Meaning::Cancel},
-    {Match::Contains, "HVT102", Meaning::Pause},
-    {Match::Contains, "HVT103", Meaning::Resume},
+    {Match::Contains, QLatin1String("HVT100"), Meaning::Home},
+    {Match::Contains, QLatin1String("HVT101"), Meaning::Cancel},
+    {Match::Contains, QLatin1String("HVT102"), Meaning::Pause},
+    {Match::Contains, QLatin1String("HVT103"), Meaning::Resume},
     // Host action commands: the printer's own screen (Marlin 2).
-    {Match::HostAction, "cancel", Meaning::Cancel},
-    {Match::HostAction, "pause", Meaning::Pause},
-    {Match::HostAction, "paused", Meaning::Pause},
-    {Match::HostAction, "resume", Meaning::Resume},
-    {Match::HostAction, "resumed", Meaning::Resume},
+    {Match::HostAction, QLatin1String("cancel"), Meaning::Cancel},
+    {Match::HostAction, QLatin1String("pause"), Meaning::Pause},
+    {Match::HostAction, QLatin1String("paused"), Meaning::Pause},
+    {Match::HostAction, QLatin1String("resume"), Meaning::Resume},
+    {Match::HostAction, QLatin1String("resumed"), Meaning::Resume},
     // A reset board greets anew.
-    {Match::Whole, "start", Meaning::Restart},
+    {Match::Whole, QLatin1String("start"), Meaning::Restart},
     // Halts: Marlin's kill(), Marlin 1.x's stopped state (it answers "ok" and ignores every
     // line), a Klipper shutdown (its reason on a "!!" line, its state on a "//" line).
-    {Match::Error, "Printer halted", Meaning::Halt},
-    {Match::Error, "kill() called", Meaning::Halt},
-    {Match::Error, "Printer stopped due to errors", Meaning::Halt},
-    {Match::Error, "shutdown", Meaning::Halt},
-    {Match::Contains, "Printer is shutdown", Meaning::Halt},
+    {Match::Error, QLatin1String("Printer halted"), Meaning::Halt},
+    {Match::Error, QLatin1String("kill() called"), Meaning::Halt},
+    {Match::Error, QLatin1String("Printer stopped due to errors"), Meaning::Halt},
+    {Match::Error, QLatin1String("shutdown"), Meaning::Halt},
+    {Match::Contains, QLatin1String("Printer is shutdown"), Meaning::Halt},
     // Any other error: the firmware refused something and goes on.
-    {Match::ErrorLine, "Error:", Meaning::Error},
-    {Match::ErrorLine, "!!", Meaning::Error},
+    {Match::ErrorLine, QLatin1String("Error:"), Meaning::Error},
+    {Match::ErrorLine, QLatin1String("!!"), Meaning::Error},
 };
 
-bool isErrorLine(const QString &pTrimmed)
-{
-    return pTrimmed.startsWith(QLatin1String("Error:")) || pTrimmed.startsWith(QLatin1String("!!"));
-}
-
 // The word of a host action line, or empty.
-QString hostAction(const QString &pTrimmed)
+QStringRef hostAction(const QString &pTrimmed)
 {
     if (!pTrimmed.startsWith(QLatin1String("//"))) {
-        return QString();
+        return QStringRef();
     }
     int tAt = 2;
     while (tAt < pTrimmed.size() && pTrimmed.at(tAt).isSpace()) {
@@ -65,30 +60,45 @@ QString hostAction(const QString &pTrimmed)
     }
     const QLatin1String tAction("action:");
     if (pTrimmed.midRef(tAt, tAction.size()) != tAction) {
-        return QString();
+        return QStringRef();
     }
     tAt += tAction.size();
     int tEnd = tAt;
     while (tEnd < pTrimmed.size() && !pTrimmed.at(tEnd).isSpace()) {
         ++tEnd;
     }
-    return pTrimmed.mid(tAt, tEnd - tAt);
+    return pTrimmed.midRef(tAt, tEnd - tAt);
 }
 
-bool matches(const Row &pRow, const QString &pLine, const QString &pTrimmed)
+// What the rows ask of a line, found once for all of them.
+struct Line
 {
-    const QLatin1String tText(pRow.text);
+    explicit Line(const QString &pLine)
+        : whole(pLine)
+        , trimmed(pLine.trimmed())
+        , isError(trimmed.startsWith(QLatin1String("Error:"))
+              || trimmed.startsWith(QLatin1String("!!")))
+        , action(hostAction(trimmed))
+    { }
+    const QString &whole;
+    const QString trimmed;
+    const bool isError;
+    const QStringRef action;
+};
+
+bool matches(const Row &pRow, const Line &pLine)
+{
     switch (pRow.match) {
     case Match::Contains:
-        return pLine.contains(tText);
+        return pLine.whole.contains(pRow.text);
     case Match::Whole:
-        return pTrimmed == tText;
+        return pLine.trimmed == pRow.text;
     case Match::HostAction:
-        return hostAction(pTrimmed) == tText;
+        return pLine.action == pRow.text;
     case Match::Error:
-        return isErrorLine(pTrimmed) && pTrimmed.contains(tText, Qt::CaseInsensitive);
+        return pLine.isError && pLine.trimmed.contains(pRow.text, Qt::CaseInsensitive);
     case Match::ErrorLine:
-        return pTrimmed.startsWith(tText);
+        return pLine.trimmed.startsWith(pRow.text);
     }
     return false;
 }
@@ -97,9 +107,13 @@ bool matches(const Row &pRow, const QString &pLine, const QString &pTrimmed)
 
 Meaning meaningOf(const QString &pLine)
 {
-    const QString tTrimmed = pLine.trimmed();
+    const Line tLine(pLine);
+    // A blank line (the end of a reply) matches no row.
+    if (tLine.trimmed.isEmpty()) {
+        return Meaning::Nothing;
+    }
     for (const Row &tRow : Table) {
-        if (matches(tRow, pLine, tTrimmed)) {
+        if (matches(tRow, tLine)) {
             return tRow.meaning;
         }
     }

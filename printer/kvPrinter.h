@@ -286,6 +286,8 @@ private:
     // How long the firmware has been silent with a line unanswered that it answers at once;
     // -1 while it owes nothing, or owes the answer to a wait, a homing or a probing.
     qint64 silenceMs() const;
+    // How long the print has run; 0 before it starts.
+    qint64 printElapsedMs() const { return m_printStart ? m_clock() - *m_printStart : 0; }
     bool goOnAfterSilence();
     // Silent for the link's time-out: the firmware is shown as not answering.
     void noteSilence();

@@ -165,8 +165,7 @@ void kvPrinter::onUpdatePrintingStatus()
     if (!m_printerFile) {
         return;
     }
-    const qint64 tElapsed = m_printStart ? m_clock() - *m_printStart : 0;
-    m_elapsedTime = Kv::millisecondsToTime(float(tElapsed));
+    m_elapsedTime = Kv::millisecondsToTime(float(printElapsedMs()));
     emit PrintingStatusChanged(this,
         QStringLiteral("[") + QString::number(m_printerFile->PrintQueueCount())
             + QStringLiteral("/") + QString::number(m_printerFile->GCodeQueueCount())

@@ -281,9 +281,8 @@ bool kvPrinter::fire(PrintEvent pEvent)
         }
     }
     if (tDo & Finished) {
-        const qint64 tElapsed = m_printStart ? m_clock() - *m_printStart : 0;
         sendStatusChanged(QStringLiteral("Finished printing 3D model in ")
-            + QString::number(tElapsed / 1000) + QStringLiteral("secs"));
+            + QString::number(printElapsedMs() / 1000) + QStringLiteral("secs"));
     }
     if (tDo & Stopped) {
         // A calibration stopped before its coefficients arrived is over all the same.

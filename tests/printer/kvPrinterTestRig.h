@@ -6,6 +6,7 @@
 #include "kvPrinterFile.h"
 
 #include <QQueue>
+#include <QSignalSpy>
 #include <QStringList>
 
 #include <ctime>
@@ -55,6 +56,17 @@ public:
     bool settle(int pQuietMs = 60) { return firmware.waitForQuiet(pQuietMs); }
 
     void advance(qint64 pMilliseconds) { m_now += pMilliseconds; }
+
+    // Whether a status caught by pStatus (a spy on StatusChanged) holds pText.
+    static bool statusSaid(const QSignalSpy &pStatus, const QString &pText)
+    {
+        for (const QList<QVariant> &tSignal : pStatus) {
+            if (tSignal.at(1).toString().contains(pText)) {
+                return true;
+            }
+        }
+        return false;
+    }
 
     // What the host sent since pFrom.
     QStringList sentFrom(int pFrom) const { return firmware.linesFrom(pFrom); }

@@ -188,12 +188,7 @@ void tst_printerpacing::lostOkAfterLongSilence()
     // Stop: the stop sequence waits behind the silent line.
     tRig.printer->killPrint();
     QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
-    const auto tSaid = [&](const QString &pText) {
-        for (const QList<QVariant> &tSignal : qAsConst(tStatus))
-            if (tSignal.at(1).toString().contains(pText))
-                return true;
-        return false;
-    };
+    const auto tSaid = [&](const QString &pText) { return tRig.statusSaid(tStatus, pText); };
     tRig.advance(kvPrinter::LostOkMs - 1000);
     QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
     QVERIFY(tRig.settle(100));

@@ -454,10 +454,7 @@ void tst_printroad::silentAfterHalt()
     tRig.advance(kvPrinter::HeatCheckIntervalMs);
     QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick");
     QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->bedTemp() > 0.0f; }));
-    bool tAnswers = false;
-    for (const QList<QVariant> &tSignal : qAsConst(tStatus))
-        tAnswers = tAnswers || tSignal.at(1).toString().endsWith(QLatin1String(" answers again."));
-    QVERIFY(tAnswers);
+    QVERIFY(tRig.statusSaid(tStatus, QStringLiteral(" answers again.")));
 }
 
 KV_TEST_MAIN(tst_printroad)
