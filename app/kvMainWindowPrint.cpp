@@ -297,6 +297,11 @@ void kvMainWindow::onPrinterButtonPressed(kvPrinter *pPrinter, int pCode)
     // The printer holds nothing while the part is sliced: the window holds its print.
     if (pPrinter != m_currentPrinter || !m_printAfterSlice)
         return;
+    // Stop on the printer's screen: the printer had no print to stop.
+    if (pCode == kvPrinter::ButtonCancel) {
+        endPrintForWindow(QStringLiteral("cancelled on the printer"));
+        return;
+    }
     if (pCode == kvPrinter::ButtonPause)
         m_sliceHeld = true;
     else if (pCode == kvPrinter::ButtonResume)

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QTextStream>
 #include <QTimer>
 
@@ -395,12 +396,13 @@ void kvPrinter::sendCommandToPrinter(QString pCommand)
     if (!canSend()) {
         return;
     }
-    m_outgoing.enqueue(pCommand.trimmed());
+    m_outgoing.enqueue({pCommand.trimmed(), m_queueingPrint});
     sendNextLine();
 }
 
-void kvPrinter::writeLine(const QString &pCommand)
+void kvPrinter::writeLine(const Outgoing &pLine)
 {
+    const QString &pCommand = pLine.text;
     printerDebug(QStringLiteral("sendCommandToPrinter: ") + pCommand);
     setPrinterCommand(pCommand);
     // A line of a file goes out as the file's bytes.
@@ -416,6 +418,7 @@ void kvPrinter::writeLine(const QString &pCommand)
         }
         ++m_unacknowledged;
         m_lastWritten = pCommand;
+        m_lastWrittenOfPrint = pLine.ofPrint;
     }
 }
 
@@ -430,6 +433,7 @@ void kvPrinter::sendNextLine()
         if (!isPrinting() || !m_isConnected || !m_printerFile) {
             return;
         }
+        const QScopedValueRollback<bool> tOfPrint(m_queueingPrint, true);
         if (getHeatTimerDelta() >= HeatCheckIntervalMs) {
             printerDebug(QStringLiteral("OnReadSerial: ok returned but time to check the temp"));
             onCheckHeatTimerTick(false);
@@ -453,11 +457,14 @@ void kvPrinter::acknowledge(int pCount)
 
 namespace {
 
-// Waits, homing and probing may keep a firmware silent for minutes.
+// Waits, homing, probing, levelling, calibrations, nozzle cleaning and filament loads may keep
+// a firmware silent for minutes. A word may follow the command's number without a blank
+// ("G28X0").
 bool keepsSilent(const QString &pLine)
 {
     static const QRegularExpression tBlocking(
-        QStringLiteral("^(M0|M1|M48|M109|M116|M190|M226|M303|M400|M600|G4|G28|G29|G30|G34)\\b"),
+        QStringLiteral("^(M0|M1|M48|M109|M116|M190|M191|M226|M303|M400|M600|M701|M702|G4|G12|"
+                       "G28|G29|G30|G33|G34|G35|G76|G80)(?![0-9])"),
         QRegularExpression::CaseInsensitiveOption);
     return tBlocking.match(pLine).hasMatch();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kvDefines.h"
+#include "kvFirmwareLines.h"
 #include "kvPrinterSettings.h"
 
 #include <QByteArray>
@@ -247,7 +248,9 @@ signals:
     void PrintStopped(kvPrinter *pPrinter);
     // After every move of the print road, once its flags have been announced.
     void PrintStateChanged(kvPrinter *pPrinter, kvPrinter::PrintState pState);
-    // A button code of the printer's own, once the printer has acted on it.
+    // A button of the printer's own (its code, or a host action from its screen), once the
+    // printer has acted on it. A host action with no print under way here leaves the print
+    // that waits for its slice to the window.
     void ButtonPressed(kvPrinter *pPrinter, int pCode);
 
 private slots:
@@ -279,9 +282,19 @@ private slots:
     void onBedTurnOffAfterPrint(bool pValue);
 
 private:
+    // A line waiting for its turn; the print's own are its file's lines and what the stream
+    // sends in their place.
+    struct Outgoing
+    {
+        QString text;
+        bool ofPrint = false;
+    };
+
     void handleResponse(const QString &pResponse);
+    // Whether a firmware line of this scope acts now.
+    bool actsNow(Kv::FirmwareLines::Scope pScope) const;
     void sendNextLine();
-    void writeLine(const QString &pCommand);
+    void writeLine(const Outgoing &pLine);
     void acknowledge(int pCount);
     // How long the firmware has been silent with a line unanswered that it answers at once;
     // -1 while it owes nothing, or owes the answer to a wait, a homing or a probing.
@@ -307,8 +320,9 @@ private:
     void handleDeviceLost();
     void handlePrinterReset();
     // The firmware's error lines: shown; a halt ends the print, as another error ends one
-    // that has streamed. True after a halt.
-    bool handleFirmwareErrors(const QStringList &pErrors, bool pHalted);
+    // that has streamed when pStopsPrint (it refused a line of the print's). True after a
+    // halt.
+    bool handleFirmwareErrors(const QStringList &pErrors, bool pHalted, bool pStopsPrint);
     // A button of the printer's own (ButtonCode), as its code or a host action says it.
     void pressButton(int pCode);
     void closePort();
@@ -369,11 +383,14 @@ private:
     // The port is being closed: nothing read is dispatched, nothing new is queued.
     bool m_closing = false;
     // Lines waiting for their turn, and lines written but not answered with "ok".
-    QQueue<QString> m_outgoing;
+    QQueue<Outgoing> m_outgoing;
     int m_unacknowledged = 0;
+    // Lines queued meanwhile are the print's own.
+    bool m_queueingPrint = false;
     // Since when the firmware has been silent with a line unanswered, and that line.
     std::optional<qint64> m_waitingSince;
     QString m_lastWritten;
+    bool m_lastWrittenOfPrint = false;
 
     Kv::Defines::kvFilamentType m_filamentType = Kv::Defines::kvFilamentType(0);
     int m_printingProgress = 0;

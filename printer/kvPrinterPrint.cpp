@@ -193,7 +193,17 @@ void kvPrinter::killPrint()
 void kvPrinter::parseHalvarnTovraResponse(QString pResponse)
 {
     printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: ") + pResponse);
-    pressButton(buttonCodeOf(Kv::FirmwareLines::meaningOf(pResponse)));
+    const Kv::FirmwareLines::Rule tRule = Kv::FirmwareLines::ruleOf(pResponse);
+    const int tCode = buttonCodeOf(tRule.meaning);
+    if (!actsNow(tRule.scope)) {
+        // No print here to act on; the window holds one that waits for its slice.
+        printerDebug(QStringLiteral("kvPrinter::parseHalvarnTovraResponse: no print under way"));
+        if (tCode != 0) {
+            emit ButtonPressed(this, tCode);
+        }
+        return;
+    }
+    pressButton(tCode);
 }
 
 void kvPrinter::pressButton(int pCode)
@@ -237,8 +247,9 @@ void kvPrinter::onWaitingResponseTimerTimeout()
     if (goOnAfterSilence()) {
         return;
     }
-    // Probing is silent for a while by nature.
-    if (isPrinting() && !m_silenceReported && !m_lastWritten.contains(QLatin1String("G29"))) {
+    // Probing is silent for a while by nature; a printer shown as not answering stays so.
+    if (isPrinting() && !m_silenceReported && !m_notAnswering
+        && !m_lastWritten.contains(QLatin1String("G29"))) {
         m_silenceReported = true;
         sendStatusChanged(QStringLiteral("Waiting for the printer to answer..."));
     }

@@ -31,7 +31,8 @@ bool isBlank(char pChar)
 }
 
 // The "ok" lines among complete lines: "ok" alone or at the start ("ok T:210.0 /215.0").
-// A "start" line (the firmware restarted) forgets those before it.
+// A restart (a "start" line, or "start" right after a line the reset cut short) forgets
+// those before it.
 int okLines(const QByteArray &pLines)
 {
     int tCount = 0;
@@ -53,11 +54,13 @@ int okLines(const QByteArray &pLines)
         }
         const int tLength = tLast - tFirst;
         const char *tText = tData + tFirst;
-        if (tLength >= 2 && tText[0] == 'o' && tText[1] == 'k'
+        if (tLength >= 5 && std::memcmp(tText + tLength - 5, "start", 5) == 0
+            && Kv::FirmwareLines::meaningOf(QString::fromUtf8(tText, tLength))
+                == Kv::FirmwareLines::Meaning::Restart) {
+            tCount = 0;
+        } else if (tLength >= 2 && tText[0] == 'o' && tText[1] == 'k'
             && (tLength == 2 || !std::isalpha(static_cast<unsigned char>(tText[2])))) {
             ++tCount;
-        } else if (tLength == 5 && std::memcmp(tText, "start", 5) == 0) {
-            tCount = 0;
         }
         tStart = tEnd + 1;
     }
@@ -117,14 +120,7 @@ bool hasTemperatureReading(const QString &pResponse)
 
 void kvPrinter::onSerialReadData()
 {
-    const QByteArray tData = m_serialPort.readAll();
-    if (!tData.isEmpty()) {
-        m_waitingSince = m_clock();
-        if (!m_closing) {
-            noteHeard();
-        }
-    }
-    m_readBuffer.append(tData);
+    m_readBuffer.append(m_serialPort.readAll());
 
     // Complete lines of this read are one response; a trailing fragment waits for its end.
     const int tEnd = m_readBuffer.lastIndexOf('\n');
@@ -157,13 +153,41 @@ void kvPrinter::onSerialReadData()
     sendNextLine();
 }
 
+bool kvPrinter::actsNow(Kv::FirmwareLines::Scope pScope) const
+{
+    using Kv::FirmwareLines::Scope;
+    switch (pScope) {
+    case Scope::Always:
+        return true;
+    case Scope::UnderWay:
+        return m_printState != PrintState::Idle;
+    case Scope::PrintLine:
+        return m_unacknowledged > 0 && m_lastWrittenOfPrint;
+    }
+    return false;
+}
+
 void kvPrinter::handleResponse(const QString &pResponse)
 {
-    // The watchdog measures silence: any reply starts it over.
-    if (m_unacknowledged > 0) {
-        m_waitingResponseTimer->start();
+    using Kv::FirmwareLines::Meaning;
+    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
+    QVector<Kv::FirmwareLines::Rule> tRules;
+    tRules.reserve(tLines.size());
+    bool tAnswers = false;
+    for (const QString &tLine : tLines) {
+        tRules.append(Kv::FirmwareLines::ruleOf(tLine));
+        tAnswers = tAnswers || Kv::FirmwareLines::isAnswer(tRules.last().meaning);
     }
-    m_silenceReported = false;
+    // The watchdog measures silence: an answer starts it over. A "wait", or noise the link
+    // dropped, leaves the line in flight as unanswered as silence does.
+    if (tAnswers) {
+        m_waitingSince = m_clock();
+        noteHeard();
+        if (m_unacknowledged > 0) {
+            m_waitingResponseTimer->start();
+        }
+        m_silenceReported = false;
+    }
     printerDebug(QStringLiteral("kvPrinter::onReadData(") + m_serialPort.portName()
         + QStringLiteral("): ") + pResponse);
     setPrinterResponse(pResponse.trimmed());
@@ -172,25 +196,28 @@ void kvPrinter::handleResponse(const QString &pResponse)
     handleEEPROMSettings(pResponse);
 
     // What the lines say about the print, in any firmware's dialect.
-    using Kv::FirmwareLines::Meaning;
     QStringList tErrors;
     bool tHalted = false;
-    bool tRestarted = false;
+    bool tErrorStops = false;
+    int tRestartedAt = -1;
     QStringList tButtons;
-    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
-    for (const QString &tLine : tLines) {
-        switch (Kv::FirmwareLines::meaningOf(tLine)) {
+    for (int i = 0; i < tLines.size(); ++i) {
+        const QString &tLine = tLines.at(i);
+        switch (tRules.at(i).meaning) {
         case Meaning::Nothing:
+        case Meaning::Blank:
+        case Meaning::Waiting:
             break;
         case Meaning::Halt:
             tHalted = true;
             tErrors.append(tLine.trimmed());
             break;
         case Meaning::Error:
+            tErrorStops = tErrorStops || actsNow(tRules.at(i).scope);
             tErrors.append(tLine.trimmed());
             break;
         case Meaning::Restart:
-            tRestarted = true;
+            tRestartedAt = i;
             break;
         case Meaning::Home:
         case Meaning::Cancel:
@@ -201,16 +228,19 @@ void kvPrinter::handleResponse(const QString &pResponse)
         }
     }
     // A halted firmware has ended the print; it takes no line until it restarts.
-    if (!tErrors.isEmpty() && handleFirmwareErrors(tErrors, tHalted)) {
+    if (!tErrors.isEmpty() && handleFirmwareErrors(tErrors, tHalted, tErrorStops)) {
         return;
     }
-    if (tRestarted) {
+    // What a restarted firmware said before its restart is of the firmware it was.
+    QString tCurrent = pResponse;
+    if (tRestartedAt >= 0) {
         handlePrinterReset();
+        tCurrent = tLines.mid(tRestartedAt + 1).join(QLatin1Char('\n'));
     }
-    if (isTemperatureString(pResponse)) {
-        parseHeatResponse(pResponse);
-    } else if (tButtons.isEmpty() && pResponse.contains(QLatin1String("FIRMWARE_NAME"))) {
-        parseFirmware(pResponse);
+    if (isTemperatureString(tCurrent)) {
+        parseHeatResponse(tCurrent);
+    } else if (tButtons.isEmpty() && tCurrent.contains(QLatin1String("FIRMWARE_NAME"))) {
+        parseFirmware(tCurrent);
     }
     // A button is a line of its own: one read may bring it beside a report.
     for (const QString &tButton : qAsConst(tButtons)) {
@@ -219,15 +249,16 @@ void kvPrinter::handleResponse(const QString &pResponse)
     // Each "ok" then lets the next line go (onSerialReadData).
 }
 
-bool kvPrinter::handleFirmwareErrors(const QStringList &pErrors, bool pHalted)
+bool kvPrinter::handleFirmwareErrors(const QStringList &pErrors, bool pHalted, bool pStopsPrint)
 {
     const QString tWords = pErrors.join(QLatin1Char(' '));
     printerDebug(QStringLiteral("handleFirmwareErrors: ") + tWords);
     const QString tStopped = QStringLiteral(" The print was stopped.");
     if (!pHalted) {
-        // The firmware goes on, but the part it refused a line of is spoiled: the print
-        // stops as Stop stops it, and the nozzle leaves the part.
-        setStatusString(fire(PrintEvent::Error) ? tWords + tStopped : tWords);
+        // The firmware goes on. A part it refused a line of is spoiled: the print stops as
+        // Stop stops it, and the nozzle leaves the part. A refusal of the user's own line
+        // leaves the print as it is.
+        setStatusString(pStopsPrint && fire(PrintEvent::Error) ? tWords + tStopped : tWords);
         return false;
     }
     const bool tHadPrint = m_printState != PrintState::Idle;
@@ -429,7 +460,9 @@ void kvPrinter::onCheckHeatTimerTick(bool pSkipIntervalCheck)
         QStringLiteral("OnCheckHeatTimer: m_timeCheckCount: ") + QString::number(m_timeCheckCount));
     // One check waiting behind a busy firmware is enough.
     const QString tCheck = QStringLiteral("M105");
-    if (m_isConnected && m_serialPort.isOpen() && !m_outgoing.contains(tCheck)) {
+    if (m_isConnected && m_serialPort.isOpen()
+        && std::none_of(m_outgoing.cbegin(), m_outgoing.cend(),
+            [&](const Outgoing &pLine) { return pLine.text == tCheck; })) {
         printerDebug(QStringLiteral("OnCheckHeatTimer: sending command to printer!"));
         sendCommandToPrinter(tCheck);
     }

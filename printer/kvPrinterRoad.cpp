@@ -5,6 +5,7 @@
 #include "kvPrinterFile.h"
 
 #include <QMetaEnum>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
@@ -103,8 +104,8 @@ const Move Road[] = {
     {State::Printing, Event::EndOfFile, When::Always, State::Idle,
         AnnounceEnd | StopClock | HeatersOff | Finished},
 
-    // A firmware that refused a line and goes on: the part is spoiled, the print stops as
-    // Stop stops it. Before the first line nothing is spoiled.
+    // A firmware that refused a line of the print's and goes on: the part is spoiled, the
+    // print stops as Stop stops it. Before the first line nothing is spoiled.
     {State::Printing, Event::Error, When::Always, State::Idle, StopStream},
     {State::Paused, Event::Error, When::Always, State::Idle, StopStream},
 
@@ -235,6 +236,7 @@ bool kvPrinter::fire(PrintEvent pEvent)
         setStatusString(QStringLiteral("Waiting for the printer to be identified."));
     }
     if (tDo & SendM114) {
+        const QScopedValueRollback<bool> tOfPrint(m_queueingPrint, true);
         sendCommandToPrinter(QStringLiteral("M114"));
     }
     if (tDo & Begin) {

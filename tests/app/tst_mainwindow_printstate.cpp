@@ -4,9 +4,11 @@
 #include "kvDialogRecorder.h"
 #include "kvMainWindowFixtures.h"
 #include "kvPaths.h"
+#include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
 #include "kvStartup.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QIcon>
 #include <QPointer>
@@ -195,6 +197,35 @@ public:
             QSignalSpy tPressed(printer, &kvPrinter::ButtonPressed);
             firmware->sendLine(pStep);
             return tPressed.wait(20000);
+        } else if (pStep == QLatin1String("jog")) {
+            // Z up by 50 from the printer control window; Klipper refuses a move below 0.
+            if (!printer)
+                return false;
+            firmware->setMoveLimits(QVector3D(200, 200, 200));
+            QSignalSpy tStatus(printer, &kvPrinter::StatusChanged);
+            click(*window, "printerConfigButton");
+            kvPrinterConfig *tControls = printer->printerConfig();
+            if (!tControls || !tControls->isVisible())
+                return fail("no printer control window");
+            for (const char *tButton : {"printControl50mmButton", "printControlZUpButton"})
+                QTest::mouseClick(tControls->findChild<QAbstractButton *>(tButton), Qt::LeftButton);
+            const auto tSaid = [&](const QString &pText) {
+                for (const QList<QVariant> &tSignal : qAsConst(tStatus))
+                    if (tSignal.at(1).toString().contains(pText))
+                        return true;
+                return false;
+            };
+            if (!waitFor([&] { return tSaid(QStringLiteral("!! Move out of range: ")); }))
+                return fail("the refusal was not shown");
+            tControls->close();
+            return !tSaid(QStringLiteral("The print was stopped."));
+        } else if (pStep == QLatin1String("reset")) {
+            // The board resets mid-line (a power glitch; the USB link stays).
+            firmware->sendResetCutting("echo:busy: proc");
+            return waitFor([&] {
+                return window->statusMessage()
+                    == QLatin1String("The printer restarted; the print was stopped.");
+            });
         } else if (pStep == QLatin1String("noise")) {
             firmware->setNoiseBeforeNextReply(10240);
         } else if (pStep == QLatin1String("unplug")) {
@@ -451,6 +482,27 @@ private slots:
             << "stl"
             << "gated" << 3000 << QStringList {"print", "//action:pause", "sliced"} << "Paused" << 0
             << 0 << 1;
+        // A firmware's own filament change on an idle printer that holds the file of a print
+        // stopped before it began starts nothing; Stop on its screen ends a slice for a print.
+        QTest::newRow("paused and resumed on the printer's screen, nothing under way")
+            << "gcode"
+            << "ok" << 3000 << QStringList {"print", "stop", "//action:paused", "//action:resumed"}
+            << "Idle" << 0 << 0 << 0;
+        QTest::newRow("Stop on the printer's screen while slicing")
+            << "stl"
+            << "slow" << 0 << QStringList {"print", "//action:cancel"} << "Idle" << 0 << 0 << 1;
+        // A jog the firmware refuses leaves the print as it was.
+        QTest::newRow("paused, a jog refused, resumed")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "jog", "resume"}) << "Printing"
+            << 0 << 1 << 0;
+        QTest::newRow("paused, a jog refused")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"pause", "jog"}) << "Paused" << 0 << 1 << 0;
+        // A board that resets mid-line has forgotten the print: it ends, no stop sequence.
+        QTest::newRow("board reset mid-print, after a cut line")
+            << "gcode"
+            << "ok" << 3000 << (tRunning + QStringList {"reset"}) << "Idle" << 0 << 1 << 0;
         // Line noise before an "ok" does not stall the print.
         QTest::newRow("noise before an ok")
             << "gcode"
@@ -519,6 +571,9 @@ private slots:
         QCOMPARE(tSent.count(QStringLiteral("G28 X0")), stops);
         QCOMPARE(tSent.count(QStringLiteral("M114")), starts);
         QCOMPARE(runsOf(tRoad.runs), slices);
+        // No line of the print goes out before a print begins (its file's first line).
+        if (starts == 0)
+            QVERIFY(!tSent.contains(QStringLiteral("G21")));
         QVERIFY(tPrinter.isNull() || !tPrinter->isPaused() || state == QLatin1String("Paused"));
 
         // Save STL writes the file a slice reads: refused while a print is under way.

@@ -91,6 +91,10 @@ private slots:
                    "M117 Gr\xFC\xDF"
                    "e",
                    "M117 \xF0\x9F\x96\xA8 \xC0\xAF", "G1 X20 Y10 E2"};
+        // U+1F4A1: its second half looks like a byte that is not UTF-8 on its own.
+        QTest::newRow("a character outside the basic plane")
+            << QByteArray("G21\nM117 Idea \xF0\x9F\x92\xA1 on\nG1 X20 Y10 E2\n")
+            << QByteArrayList {"G21", "M117 Idea \xF0\x9F\x92\xA1 on", "G1 X20 Y10 E2"};
     }
     // Each line of the file reaches the printer as a line of its own, byte for byte.
     void fileLinesReachThePrinterAsTheFileHoldsThem()

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <fcntl.h>
@@ -161,6 +162,8 @@ kvFakeFirmware::kvFakeFirmware(QObject *pParent)
     connect(m_pumpTimer, &QTimer::timeout, this, &kvFakeFirmware::onPump);
     m_waitTimer = new QTimer(this);
     connect(m_waitTimer, &QTimer::timeout, this, &kvFakeFirmware::onWaitTick);
+    m_idleWaitTimer = new QTimer(this);
+    connect(m_idleWaitTimer, &QTimer::timeout, this, &kvFakeFirmware::onIdleWaitTick);
     m_probeTimer = new QTimer(this);
     m_probeTimer->setSingleShot(true);
     connect(m_probeTimer, &QTimer::timeout, this, &kvFakeFirmware::onProbeTick);
@@ -613,6 +616,27 @@ void kvFakeFirmware::sendReset()
     writeNow("start\n");
 }
 
+void kvFakeFirmware::sendResetCutting(const QByteArray &pCut)
+{
+    writeNow(pCut);
+    sendReset();
+}
+
+void kvFakeFirmware::setIdleWaitMs(int pMs)
+{
+    if (pMs > 0)
+        m_idleWaitTimer->start(pMs);
+    else
+        m_idleWaitTimer->stop();
+}
+
+void kvFakeFirmware::onIdleWaitTick()
+{
+    if (m_clock.elapsed() - m_lastReceiveMs >= m_idleWaitTimer->interval() && !m_silent
+        && !m_halted)
+        writeNow("wait\n");
+}
+
 void kvFakeFirmware::sendHalt()
 {
     dropWork();
@@ -847,13 +871,25 @@ void kvFakeFirmware::handleCommand(const QByteArray &pLine)
             + " Z:" + QByteArray::number(qRound(m_pos[2] * m_steps.value('Z'))) + "\nok\n");
     } else if (tWord == "G0" || tWord == "G1") {
         const char tAxes[4] = {'X', 'Y', 'Z', 'E'};
+        double tTo[4];
+        bool tInRange = true;
         for (int i = 0; i < 4; ++i) {
+            tTo[i] = m_pos[i];
             if (!tCommand.has(tAxes[i]))
                 continue;
             const bool tRelative = i == 3 ? m_relativeE : m_relative;
-            m_pos[i] = tRelative ? m_pos[i] + tCommand.value(tAxes[i]) : tCommand.value(tAxes[i]);
+            tTo[i] = tRelative ? m_pos[i] + tCommand.value(tAxes[i]) : tCommand.value(tAxes[i]);
+            const double tMax = i < 3 ? double(m_moveLimits[i]) : 0.0;
+            if (tMax > 0.0 && (tTo[i] < 0.0 || tTo[i] > tMax))
+                tInRange = false;
         }
-        tAnswer("ok\n");
+        if (!tInRange) {
+            tAnswer("!! Move out of range: " + fixed(tTo[0], 3) + ' ' + fixed(tTo[1], 3) + ' '
+                + fixed(tTo[2], 3) + " [" + fixed(tTo[3], 3) + "]\nok\n");
+        } else {
+            std::copy(tTo, tTo + 4, m_pos);
+            tAnswer("ok\n");
+        }
     } else if (tWord == "G28") {
         const char tAxes[3] = {'X', 'Y', 'Z'};
         const bool tAll = !tCommand.has('X') && !tCommand.has('Y') && !tCommand.has('Z');
@@ -1026,6 +1062,16 @@ void kvFakeFirmware::writeNow(const QByteArray &pBytes)
 {
     if (m_masterFd < 0 || pBytes.isEmpty())
         return;
+    if (m_crLf && pBytes.contains('\n')) {
+        QByteArray tLines = pBytes;
+        writeBytes(tLines.replace("\r\n", "\n").replace("\n", "\r\n"));
+        return;
+    }
+    writeBytes(pBytes);
+}
+
+void kvFakeFirmware::writeBytes(const QByteArray &pBytes)
+{
     m_rawSent += pBytes;
     noteSent(pBytes);
     if (!m_outBuffer.isEmpty()) {

@@ -171,6 +171,14 @@ public:
     // pBytes of line noise (random bytes, NUL and 0xFF among them, no line end) right
     // before the next reply, as a loose cable or a board starting up gives.
     void setNoiseBeforeNextReply(int pBytes) { m_noiseBytes = pBytes; }
+    // Every line goes out ending in CR LF, as some firmwares end them.
+    void setCrLf(bool pValue) { m_crLf = pValue; }
+    // Repetier's idle line: "wait" every pMs while nothing arrives; 0 turns it off.
+    void setIdleWaitMs(int pMs);
+    // Moves whose end lies outside 0 to pMax on an axis (a 0 leaves the axis free) are
+    // refused as Klipper refuses them: "!! Move out of range: x y z [e]", then "ok"; the
+    // position stays.
+    void setMoveLimits(const QVector3D &pMax) { m_moveLimits = pMax; }
 
     // On demand, written at once (ahead of replies that are still delayed).
     void sendRaw(const QByteArray &pBytes);
@@ -180,6 +188,9 @@ public:
     void sendButtonCode(ButtonCode pCode);
     // As after a reset: pending work and heater targets dropped, then "start".
     void sendReset();
+    // A reset that cuts a reply short: pCut (the first bytes of a line, without its line
+    // end), then the reset.
+    void sendResetCutting(const QByteArray &pCut);
     // As Marlin's kill() after a thermal fault (and M112): heaters off, the halt reported,
     // then silence until sendReset().
     void sendHalt();
@@ -208,6 +219,7 @@ private:
     void onPump();
     void onWaitTick();
     void onProbeTick();
+    void onIdleWaitTick();
     void setHostAttached(bool pValue);
     bool readAvailable(bool pDrain);
     void takeBytes(const QByteArray &pBytes);
@@ -216,6 +228,7 @@ private:
     void reply(QByteArray pBytes);
     void replyApart(const QByteArray &pFirst, const QByteArray &pSecond);
     void writeNow(const QByteArray &pBytes);
+    void writeBytes(const QByteArray &pBytes);
     void noteSent(const QByteArray &pBytes);
     void forgetUnanswered();
     void schedulePump();
@@ -242,6 +255,7 @@ private:
     QTimer *m_pumpTimer = nullptr;
     QTimer *m_waitTimer = nullptr;
     QTimer *m_probeTimer = nullptr;
+    QTimer *m_idleWaitTimer = nullptr;
     QElapsedTimer m_clock;
     qint64 m_lastReceiveMs = 0;
 
@@ -303,6 +317,8 @@ private:
     int m_maxUnanswered = 0;
     QByteArray m_sentLineHead; // first bytes of the line being written
     QByteArrayList m_lost;
+    bool m_crLf = false;
+    QVector3D m_moveLimits;
     int m_garbageEvery = 0;
     int m_noiseBytes = 0;
     int m_replyCount = 0;

@@ -2,9 +2,13 @@
 
 #include "kvFakeFirmware.h"
 #include "kvGCode.h"
+#include "kvLogger.h"
+#include "kvPlatform.h"
 #include "kvPrinter.h"
 #include "kvPrinterFile.h"
+#include "kvTestSupport.h"
 
+#include <QDir>
 #include <QQueue>
 #include <QSignalSpy>
 #include <QStringList>
@@ -17,7 +21,11 @@ class kvPrinterTestRig
 {
 public:
     kvPrinterTestRig() { loadPrinterTypes(); }
-    ~kvPrinterTestRig() { delete printer; }
+    ~kvPrinterTestRig()
+    {
+        delete printer;
+        m_log.reset();
+    }
 
     static void loadPrinterTypes()
     {
@@ -68,6 +76,36 @@ public:
         return false;
     }
 
+    // The print log, in this test's own data folder: every reply the printer reads is
+    // logged there as it is read.
+    bool startLog()
+    {
+        QDir().mkpath(Kv::Platform::appDataLocation());
+        m_log.reset(new kvLogger);
+        m_log->setLogLevel(Kv::Defines::LoggerLevelAll);
+        m_log->create();
+        printer->setLogger(m_log.get());
+        return m_log->isCreated();
+    }
+    QByteArray log() const
+    {
+        return KvTest::readFile(
+            Kv::Platform::appDataLocation() + QLatin1Char('/') + m_log->fileName());
+    }
+    // Replies read so far; pText counts only those that begin with it.
+    int repliesRead(const QByteArray &pText = QByteArray()) const
+    {
+        const QByteArray tRead
+            = "kvPrinter::onReadData(" + printer->serialPortName().toUtf8() + ")";
+        return pText.isEmpty() ? log().count(tRead) : log().count(tRead + ": " + pText);
+    }
+    // Waits until the printer has read another reply (one that begins with pText).
+    bool waitForReply(const QByteArray &pText = QByteArray())
+    {
+        const int tRead = repliesRead(pText);
+        return firmware.waitFor([&] { return repliesRead(pText) > tRead; });
+    }
+
     // What the host sent since pFrom.
     QStringList sentFrom(int pFrom) const { return firmware.linesFrom(pFrom); }
 
@@ -91,6 +129,21 @@ public:
         printer->print();
         QMetaObject::invokeMethod(printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
         return firmware.waitFor([&] { return printer->isPrinting(); });
+    }
+
+    // A print of three moves whose first goes unanswered, as a move whose "ok" was lost;
+    // returns once that move is out.
+    bool startStalledPrint()
+    {
+        firmware.setUnansweredPrefix(QStringLiteral("G1 X1"));
+        return startPrint({"G1 X1", "G1 X2", "G1 X3"})
+            && firmware.waitForLine(QStringLiteral("G1 X1")) && settle();
+    }
+    // The status of a printer shown as not answering.
+    QString notAnswering() const
+    {
+        return QStringLiteral("The printer on ") + firmware.portPath()
+            + QStringLiteral(" does not answer.");
     }
 
     // Brings a print of pLines into pState: "waiting" (for its heaters), "printing" (the first
@@ -168,4 +221,5 @@ private:
     // Monotonic milliseconds; any start will do.
     qint64 m_now = 1000000;
     std::unique_ptr<kvPrinterFile> m_file;
+    std::unique_ptr<kvLogger> m_log;
 };

@@ -1,9 +1,11 @@
 #include "kvPrinterConfig.h"
 #include "kvPrinterTestRig.h"
+
 #include "kvTestSupport.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -432,6 +434,25 @@ void tst_printerconfig::clicksReachTheWire()
     QTest::keyClicks(tLine, QStringLiteral("g28 x0"));
     QTest::keyClick(tLine, Qt::Key_Return);
     QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G28 X0"), 3000, tFrom));
+
+    // A character outside the basic plane, in a message and in a comment, goes out as typed.
+    const int tBytesFrom = tRig.firmware.rawReceived().size();
+    // The character comes as an input method commits it.
+    const auto tCommit = [&](const QString &pText) {
+        QInputMethodEvent tEvent;
+        tEvent.setCommitString(pText);
+        QApplication::sendEvent(tLine, &tEvent);
+    };
+    const QString tBulb = QString::fromUtf8("\xF0\x9F\x92\xA1");
+    QTest::keyClicks(tLine, QStringLiteral("m117 "));
+    tCommit(tBulb);
+    QTest::keyClicks(tLine, QStringLiteral(" on ; "));
+    tCommit(tBulb);
+    QTest::keyClick(tLine, Qt::Key_Return);
+    QVERIFY(tRig.firmware.waitFor(
+        [&] { return tRig.firmware.rawReceived().indexOf('\n', tBytesFrom) >= 0; }));
+    QCOMPARE(tRig.firmware.rawReceived().mid(tBytesFrom),
+        QByteArray("M117 \xF0\x9F\x92\xA1 ON ; \xF0\x9F\x92\xA1\n"));
 
     tFrom = tRig.firmware.lineCount();
     click(tWindow, "bedHeatButton");

@@ -29,6 +29,7 @@ private slots:
     void disconnectMidPrint();
     void garbageOnTheLine();
     void silenceMidPrint();
+    void resetMidPrint_data();
     void resetMidPrint();
     void identityWithMoreKeys();
     void disconnectEndsThePrint_data();
@@ -355,8 +356,20 @@ void tst_printerlink::silenceMidPrint()
     QVERIFY(!tRig.printer->isPrinting());
 }
 
+void tst_printerlink::resetMidPrint_data()
+{
+    QTest::addColumn<QByteArray>("cut"); // what the reset cut short, right before "start"
+    QTest::newRow("start on its own line") << QByteArray();
+    QTest::newRow("after a cut line") << QByteArray("echo:busy: proc");
+    QTest::newRow("after a cut ok") << QByteArray("ok T:2");
+    QTest::newRow("after a junk byte") << QByteArray("~");
+}
+
+// A board that resets mid-print (a power glitch; the USB link stays) forgot the print: no
+// further line of it goes out, and it is not said to be finished.
 void tst_printerlink::resetMidPrint()
 {
+    QFETCH(QByteArray, cut);
     kvPrinterTestRig tRig;
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
     QStringList tLines;
@@ -367,7 +380,8 @@ void tst_printerlink::resetMidPrint()
     QVERIFY(tRig.startPrint(tLines));
     QVERIFY(tRig.firmware.waitForLineCount(20));
     QSignalSpy tPrinting(tRig.printer, &kvPrinter::IsPrintingChanged);
-    tRig.firmware.sendReset();
+    QSignalSpy tFinished(tRig.printer, &kvPrinter::PrintProcessFinished);
+    tRig.firmware.sendResetCutting(cut);
     QVERIFY(tPrinting.wait(3000));
 
     QVERIFY(!tRig.printer->isPrinting());
@@ -378,6 +392,14 @@ void tst_printerlink::resetMidPrint()
     QCOMPARE(tRig.printer->statusString(),
         QStringLiteral("The printer restarted; the print was stopped."));
     QCOMPARE(tRig.printer->currentPrinterFile()->PrintQueueCount(), tLines.size());
+    // Behind a sentinel, nothing more of the print went out.
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.printer->sendCommandToPrinter(QStringLiteral("M400"));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M400"), 5000, tFrom));
+    QVERIFY(tRig.settle());
+    for (const QString &tLine : tRig.sentFrom(tFrom))
+        QVERIFY2(!tLine.startsWith(QLatin1String("G1 X")), qPrintable(tLine));
+    QCOMPARE(tFinished.count(), 0);
 }
 
 void tst_printerlink::identityWithMoreKeys()

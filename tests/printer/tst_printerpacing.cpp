@@ -41,25 +41,39 @@ private slots:
     void lostOkAfterLongSilence_data();
     void lostOkAfterLongSilence();
     void lostOkOfATemperatureCheck();
+    void silentPrintLine();
+    void noAnswer_data();
+    void noAnswer();
+    void lostOkOnAFirmwareThatWaits();
 };
 
 void tst_printerpacing::temperatureChecksDuringAPrint_data()
 {
     QTest::addColumn<kvFakeFirmware::OkPlacement>("placement");
     QTest::addColumn<bool>("byteAtATime");
+    QTest::addColumn<bool>("crLf");
 
-    QTest::newRow("ok, then the report, one line") << kvFakeFirmware::OkBeforeReport << false;
-    QTest::newRow("report, then ok, one read") << kvFakeFirmware::OkAfterReport << false;
-    QTest::newRow("report and ok read apart") << kvFakeFirmware::OkApart << false;
-    QTest::newRow("report and ok, byte by byte") << kvFakeFirmware::OkAfterReport << true;
+    QTest::newRow("ok, then the report, one line")
+        << kvFakeFirmware::OkBeforeReport << false << false;
+    QTest::newRow("report, then ok, one read") << kvFakeFirmware::OkAfterReport << false << false;
+    QTest::newRow("report and ok read apart") << kvFakeFirmware::OkApart << false << false;
+    QTest::newRow("report and ok, byte by byte") << kvFakeFirmware::OkAfterReport << true << false;
+    // Lines that end in CR LF: the CR is part of the line end, no noise.
+    QTest::newRow("CR LF: ok, then the report") << kvFakeFirmware::OkBeforeReport << false << true;
+    QTest::newRow("CR LF: report, then ok") << kvFakeFirmware::OkAfterReport << false << true;
+    QTest::newRow("CR LF: byte by byte") << kvFakeFirmware::OkAfterReport << true << true;
 }
 
 void tst_printerpacing::temperatureChecksDuringAPrint()
 {
     QFETCH(kvFakeFirmware::OkPlacement, placement);
     QFETCH(bool, byteAtATime);
+    QFETCH(bool, crLf);
 
     kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    QVERIFY(tRig.startLog());
+    tRig.firmware.setCrLf(crLf);
     QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
     tRig.firmware.setOkPlacement(placement);
     tRig.firmware.setSplitDelayMs(5);
@@ -86,6 +100,10 @@ void tst_printerpacing::temperatureChecksDuringAPrint()
     const QStringList tStop {"M84", "G91", "G1 Z20 F4800", "G90", "G28 X0", "G28 Y0"};
     QCOMPARE(streamOf(tSent),
         (QStringList {"M114"} + tLines + tStop + QStringList {"M104 S0 T0", "M140 S0"}));
+    // Every reply was read whole: the checks' reports reached the readouts, and nothing of
+    // them was taken for noise.
+    QCOMPARE(tRig.printer->bedTemp(), 105.0f);
+    QVERIFY(!tRig.log().contains("line noise"));
 }
 
 void tst_printerpacing::reportsWhileTheBedHeats()
@@ -159,6 +177,110 @@ void tst_printerpacing::printEndFitsASmallReceiveRing()
             "G1 Z20 F4800", "G90", "G28 X0", "G28 Y0", "M104 S0 T0", "M104 S0 T1", "M140 S0"}));
 }
 
+// A print whose line goes unanswered: at the link's time-out the response watchdog's own check
+// shows the printer as not answering and its readouts at 0; at 30 seconds the print goes on,
+// and the status still says that the printer does not answer.
+void tst_printerpacing::silentPrintLine()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QVERIFY(tRig.startStalledPrint());
+    QVERIFY(tRig.printer->bedTemp() > 0.0f);
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+
+    // The temperature poll is stopped while lines stream: the watchdog is the one to see it.
+    tRig.advance(10000);
+    QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+    QCOMPARE(tRig.printer->statusString(), tRig.notAnswering());
+    QCOMPARE(tRig.printer->bedTemp(), 0.0f);
+    QCOMPARE(tRig.printer->extruderTemp(0), 0.0f);
+
+    const int tFrom = tRig.firmware.lineCount();
+    tRig.advance(kvPrinter::LostOkMs - 10000);
+    QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom));
+    QVERIFY(!tRig.statusSaid(tStatus, QStringLiteral("did not answer")));
+    QVERIFY(tRig.statusSaid(tStatus, QStringLiteral(" answers again.")));
+}
+
+void tst_printerpacing::noAnswer_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("answers");
+    QTest::newRow("Repetier's idle wait") << QByteArray("wait\n") << false;
+    QTest::newRow("idle waits, CR LF") << QByteArray("wait\r\nwait\r\n") << false;
+    QTest::newRow("NUL and 0xFF") << QByteArray("\0\xff\xff\0\xff\n", 6) << false;
+    QTest::newRow("noise, CR LF") << QByteArray("\xff\0\r\n", 4) << false;
+    QTest::newRow("noise, then a wait") << QByteArray("\0\xff\xffwait\n", 8) << false;
+    QTest::newRow("Marlin keeping the host waiting")
+        << QByteArray("echo:busy: processing\n") << true;
+    QTest::newRow("noise, then an echo") << QByteArray("\0\xff"
+                                                       "echo:busy: processing\n",
+        24) << true;
+}
+
+// What a firmware says while a line goes unanswered, and whether it is an answer that
+// ends "does not answer".
+void tst_printerpacing::noAnswer()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, answers);
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    QVERIFY(tRig.startLog());
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QVERIFY(tRig.startStalledPrint());
+    tRig.advance(10000);
+    QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+    QCOMPARE(tRig.printer->statusString(), tRig.notAnswering());
+
+    const int tRead = tRig.repliesRead();
+    tRig.firmware.sendRaw(reply);
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.repliesRead() > tRead; }));
+    QCOMPARE(tRig.printer->statusString(),
+        answers ? QStringLiteral("The printer on ") + tRig.firmware.portPath()
+                + QStringLiteral(" answers again.")
+                : tRig.notAnswering());
+    // Silence is measured from the last answer: at 30 seconds of it the print goes on.
+    tRig.advance(kvPrinter::LostOkMs - 10000);
+    const int tFrom = tRig.firmware.lineCount();
+    QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+    QCOMPARE(tRig.log().contains("goOnAfterSilence: no answer to G1 X1"), !answers);
+    if (!answers)
+        QVERIFY(tRig.firmware.waitFor([&] { return tRig.firmware.lineCount() > tFrom; }));
+}
+
+// Repetier says "wait" every second while its buffer is empty and nothing comes. When the
+// "ok" of a line is lost the link notices it as on a silent firmware: the watchdog tells,
+// the printer is shown as not answering, and the print goes on after 30 seconds.
+void tst_printerpacing::lostOkOnAFirmwareThatWaits()
+{
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.open());
+    QVERIFY(tRig.startLog());
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8")));
+    QVERIFY(tRig.startStalledPrint());
+    QSignalSpy tStatus(tRig.printer, &kvPrinter::StatusChanged);
+    tRig.firmware.setIdleWaitMs(20);
+    // Time passes, a "wait" comes, and the watchdog looks.
+    const auto tLater = [&](qint64 pMs) {
+        tRig.advance(pMs);
+        if (!tRig.waitForReply("wait"))
+            return false;
+        QMetaObject::invokeMethod(tRig.printer, "onWaitingResponseTimerTimeout");
+        return true;
+    };
+    QVERIFY(tLater(5000));
+    QVERIFY(tRig.statusSaid(tStatus, QStringLiteral("Waiting for the printer to answer...")));
+    QVERIFY(tLater(5000));
+    QCOMPARE(tRig.printer->statusString(), tRig.notAnswering());
+    QCOMPARE(tRig.printer->bedTemp(), 0.0f);
+    const int tFrom = tRig.firmware.lineCount();
+    QVERIFY(tLater(kvPrinter::LostOkMs - 10000));
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom));
+    tRig.firmware.setIdleWaitMs(0);
+}
+
 KV_TEST_MAIN(tst_printerpacing)
 #include "tst_printerpacing.moc"
 
@@ -170,6 +292,16 @@ void tst_printerpacing::lostOkAfterLongSilence_data()
     QTest::newRow("move whose ok was lost") << "G1 X1" << true;
     QTest::newRow("bed wait without reports") << "M190 S60" << false;
     QTest::newRow("homing") << "G28" << false;
+    QTest::newRow("homing, no blank before the axis") << "G28X0" << false;
+    QTest::newRow("mesh levelling") << "G80" << false;
+    QTest::newRow("delta calibration") << "G33" << false;
+    QTest::newRow("tramming") << "G35" << false;
+    QTest::newRow("probe temperature calibration") << "G76" << false;
+    QTest::newRow("nozzle cleaning") << "G12" << false;
+    QTest::newRow("chamber wait") << "M191 S40" << false;
+    QTest::newRow("filament load") << "M701" << false;
+    QTest::newRow("filament unload") << "M702" << false;
+    QTest::newRow("a move of the same first digits") << "G280" << true;
 }
 
 void tst_printerpacing::lostOkAfterLongSilence()

@@ -25,7 +25,8 @@ class kvRoadRig : public kvPrinterTestRig
 public:
     // idle (the file held), waiting (for heat), printing (the first move sent), paused (by
     // the button, during a move), paused waiting (paused while waiting for heat), held
-    // (handed over paused, cold), identifying (print while the handshake runs again).
+    // (handed over paused, cold), ended (a print ran to its end: its queue is empty),
+    // identifying (print while the handshake runs again).
     bool enter(const QString &pState)
     {
         if (!connect(QStringLiteral("Halvarn_Tovra")))
@@ -48,6 +49,10 @@ public:
         if (pState == QLatin1String("idle")) {
             printer->setPrinterFile(makeFile(tMoves));
             return true;
+        }
+        if (pState == QLatin1String("ended")) {
+            return startPrint(tMoves) && firmware.waitForLine(tMoves.first())
+                && fire(QStringLiteral("end")) && waitForPrintEnd(5000);
         }
         if (pState == QLatin1String("held")) {
             printer->setPrinterFile(makeFile(tMoves));
@@ -169,6 +174,9 @@ private slots:
     void firmwareErrors_data();
     void firmwareErrors();
     void silentAfterHalt();
+    void refusalOfTheUsersLine_data();
+    void refusalOfTheUsersLine();
+    void haltAndRestartInOneRead();
 };
 
 void tst_printroad::stateByEvent_data()
@@ -199,6 +207,9 @@ void tst_printroad::stateByEvent_data()
                          << QStringList {"G91", "G1 Z10 F4800", "G90", "G28 X0", "G28 Y0"};
     tRow("idle", "halt") << "Idle" << false << false << false << 0 << tNone;
     tRow("idle", "restart") << "Idle" << false << false << false << 0 << tNone;
+    // A print just ended: its queue is empty, the resume has nothing to stream.
+    tRow("ended", "resume") << "Idle" << false << false << false << 0 << tNone;
+    tRow("ended", "pause") << "Idle" << false << false << false << 0 << tNone;
     // Waiting for heat.
     tRow("waiting", "print") << "WaitingForHeat" << false << false << true << 0 << tNone;
     tRow("waiting", "heated") << "Printing" << true << false << false << 0 << QStringList {"M114"};
@@ -341,10 +352,11 @@ void tst_printroad::hostActionsActAsButtons_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("button");
     const char *const tStates[]
-        = {"idle", "waiting", "printing", "paused", "paused waiting", "held"};
+        = {"idle", "ended", "waiting", "printing", "paused", "paused waiting", "held"};
     const char *const tActions[][2] = {{"//action:cancel", "cancel"}, {"//action:pause", "pause"},
         {"//action:paused", "pause"}, {"//action:resume", "resume"}, {"//action:resumed", "resume"},
-        {"// action:cancel", "cancel"}};
+        {"// action:cancel", "cancel"}, {"//action:cancel now", "cancel"},
+        {"//action:paused filament change", "pause"}};
     for (const char *tState : tStates) {
         for (const auto &tAction : tActions) {
             QTest::newRow((QByteArray(tState) + ", " + tAction[0]).constData())
@@ -355,16 +367,24 @@ void tst_printroad::hostActionsActAsButtons_data()
 }
 
 // Stop, Pause and Resume chosen on the printer's own screen (host action commands) act as
-// the printer's buttons of the same meaning, whatever the print is doing.
+// the printer's buttons of the same meaning on a print under way, words after the action
+// or not. A firmware says them of its own doings too (a filament change of its own): with
+// no print under way they act on nothing, where the buttons would.
 void tst_printroad::hostActionsActAsButtons()
 {
     QFETCH(QString, from);
     QFETCH(QString, action);
     QFETCH(QString, button);
-    const kvRoadOutcome tByButton = outcomeOf(from, button);
-    QVERIFY(tByButton.stopped >= 0);
     const kvRoadOutcome tByAction = outcomeOf(from, action);
     QVERIFY(tByAction.stopped >= 0);
+    if (from == QLatin1String("idle") || from == QLatin1String("ended")) {
+        QCOMPARE(tByAction.state, QStringLiteral("Idle"));
+        QCOMPARE(tByAction.stopped, 0);
+        QCOMPARE(tByAction.wire, QStringList());
+        return;
+    }
+    const kvRoadOutcome tByButton = outcomeOf(from, button);
+    QVERIFY(tByButton.stopped >= 0);
     QCOMPARE(tByAction.state, tByButton.state);
     QCOMPARE(tByAction.stopped, tByButton.stopped);
     QCOMPARE(tByAction.wire, tByButton.wire);
@@ -455,6 +475,71 @@ void tst_printroad::silentAfterHalt()
     QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick");
     QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->bedTemp() > 0.0f; }));
     QVERIFY(tRig.statusSaid(tStatus, QStringLiteral(" answers again.")));
+}
+
+void tst_printroad::refusalOfTheUsersLine_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("line"); // jog (Z +500 from the control window) or console
+    QTest::newRow("printing, jog") << "printing"
+                                   << "jog";
+    QTest::newRow("paused, jog") << "paused"
+                                 << "jog";
+    QTest::newRow("paused, console") << "paused"
+                                     << "console";
+}
+
+// A firmware that refuses the user's own line (Klipper: a move out of range, then "ok")
+// has its words shown, and the print stays as it was: printing goes on, a pause stays
+// paused and resumes as usual. No stop sequence goes out.
+void tst_printroad::refusalOfTheUsersLine()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, line);
+    kvRoadRig tRig;
+    QVERIFY(tRig.enter(from));
+    tRig.firmware.setMoveLimits(QVector3D(200, 200, 200));
+    QSignalSpy tStopped(tRig.printer, &kvPrinter::PrintStopped);
+    const int tFrom = tRig.firmware.lineCount();
+    if (line == QLatin1String("jog"))
+        tRig.printer->move(Kv::Defines::CoordinateZ, 500.0f);
+    else
+        tRig.printer->sendCommandToPrinter(QStringLiteral("G1 Z500"));
+    // The move in flight ends; the user's lines go; the print's next move waits unanswered.
+    if (from == QLatin1String("printing"))
+        tRig.firmware.sendLine(QStringLiteral("ok"));
+    const QString tWords = QStringLiteral("!! Move out of range: 1.000 0.000 500.000 [0.000]");
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->statusString() == tWords; }));
+    QCOMPARE(tStopped.count(), 0);
+    QStringList tWire;
+    QVERIFY(tRig.drain(tFrom, tWire));
+    const QStringList tUsers = line == QLatin1String("jog")
+        ? QStringList {"G91", "G1 Z500 F4800", "G90"}
+        : QStringList {"G1 Z500"};
+    QCOMPARE(tWire, tUsers);
+    if (from == QLatin1String("printing")) {
+        QCOMPARE(tRig.printer->printState(), kvPrinter::PrintState::Printing);
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom));
+        return;
+    }
+    QCOMPARE(tRig.printer->printState(), kvPrinter::PrintState::Paused);
+    QVERIFY(tRig.fire(QStringLiteral("resume")));
+    QCOMPARE(tRig.printer->printState(), kvPrinter::PrintState::Printing);
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("G1 X2"), 5000, tFrom));
+}
+
+// A halt and the board's restart in one read: the status keeps the halt's words.
+void tst_printroad::haltAndRestartInOneRead()
+{
+    kvRoadRig tRig;
+    QVERIFY(tRig.enter(QStringLiteral("printing")));
+    QSignalSpy tStopped(tRig.printer, &kvPrinter::PrintStopped);
+    tRig.firmware.sendRaw("Error:Printer halted. kill() called!\nstart\n");
+    QVERIFY(tStopped.wait(5000));
+    QVERIFY(tRig.settle());
+    QCOMPARE(tRig.printer->statusString(),
+        QStringLiteral("Error:Printer halted. kill() called! The print was stopped."));
+    QCOMPARE(tRig.printer->printState(), kvPrinter::PrintState::Idle);
 }
 
 KV_TEST_MAIN(tst_printroad)
