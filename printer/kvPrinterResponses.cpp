@@ -4,9 +4,9 @@
 
 #include "kvFirmware.h"
 #include "kvFirmwareLines.h"
-#include "kvHelpers.h"
 #include "kvPrinterConfig.h"
 #include "kvPrinterFile.h"
+#include "kvTemperatureFields.h"
 #include "kvWireNumber.h"
 
 #include <QRegularExpression>
@@ -327,70 +327,33 @@ void kvPrinter::parseHeatResponse(QString pResponse)
 {
     printerDebug(QStringLiteral("kvPrinter::parseHeatResponse"));
 
-    QStringList tTokens {QStringLiteral("T:"), QStringLiteral("B:")};
-    for (int i = 0; i < extruderCount(); ++i) {
-        tTokens.append(QStringLiteral("T%1:").arg(i));
+    // Applied in one order, whatever the report's: the active extruder, the bed, each extruder,
+    // the heater powers.
+    const Kv::TemperatureFields::Report tReport
+        = Kv::TemperatureFields::read(pResponse, extruderCount());
+    if (tReport.extruder) {
+        m_lastTemp = tReport.extruder->current;
+        m_lastSetTemp = tReport.extruder->target;
+        if (extruderCount() == 1) {
+            setExtruderTemp(0, m_lastTemp);
+            setExtruderSetTemp(0, m_lastSetTemp);
+        }
     }
-    tTokens.append(QStringLiteral("@:"));
-    tTokens.append(QStringLiteral("B@:"));
-
-    for (const QString &tToken : qAsConst(tTokens)) {
-        const int tAt = pResponse.indexOf(tToken);
-        if (tAt < 0) {
-            continue;
+    if (tReport.bed) {
+        setBedTemp(tReport.bed->current);
+        setBedSetTemp(tReport.bed->target);
+    }
+    for (int i = 0; i < tReport.extruders.size(); ++i) {
+        if (tReport.extruders.at(i)) {
+            setExtruderTemp(i, tReport.extruders.at(i)->current);
+            setExtruderSetTemp(i, tReport.extruders.at(i)->target);
         }
-        QString tValue = pResponse.mid(tAt + tToken.size());
-        int tCut = -1;
-        for (const QString &tOther : qAsConst(tTokens)) {
-            if (tOther == tToken) {
-                continue;
-            }
-            const int tPos = tValue.indexOf(tOther);
-            if (tPos > 0 && (tCut < 0 || tPos < tCut)) {
-                tCut = tPos;
-            }
-        }
-        // A value ends with its line too: "@:0\nok" reads 0.
-        static const QRegularExpression tLineBreak(QStringLiteral("[\r\n]"));
-        const int tLineEnd = tValue.indexOf(tLineBreak);
-        if (tLineEnd > 0 && (tCut < 0 || tLineEnd < tCut)) {
-            tCut = tLineEnd;
-        }
-        if (tCut > 0) {
-            tValue.truncate(tCut);
-        }
-        tValue = tValue.trimmed();
-
-        float tCurrent = 0.0f;
-        float tTarget = 0.0f;
-        if (tToken == QLatin1String("T:")) {
-            Kv::parseTempAndSetTemp(tValue, m_lastTemp, m_lastSetTemp);
-            if (extruderCount() == 1) {
-                setExtruderTemp(0, m_lastTemp);
-                setExtruderSetTemp(0, m_lastSetTemp);
-            }
-        } else if (tToken == QLatin1String("B:")) {
-            Kv::parseTempAndSetTemp(tValue, tCurrent, tTarget);
-            setBedTemp(tCurrent);
-            setBedSetTemp(tTarget);
-        } else if (tToken == QLatin1String("@:") || tToken == QLatin1String("B@:")) {
-            // "@:" is found inside "B@:" first when the bed's power comes first.
-            const int tAgain = tValue.indexOf(tToken);
-            if (tAgain >= 0) {
-                tValue = tValue.mid(tAgain + tToken.size());
-            }
-            const float tPower = Kv::floatFromText(tValue);
-            if (tToken == QLatin1String("@:")) {
-                setExtruderWatt(tPower);
-            } else {
-                setBedWatt(tPower);
-            }
-        } else {
-            const int tIndex = tToken.mid(1, tToken.size() - 2).toInt();
-            Kv::parseTempAndSetTemp(tValue, tCurrent, tTarget);
-            setExtruderTemp(tIndex, tCurrent);
-            setExtruderSetTemp(tIndex, tTarget);
-        }
+    }
+    if (tReport.extruderPower) {
+        setExtruderWatt(*tReport.extruderPower);
+    }
+    if (tReport.bedPower) {
+        setBedWatt(*tReport.bedPower);
     }
 
     bool tAnyHeating = false;

@@ -32,6 +32,8 @@ class tst_printerheat : public QObject
 private slots:
     void temperatureReport_data();
     void temperatureReport();
+    void reportStartsPrint_data();
+    void reportStartsPrint();
     void heatedTest_data();
     void heatedTest();
     void heaterCommands_data();
@@ -129,6 +131,98 @@ void tst_printerheat::temperatureReport()
     QCOMPARE(tPrinter->bedSetTemp(), bed.at(1));
     QCOMPARE(tPrinter->extruderWatt(), power.at(0));
     QCOMPARE(tPrinter->bedWatt(), power.at(1));
+}
+
+void tst_printerheat::reportStartsPrint_data()
+{
+    QTest::addColumn<int>("extruders");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QVector<float>>("extruder"); // current, target of each extruder
+    QTest::addColumn<QVector<float>>("bed"); // current, target
+    QTest::addColumn<QVector<float>>("power"); // extruder, bed
+    QTest::addColumn<bool>("starts");
+
+    // Desired: 200 on each extruder, 60 on the bed. Fields of other names follow the numbers.
+    const float u = 7.0f; // unchanged
+    QTest::newRow("Smoothieware") << 1 << "ok T:215.0 /215.0 @255 B:105.0 /105.0 @128"
+                                  << QVector<float> {215, 215} << QVector<float> {105, 105}
+                                  << QVector<float> {u, u} << true;
+    QTest::newRow("Repetier, two extruders")
+        << 2 << "T:215.00 /215 B:105.00 /105 B@:0 @:127 T0:215.00 /215 @0:127 T1:215.00 /215 @1:127"
+        << QVector<float> {215, 215, 215, 215} << QVector<float> {105, 105}
+        << QVector<float> {127, 0} << true;
+    QTest::newRow("Prusa heating wait")
+        << 1 << "T:160.9 E:0 B:43.4" << QVector<float> {160.9f, 160.9f}
+        << QVector<float> {43.4f, 43.4f} << QVector<float> {u, u} << false;
+    QTest::newRow("Prusa heating wait, no bed")
+        << 1 << "T:150.2 E:0 W:?" << QVector<float> {150.2f, 150.2f} << QVector<float> {u, u}
+        << QVector<float> {u, u} << false;
+    QTest::newRow("Marlin heating wait, heaters on")
+        << 1 << "T:199.5 /200.0 B:59.5 /60.0 @:64 B@:127 W:?" << QVector<float> {199.5f, 200}
+        << QVector<float> {59.5f, 60} << QVector<float> {64, 127} << true;
+    QTest::newRow("chamber") << 1
+                             << "ok T:200.00 /200.00 B:60.00 /60.00 C:30.00 /0.00 @:0 B@:0 C@:0"
+                             << QVector<float> {200, 200} << QVector<float> {60, 60}
+                             << QVector<float> {0, 0} << true;
+    QTest::newRow("chamber, heaters on")
+        << 1 << "ok T:199.00 /200.00 B:59.00 /60.00 C:30.00 /0.00 @:64 B@:127 C@:0"
+        << QVector<float> {199, 200} << QVector<float> {59, 60} << QVector<float> {64, 127} << true;
+    QTest::newRow("eight extruders on a printer of one")
+        << 1
+        << "T0:200.0 /200.0 T1:201.0 /0.0 T2:202.0 /0.0 T3:203.0 /0.0 T4:204.0 /0.0 "
+           "T5:205.0 /0.0 T6:206.0 /0.0 T7:207.0 /0.0 B:60.0 /60.0"
+        << QVector<float> {200, 200} << QVector<float> {60, 60} << QVector<float> {u, u} << true;
+}
+
+void tst_printerheat::reportStartsPrint()
+{
+    QFETCH(int, extruders);
+    QFETCH(QString, report);
+    QFETCH(QVector<float>, extruder);
+    QFETCH(QVector<float>, bed);
+    QFETCH(QVector<float>, power);
+    QFETCH(bool, starts);
+
+    kvPrinterTestRig tRig;
+    // The only report is the row's.
+    tRig.firmware.setReply(QStringLiteral("M105"), "ok\n");
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_8x8"), extruders));
+    tRig.printer->setDesiredExtruderTemp(200.0f);
+    tRig.printer->setDesiredBedTemp(60.0f);
+    tRig.printer->setPrinterFile(tRig.makeFile({"G1 X1"}));
+    tRig.printer->print();
+    QVERIFY(tRig.printer->isWaitingToPrint());
+    QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M140 S60")));
+    for (int i = 0; i < extruders; ++i) {
+        tRig.printer->setExtruderTemp(i, 7.0f);
+        tRig.printer->setExtruderSetTemp(i, 7.0f);
+    }
+    tRig.printer->setBedTemp(7.0f);
+    tRig.printer->setBedSetTemp(7.0f);
+    tRig.printer->setExtruderWatt(7.0f);
+    tRig.printer->setBedWatt(7.0f);
+
+    // The row's line answers the next poll, an "ok" after it unless it has its own.
+    const QByteArray tLine = report.toUtf8() + '\n';
+    tRig.firmware.setReply(
+        QStringLiteral("M105"), report.startsWith(QLatin1String("ok ")) ? tLine : tLine + "ok\n");
+    const int tFrom = tRig.firmware.lineCount();
+    QSignalSpy tRead(tRig.printer, &kvPrinter::ExtruderTempChange);
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    QVERIFY(tRead.wait());
+    for (int i = 0; i < extruders; ++i) {
+        QCOMPARE(tRig.printer->extruderTemp(i), extruder.at(2 * i));
+        QCOMPARE(tRig.printer->extruderSetTemp(i), extruder.at(2 * i + 1));
+    }
+    QCOMPARE(tRig.printer->bedTemp(), bed.at(0));
+    QCOMPARE(tRig.printer->bedSetTemp(), bed.at(1));
+    QCOMPARE(tRig.printer->extruderWatt(), power.at(0));
+    QCOMPARE(tRig.printer->bedWatt(), power.at(1));
+    QCOMPARE(tRig.printer->isPrinting(), starts);
+    QCOMPARE(tRig.printer->isWaitingToPrint(), !starts);
+    if (starts) {
+        QVERIFY(tRig.firmware.waitForLine(QStringLiteral("M114"), 5000, tFrom));
+    }
 }
 
 void tst_printerheat::heatedTest_data()
