@@ -97,18 +97,26 @@ private:
 };
 
 // The helper "load": loads each file named, setting the time of day back an hour as each load
-// begins and again as its reader begins; says "took " and each length the loads report.
+// begins and again as its reader begins, and with KV_FAKE_MONOTONIC_FILE set, the monotonic
+// clock forward by the milliseconds KV_LOAD_STEP_MS says at each; says "took " and each length
+// the loads report.
 int runLoads(const QStringList &pFiles)
 {
     const QString tClockFile = qEnvironmentVariable("KV_FAKE_CLOCK_FILE");
+    const QString tMonotonicFile = qEnvironmentVariable("KV_FAKE_MONOTONIC_FILE");
+    const qint64 tStep = qEnvironmentVariableIntValue("KV_LOAD_STEP_MS");
+    qint64 tMoved = 0;
     for (const QString &tPath : pFiles) {
         KvTest::writeFile(tClockFile, "0\n");
         kvPrinterFile tFile(tPath);
         int tHours = 0;
         QObject::connect(&tFile, &kvPrinterFile::StatusUpdate, [&](const QString &pStatus) {
             if (pStatus.contains(QLatin1String("start ["))
-                || pStatus.contains(QLatin1String("Begin parse")))
+                || pStatus.contains(QLatin1String("Begin parse"))) {
                 KvTest::writeFile(tClockFile, "-" + QByteArray::number(++tHours * 3600) + "\n");
+                if (!tMonotonicFile.isEmpty())
+                    KvTest::writeFile(tMonotonicFile, QByteArray::number(tMoved += tStep) + "\n");
+            }
             if (pStatus.contains(QLatin1String("Elapsed time")))
                 KvTest::say(QStringLiteral("took ") + pStatus);
         });
@@ -203,32 +211,81 @@ private slots:
     void clockSetBackDuringALoad()
     {
         QTemporaryDir tDir;
-        const QString tClockFile = tDir.filePath(QStringLiteral("clock-offset"));
-        QVERIFY(!KvTest::writeFile(tClockFile, "0\n").isEmpty());
+        const QStringList tTook = loadLengths(tDir, 0);
+        // Each file: the reader's end, its signal and the load's end.
+        QCOMPARE(tTook.size(), 3 * m_loadedFiles.size());
+        for (const QString &tLength : tTook) {
+            bool tNumber = false;
+            const double tValue = tLength.toDouble(&tNumber);
+            QVERIFY2(tNumber && tValue >= 0.0 && tValue < 60.0, qPrintable(tLength));
+        }
+    }
+
+    // A load's length is said in whole seconds. Each step of a load, its start and its
+    // reader's start, moves the monotonic clock on by `step` milliseconds: the reader takes
+    // one step, the whole load two.
+    void loadLengthInWholeSeconds_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<int>("reader");
+        QTest::addColumn<int>("load");
+        QTest::newRow("a load of 50 ms") << 25 << 0 << 0;
+        QTest::newRow("a load of 2.4 s") << 1200 << 1 << 2;
+    }
+    void loadLengthInWholeSeconds()
+    {
+        QFETCH(int, step);
+        QFETCH(int, reader);
+        QFETCH(int, load);
+        QTemporaryDir tDir;
+        QStringList tExpected;
+        for (int i = 0; i < m_loadedFiles.size(); ++i)
+            tExpected << QString::number(reader) << QString::number(reader)
+                      << QString::number(load);
+        QCOMPARE(loadLengths(tDir, step), tExpected);
+    }
+
+private:
+    const QStringList m_loadedFiles {KvTest::dataPath(QStringLiteral("cube-ascii.stl")),
+        KvTest::dataPath(QStringLiteral("cube-binary.stl")),
+        KvTest::dataPath(QStringLiteral("few-lines.gcode"))};
+
+    // The lengths the helper "load" reports for m_loadedFiles, in order: for each file its
+    // reader's end, its signal and the load's end. pStepMs > 0 moves the monotonic clock too.
+    QStringList loadLengths(const QTemporaryDir &pDir, int pStepMs)
+    {
+        const QString tClockFile = pDir.filePath(QStringLiteral("clock-offset"));
+        if (KvTest::writeFile(tClockFile, "0\n").isEmpty())
+            return QStringList();
         QProcess tChild;
         QProcessEnvironment tEnvironment = QProcessEnvironment::systemEnvironment();
         tEnvironment.insert(fakeTimeEnvironment(tClockFile));
         tEnvironment.insert(QStringLiteral("KV_TEST_HELPER"), QStringLiteral("load"));
+        if (pStepMs > 0) {
+            const QString tMonotonicFile = pDir.filePath(QStringLiteral("monotonic-offset"));
+            if (KvTest::writeFile(tMonotonicFile, "0\n").isEmpty())
+                return QStringList();
+            tEnvironment.insert(QStringLiteral("KV_FAKE_MONOTONIC_FILE"), tMonotonicFile);
+            tEnvironment.insert(QStringLiteral("KV_LOAD_STEP_MS"), QString::number(pStepMs));
+        }
         tChild.setProcessEnvironment(tEnvironment);
         tChild.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const QStringList tFiles {KvTest::dataPath(QStringLiteral("cube-ascii.stl")),
-            KvTest::dataPath(QStringLiteral("cube-binary.stl")),
-            KvTest::dataPath(QStringLiteral("few-lines.gcode"))};
-        tChild.start(QCoreApplication::applicationFilePath(), tFiles);
-        QVERIFY(tChild.waitForFinished(60000));
-        QCOMPARE(tChild.exitCode(), 0);
-        const QStringList tTook = QString::fromUtf8(tChild.readAllStandardOutput())
-                                      .split(QLatin1Char('\n'))
-                                      .filter(QStringLiteral("took "));
-        // Each file: the reader's end, its signal and the load's end.
-        QCOMPARE(tTook.size(), 3 * tFiles.size());
-        static const QRegularExpression tSeconds(QStringLiteral("(-?[0-9.]+)( seconds\\.)?$"));
-        for (const QString &tLine : tTook) {
-            const QRegularExpressionMatch tMatch = tSeconds.match(tLine);
-            QVERIFY2(tMatch.hasMatch(), qPrintable(tLine));
-            const double tValue = tMatch.captured(1).toDouble();
-            QVERIFY2(tValue >= 0.0 && tValue < 60.0, qPrintable(tLine));
+        tChild.start(QCoreApplication::applicationFilePath(), m_loadedFiles);
+        if (!tChild.waitForFinished(60000) || tChild.exitCode() != 0) {
+            qWarning("the load helper failed");
+            return QStringList();
         }
+        static const QRegularExpression tSeconds(
+            QStringLiteral("took .*?(-?[0-9.]+)( seconds\\.)?$"));
+        QStringList tLengths;
+        const QStringList tLines = QString::fromUtf8(tChild.readAllStandardOutput())
+                                       .split(QLatin1Char('\n'))
+                                       .filter(QStringLiteral("took "));
+        for (const QString &tLine : tLines) {
+            const QRegularExpressionMatch tMatch = tSeconds.match(tLine);
+            tLengths << (tMatch.hasMatch() ? tMatch.captured(1) : tLine);
+        }
+        return tLengths;
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -134,12 +135,13 @@ public:
     }
 
     // One step: print and stop (clicks on the print button), heated (the heaters reach
-    // their targets), sliced (the slicer ends), pause, resume and cancel (the printer's
-    // buttons, or "//action:" and the choice on the printer's screen), end (the last line goes
-    // out), halt (the firmware's thermal fault), stopped and refused (firmwareWords), noise
-    // (line noise before the firmware's next answer), unplug and replug (the cable), choose
-    // (the other printer in the box), close (the window), exit (File > Exit); both answered
-    // Yes. Each step waits for what it causes, never for a time.
+    // their targets), sliced (the slicer ends, and so does a slice made again), placement (an
+    // angle typed while the part is sliced), pause, resume and cancel (the printer's buttons,
+    // or "//action:" and the choice on the printer's screen), end (the last line goes out),
+    // halt (the firmware's thermal fault), stopped and refused (firmwareWords), noise (line
+    // noise before the firmware's next answer), unplug and replug (the cable), choose (the
+    // other printer in the box), close (the window), exit (File > Exit); both answered Yes.
+    // Each step waits for what it causes, never for a time.
     bool run(const QString &pStep)
     {
         if (pStep == QLatin1String("print")) {
@@ -169,7 +171,17 @@ public:
             QFile tGate(m_gate);
             tGate.open(QIODevice::WriteOnly);
             tGate.close();
-            return waitFor([&] { return !m_parsed->isEmpty() || !m_failed->isEmpty(); }, 30000);
+            // Until the last slice has ended: one made again for a changed placement too.
+            return waitFor(
+                [&] {
+                    return (!m_parsed->isEmpty() || !m_failed->isEmpty())
+                        && !window->printerFile()->isSlicing();
+                },
+                30000);
+        } else if (pStep == QLatin1String("placement")) {
+            // An angle typed while the part is sliced: the slice under way is out of date.
+            QTest::keyClicks(child<QLineEdit>(*window, "leZRot"), QStringLiteral("5"));
+            return window->printerFile()->isSlicing();
         } else if (pStep == QLatin1String("pause")) {
             return pressButton(kvFakeFirmware::ButtonPause);
         } else if (pStep == QLatin1String("resume")) {
@@ -452,6 +464,30 @@ private slots:
             << "stl"
             << "gated" << 3000 << QStringList {"print", "pause", "sliced", "resume", "heated"}
             << "Printing" << 0 << 1 << 1;
+        // A slice made again for a placement changed while it ran keeps the pause; a resume
+        // before the slice ends leaves nothing held.
+        QTest::newRow("pause while slicing, placement changed, the slice ends")
+            << "stl"
+            << "gated" << 3000 << QStringList {"print", "pause", "placement", "sliced"} << "Paused"
+            << 0 << 0 << 2;
+        QTest::newRow("paused on the printer's screen while slicing, placement changed")
+            << "stl"
+            << "gated" << 3000 << QStringList {"print", "//action:pause", "placement", "sliced"}
+            << "Paused" << 0 << 0 << 2;
+        QTest::newRow("pause and resume while slicing, the slice ends")
+            << "stl"
+            << "gated" << 3000 << QStringList {"print", "pause", "resume", "sliced"} << "Starting"
+            << 0 << 0 << 1;
+        QTest::newRow("paused and resumed on the printer's screen while slicing")
+            << "stl"
+            << "gated" << 3000
+            << QStringList {"print", "//action:pause", "//action:resume", "sliced", "heated"}
+            << "Printing" << 0 << 1 << 1;
+        QTest::newRow("pause and resume while slicing, placement changed")
+            << "stl"
+            << "gated" << 3000
+            << QStringList {"print", "pause", "resume", "placement", "sliced", "heated"}
+            << "Printing" << 0 << 1 << 2;
         QTest::newRow("pause and resume while heating, heat reached, end of file")
             << "gcode"
             << "ok" << 20 << QStringList {"print", "pause", "resume", "heated", "end"} << "Idle"
@@ -575,6 +611,11 @@ private slots:
         if (starts == 0)
             QVERIFY(!tSent.contains(QStringLiteral("G21")));
         QVERIFY(tPrinter.isNull() || !tPrinter->isPaused() || state == QLatin1String("Paused"));
+        // A pause shown is the printer's own, and a print never begun sent none of its moves.
+        QCOMPARE(!tPrinter.isNull() && tPrinter->isPaused(), state == QLatin1String("Paused"));
+        if (starts == 0)
+            for (const QString &tLine : tSent)
+                QVERIFY2(!tLine.startsWith(QStringLiteral("G1 X")), qPrintable(tLine));
 
         // Save STL writes the file a slice reads: refused while a print is under way.
         if (!tIdle) {

@@ -1,9 +1,11 @@
 /* A changed time of day for a program under test: preloaded (LD_PRELOAD), it moves what
  * clock_gettime, gettimeofday and time say of the time of day by the seconds written in the
  * file KV_FAKE_CLOCK_FILE names ("-3600": an hour back), read again at every call. The
- * monotonic clocks are left alone. It asks the kernel directly and needs no setting up, so
- * that it may be called from the first allocation a sanitizer runtime makes, before any
- * library has been initialised. */
+ * monotonic clocks are left alone, unless KV_FAKE_MONOTONIC_FILE names a file: they are then
+ * moved forward by the milliseconds it holds ("50"), so that a test can make a step take
+ * that long without waiting. It asks the kernel directly and needs no setting up, so that it
+ * may be called from the first allocation a sanitizer runtime makes, before any library has
+ * been initialised. */
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <stdlib.h>
@@ -12,9 +14,10 @@
 #include <time.h>
 #include <unistd.h>
 
-static long kvOffsetSeconds(void)
+/* The signed whole number in the file the variable pVariable names, or 0. */
+static long kvOffset(const char *pVariable)
 {
-    const char *tPath = getenv("KV_FAKE_CLOCK_FILE");
+    const char *tPath = getenv(pVariable);
     if (!tPath)
         return 0;
     long tFile = syscall(SYS_openat, AT_FDCWD, tPath, O_RDONLY | O_CLOEXEC);
@@ -41,11 +44,28 @@ static int kvIsTimeOfDay(clockid_t pClock)
         || pClock == CLOCK_REALTIME_ALARM;
 }
 
+static int kvIsMonotonic(clockid_t pClock)
+{
+    return pClock == CLOCK_MONOTONIC || pClock == CLOCK_MONOTONIC_RAW
+        || pClock == CLOCK_MONOTONIC_COARSE || pClock == CLOCK_BOOTTIME;
+}
+
 int clock_gettime(clockid_t pClock, struct timespec *pTime)
 {
     long tResult = syscall(SYS_clock_gettime, pClock, pTime);
     if (tResult == 0 && kvIsTimeOfDay(pClock))
-        pTime->tv_sec += kvOffsetSeconds();
+        pTime->tv_sec += kvOffset("KV_FAKE_CLOCK_FILE");
+    if (tResult == 0 && kvIsMonotonic(pClock)) {
+        const long tMilliseconds = kvOffset("KV_FAKE_MONOTONIC_FILE");
+        if (tMilliseconds > 0) {
+            pTime->tv_sec += tMilliseconds / 1000;
+            pTime->tv_nsec += (tMilliseconds % 1000) * 1000000L;
+            if (pTime->tv_nsec >= 1000000000L) {
+                pTime->tv_nsec -= 1000000000L;
+                pTime->tv_sec += 1;
+            }
+        }
+    }
     return (int)tResult;
 }
 
@@ -53,7 +73,7 @@ int gettimeofday(struct timeval *pTime, void *pZone)
 {
     long tResult = syscall(SYS_gettimeofday, pTime, pZone);
     if (tResult == 0)
-        pTime->tv_sec += kvOffsetSeconds();
+        pTime->tv_sec += kvOffset("KV_FAKE_CLOCK_FILE");
     return (int)tResult;
 }
 

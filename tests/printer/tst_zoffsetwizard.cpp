@@ -67,6 +67,7 @@ private slots:
     void labelsAndStoredOffset();
     void probeConversation();
     void calibrationPrintIsLogged();
+    void calibrationPrintIsSentAsItsFileHoldsIt();
 };
 
 void tst_zoffsetwizard::labelsAndStoredOffset_data()
@@ -175,6 +176,40 @@ void tst_zoffsetwizard::calibrationPrintIsLogged()
     // Lines of the file's own, not only those the printer relays.
     QVERIFY(tLog.contains("] kvPrinterFile::loadFile: start"));
     QVERIFY(tLog.contains("] kvPrinterFile::parseGCode: End parse gcode"));
+}
+
+// The calibration print goes out as its file holds it: each of its lines in order, a heating
+// line as any other, and nothing after its last one, where the print of a part gets its
+// closing lines.
+void tst_zoffsetwizard::calibrationPrintIsSentAsItsFileHoldsIt()
+{
+    KvTest::DialogRecorder tDialogs;
+    kvPrinterTestRig tRig;
+    QVERIFY(tRig.connect(QStringLiteral("Halvarn_Tovra")));
+    const int tFrom = tRig.firmware.lineCount();
+    QVERIFY(runCalibration(tRig, tDialogs));
+    // The simulated heaters reach their targets at once; one check starts the stream.
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.printer->isWaitingToPrint(); }));
+    QVERIFY(tRig.firmware.waitFor([&] { return tRig.firmware.target(0) > 0.0; }));
+    QMetaObject::invokeMethod(tRig.printer, "onCheckHeatTimerTick", Q_ARG(bool, true));
+    QVERIFY(tRig.waitForPrintEnd(60000));
+
+    QStringList tFileLines;
+    const QList<QByteArray> tText
+        = KvTest::readFile(QStringLiteral(":/ZOffsetCalibration.gcode")).split('\n');
+    for (const QByteArray &tLine : tText) {
+        const QString tCommand = QString::fromLatin1(tLine).trimmed();
+        if (!tCommand.isEmpty() && !tCommand.startsWith(QLatin1Char(';')))
+            tFileLines << tCommand;
+    }
+    QVERIFY(tFileLines.size() > 100);
+    const QStringList tSent = tRig.sentFrom(tFrom);
+    const int tBegin = tSent.indexOf(QStringLiteral("M114")) + 1;
+    QVERIFY(tBegin > 0);
+    QCOMPARE(tSent.mid(tBegin, tFileLines.size()), tFileLines);
+    // Its last line is the last of the print: the heaters go off right after it.
+    QCOMPARE(tSent.mid(tBegin + tFileLines.size(), 2).join(QStringLiteral(", ")),
+        QStringLiteral("M104 S0 T0, M140 S0"));
 }
 
 KV_TEST_MAIN(tst_zoffsetwizard)

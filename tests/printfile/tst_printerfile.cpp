@@ -89,6 +89,57 @@ private slots:
         QCOMPARE(tModel.filename(), path);
     }
 
+    // A file too short to hold a facet count is no binary STL, whatever bytes it holds; one
+    // that holds a count it does not match, and no ASCII STL text, is binary when it holds a
+    // NUL byte. The type is that of the reader that ran, whatever the print file loaded
+    // before.
+    void shortFilesWithNulBytes_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("stlType");
+        QTest::addColumn<int>("triangles");
+
+        QTest::newRow("one NUL byte") << QByteArray(1, '\0') << int(STLFileTypeASCII) << 0;
+        QTest::newRow("a header without its count")
+            << QByteArray(80, '\0') << int(STLFileTypeASCII) << 0;
+        QTest::newRow("three bytes of a count")
+            << QByteArray(83, '\0') << int(STLFileTypeASCII) << 0;
+        QTest::newRow("solid and a NUL, no facet")
+            << QByteArray("solid x\0\n", 9) << int(STLFileTypeASCII) << 0;
+        const QByteArray tFacet("\0 facet normal outer loop vertex 0 0 0 vertex 1 0 0 vertex 0 1 0 "
+                                "endloop endfacet",
+            81);
+        QTest::newRow("a facet after a NUL") << tFacet << int(STLFileTypeASCII) << 1;
+        QTest::newRow("a header and a count of no facet")
+            << QByteArray(84, '\0') << int(STLFileTypeBinary) << 0;
+        QTest::newRow("a facet after a NUL, with a count")
+            << tFacet + QByteArray(3, ' ') << int(STLFileTypeBinary) << 0;
+    }
+    void shortFilesWithNulBytes()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, stlType);
+        QFETCH(int, triangles);
+        const QString tPath = writeFile(m_dir, "short.stl", data);
+        const QString tReader = stlType == STLFileTypeBinary
+            ? QStringLiteral("kvPrinterFile::parseSTLBinary: Begin parse")
+            : QStringLiteral("kvPrinterFile::parseSTLAscii: Begin parse");
+
+        kvPrinterFile tFile;
+        for (const QString &tBefore :
+            {QString(), KvTest::dataPath("cube-binary.stl"), KvTest::dataPath("cube-ascii.stl")}) {
+            if (!tBefore.isEmpty())
+                QCOMPARE(tFile.loadFile(tBefore).triangles().size(), 12);
+            QSignalSpy tStatus(&tFile, &kvPrinterFile::StatusUpdate);
+            const kvModel tModel = tFile.loadFile(tPath);
+            QCOMPARE(int(tFile.stlFileType()), stlType);
+            QCOMPARE(tModel.triangles().size(), triangles);
+            const QStringList tBegun = textValues(tStatus).filter("Begin parse");
+            QCOMPARE(tBegun.size(), 1);
+            QVERIFY2(tBegun.first().startsWith(tReader), qPrintable(tBegun.first()));
+        }
+    }
+
     void missingFile()
     {
         const QString tPath = m_dir.filePath("nowhere.stl");
