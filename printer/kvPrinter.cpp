@@ -402,22 +402,22 @@ void kvPrinter::sendCommandToPrinter(QString pCommand)
 
 void kvPrinter::writeLine(const Outgoing &pLine)
 {
-    const QString &pCommand = pLine.text;
-    printerDebug(QStringLiteral("sendCommandToPrinter: ") + pCommand);
-    setPrinterCommand(pCommand);
+    const QString &tCommand = pLine.text;
+    printerDebug(QStringLiteral("sendCommandToPrinter: ") + tCommand);
+    setPrinterCommand(tCommand);
     // A line of a file goes out as the file's bytes.
-    QByteArray tBytes = kvGCode::lineBytes(pCommand);
+    QByteArray tBytes = kvGCode::lineBytes(tCommand);
     tBytes.append('\n');
     m_serialPort.write(tBytes);
     // A firmware answers every line that holds a command with one "ok"; blank and
     // comment-only lines get none.
-    if (!pCommand.isEmpty() && pCommand.at(0) != QLatin1Char(';')) {
+    if (!tCommand.isEmpty() && tCommand.at(0) != QLatin1Char(';')) {
         if (m_unacknowledged == 0) {
             m_waitingSince = m_clock();
             m_waitingResponseTimer->start();
         }
         ++m_unacknowledged;
-        m_lastWritten = pCommand;
+        m_lastWritten = tCommand;
         m_lastWrittenOfPrint = pLine.ofPrint;
     }
 }

@@ -170,32 +170,13 @@ bool kvPrinter::actsNow(Kv::FirmwareLines::Scope pScope) const
 void kvPrinter::handleResponse(const QString &pResponse)
 {
     using Kv::FirmwareLines::Meaning;
-    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
-    QVector<Kv::FirmwareLines::Rule> tRules;
-    tRules.reserve(tLines.size());
-    bool tAnswers = false;
-    for (const QString &tLine : tLines) {
-        tRules.append(Kv::FirmwareLines::ruleOf(tLine));
-        tAnswers = tAnswers || Kv::FirmwareLines::isAnswer(tRules.last().meaning);
-    }
-    // The watchdog measures silence: an answer starts it over. A "wait", or noise the link
-    // dropped, leaves the line in flight as unanswered as silence does.
-    if (tAnswers) {
-        m_waitingSince = m_clock();
-        noteHeard();
-        if (m_unacknowledged > 0) {
-            m_waitingResponseTimer->start();
-        }
-        m_silenceReported = false;
-    }
     printerDebug(QStringLiteral("kvPrinter::onReadData(") + m_serialPort.portName()
         + QStringLiteral("): ") + pResponse);
     setPrinterResponse(pResponse.trimmed());
 
-    handleZOffsetCalibration(pResponse);
-    handleEEPROMSettings(pResponse);
-
     // What the lines say about the print, in any firmware's dialect.
+    const QStringList tLines = pResponse.split(QLatin1Char('\n'));
+    bool tAnswers = false;
     QStringList tErrors;
     bool tHalted = false;
     bool tErrorStops = false;
@@ -203,7 +184,9 @@ void kvPrinter::handleResponse(const QString &pResponse)
     QStringList tButtons;
     for (int i = 0; i < tLines.size(); ++i) {
         const QString &tLine = tLines.at(i);
-        switch (tRules.at(i).meaning) {
+        const Kv::FirmwareLines::Rule tRule = Kv::FirmwareLines::ruleOf(tLine);
+        tAnswers = tAnswers || Kv::FirmwareLines::isAnswer(tRule.meaning);
+        switch (tRule.meaning) {
         case Meaning::Nothing:
         case Meaning::Blank:
         case Meaning::Waiting:
@@ -213,7 +196,7 @@ void kvPrinter::handleResponse(const QString &pResponse)
             tErrors.append(tLine.trimmed());
             break;
         case Meaning::Error:
-            tErrorStops = tErrorStops || actsNow(tRules.at(i).scope);
+            tErrorStops = tErrorStops || actsNow(tRule.scope);
             tErrors.append(tLine.trimmed());
             break;
         case Meaning::Restart:
@@ -227,6 +210,20 @@ void kvPrinter::handleResponse(const QString &pResponse)
             break;
         }
     }
+    // The watchdog measures silence: an answer starts it over. A "wait", or noise the link
+    // dropped, leaves the line in flight as unanswered as silence does.
+    if (tAnswers) {
+        m_waitingSince = m_clock();
+        noteHeard();
+        if (m_unacknowledged > 0) {
+            m_waitingResponseTimer->start();
+        }
+        m_silenceReported = false;
+    }
+
+    handleZOffsetCalibration(pResponse);
+    handleEEPROMSettings(pResponse);
+
     // A halted firmware has ended the print; it takes no line until it restarts.
     if (!tErrors.isEmpty() && handleFirmwareErrors(tErrors, tHalted, tErrorStops)) {
         return;

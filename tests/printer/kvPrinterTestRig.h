@@ -21,11 +21,7 @@ class kvPrinterTestRig
 {
 public:
     kvPrinterTestRig() { loadPrinterTypes(); }
-    ~kvPrinterTestRig()
-    {
-        delete printer;
-        m_log.reset();
-    }
+    ~kvPrinterTestRig() { delete printer; }
 
     static void loadPrinterTypes()
     {
